@@ -1,0 +1,19 @@
+#!/bin/sh
+# Installs the Debian packages the build, the tools and the tests need,
+# only those that are missing; apt-get update runs once, when needed.
+set -eu
+packages="g++ make cmake pkg-config qtbase5-dev libqt5serialport5-dev libgtest-dev libgmock-dev
+libbenchmark-dev socat clang libclang-rt-14-dev binutils"
+[ "${ORDELIN_WITH_VALGRIND:-0}" = 1 ] && packages="$packages valgrind"
+missing=""
+for package in $packages; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
+        || missing="$missing $package"
+done
+[ -z "$missing" ] && exit 0
+echo "installing:$missing"
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y --no-install-recommends $missing

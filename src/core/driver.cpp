@@ -1,0 +1,48 @@
+#include "driver.h"
+
+// The one driver object. Static storage zeroes everything before the
+// constructor runs, so hostRegisters, comInfo and the callback start null
+// without the constructor touching them, and the C++ runtime registers the
+// destructor with the library's exit list.
+static Ordelin theDriver;
+
+Ordelin::Ordelin()
+{
+    lastRequest = VarItem{};
+    requestKind = NoKind;
+    writeBurst = 0;
+    onceReadBurst = 0;
+    readCycleCount = 0;
+    linkDown.store(false, std::memory_order_relaxed);
+    image.zero();
+}
+
+namespace ordelin {
+
+Ordelin &driver()
+{
+    return theDriver;
+}
+
+namespace {
+thread_local bool listMutexHeldHere = false;
+}
+
+ListLock::ListLock(Ordelin &driver)
+    : taken(listMutexHeldHere ? nullptr : &driver.listMutex)
+{
+    if (taken) {
+        taken->lock();
+        listMutexHeldHere = true;
+    }
+}
+
+ListLock::~ListLock()
+{
+    if (taken) {
+        listMutexHeldHere = false;
+        taken->unlock();
+    }
+}
+
+} // namespace ordelin

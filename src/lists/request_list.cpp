@@ -1,0 +1,72 @@
+#include "request_list.h"
+
+namespace ordelin {
+
+RequestKey::RequestKey(const VarItem &item)
+    : requestId(item.requestId), requestGroup(item.requestGroup), station(item.station),
+      auxValue(item.auxValue), address(item.address), count(item.count)
+{
+}
+
+bool RequestKey::operator==(const RequestKey &other) const
+{
+    return requestId == other.requestId && requestGroup == other.requestGroup
+        && station == other.station && auxValue == other.auxValue
+        && address == other.address && count == other.count;
+}
+
+size_t RequestKeyHash::operator()(const RequestKey &key) const
+{
+    quint64 hash = 1469598103934665603ull;
+    for (qint32 field : {key.requestId, key.requestGroup, key.station, key.auxValue,
+                         key.address, key.count}) {
+        hash = (hash ^ static_cast<quint32>(field)) * 1099511628211ull;
+    }
+    return static_cast<size_t>(hash ^ (hash >> 32));
+}
+
+void RequestList::append(const VarItem &item)
+{
+    items.push_back(item);
+    if (keyed)
+        ++keyCounts[RequestKey(item)];
+}
+
+void RequestList::removeHead()
+{
+    if (keyed) {
+        auto found = keyCounts.find(RequestKey(items.front()));
+        if (found != keyCounts.end() && --found->second == 0)
+            keyCounts.erase(found);
+    }
+    items.pop_front();
+}
+
+void RequestList::rotateHead()
+{
+    items.push_back(std::move(items.front()));
+    items.pop_front();
+}
+
+void RequestList::clear()
+{
+    items.clear();
+    keyCounts.clear();
+}
+
+bool RequestList::hasLaterTwinOfHead() const
+{
+    const VarItem &first = items.front();
+    for (auto it = items.begin() + 1; it != items.end(); ++it) {
+        if (it->requestId == first.requestId && it->requestGroup == first.requestGroup)
+            return true;
+    }
+    return false;
+}
+
+bool RequestList::containsKey(const VarItem &item) const
+{
+    return keyCounts.count(RequestKey(item)) != 0;
+}
+
+} // namespace ordelin
