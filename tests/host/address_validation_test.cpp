@@ -18,7 +18,6 @@ struct Check {
     const char *text;
     int extent = 0;
     int addressType = wordType;
-    int language = 1;
 };
 
 struct Outcome {
@@ -26,11 +25,11 @@ struct Outcome {
     int address;
 };
 
-Outcome check(const Check &c)
+Outcome check(const Check &c, int language = 1)
 {
     int address = unwritten;
     QString message = CheckAddrCorrect(QString::fromLatin1(c.family), QString::fromUtf8(c.text),
-                                       address, c.extent, c.language, c.addressType);
+                                       address, c.extent, language, c.addressType);
     return {message, address};
 }
 
@@ -67,110 +66,76 @@ const MessageCase messageCases[] = {
     {{"XY", "5"}, "无此寄存器!", "Didn't have this register!"},
 };
 
-Check inLanguage(Check c, int language)
-{
-    c.language = language;
-    return c;
-}
-
-TEST(AddressValidation, EveryMessageInBothLanguages)
+TEST(AddressValidation, EveryMessageInBothLanguagesAndNoneInOthers)
 {
     for (const MessageCase &m : messageCases) {
         SCOPED_TRACE(describe(m.input));
-        EXPECT_EQ(check(inLanguage(m.input, 0)).message.toUtf8(), QByteArray(m.chinese));
-        EXPECT_EQ(check(inLanguage(m.input, 1)).message.toUtf8(), QByteArray(m.english));
+        EXPECT_EQ(check(m.input, 0).message.toUtf8(), QByteArray(m.chinese));
+        EXPECT_EQ(check(m.input, 1).message.toUtf8(), QByteArray(m.english));
+        const Outcome silent = check(m.input, 5);
+        EXPECT_EQ(silent.message, QString());
+        EXPECT_EQ(silent.address, check(m.input).address);
+        EXPECT_EQ(check(m.input, -1).message, QString());
     }
 }
 
-TEST(AddressValidation, OtherLanguagesGetNoMessageButTheAddress)
+const char *const mismatch = "The register and address type isn't match!";
+const char *const relayRange = "Address Format:dddDD, range:0~99915";
+const char *const dmRange = "Address Format:dddd, range:0~9999";
+
+struct OutcomeCase {
+    Check input;
+    const char *message; // English
+    int address;
+};
+
+const OutcomeCase outcomeCases[] = {
+    // The highest and lowest address of each family pass.
+    {{"RLY", "99915", 0, bitType}, "", 999 * 16 + 15},
+    {{"RLY", "0", 0, bitType}, "", 0},
+    {{"T", "999", 0, bitType}, "", 999},
+    {{"C", "999", 0, bitType}, "", 999},
+    {{"TV_c", "999"}, "", 999},
+    {{"TV_p", "999"}, "", 999},
+    {{"CV_c", "999"}, "", 999},
+    {{"CV_p", "999"}, "", 999},
+    {{"DM", "9999"}, "", 9999},
+    {{"TM", "99"}, "", 99},
+    {{"TV", "255"}, "", 255},
+    {{"CTH", "9"}, "", 9},
+    {{"CTH", "0"}, "", 0},
+    // Exits before the conversion leave the address unwritten; the type
+    // check comes first, also for "TV" and unknown names (word families).
+    {{"DM", "", 0, bitType}, mismatch, unwritten},
+    {{"XY", "5", 0, bitType}, mismatch, unwritten},
+    {{"TV", "5", 0, bitType}, mismatch, unwritten},
+    {{"T", "", 0, bitType}, "The register address can not be null!", unwritten},
+    {{"DM", " 5"}, "The register address can not contain spaces!", unwritten},
+    {{"DM", "\t12"}, "", 12}, // other white space is the conversion's business
+    // The converted address is written before the range test.
+    {{"RLY", "99916", 0, bitType}, relayRange, 16000},
+    {{"TM", "-5"}, "Address Format:dd, range:0~99", -5},
+    {{"DM", "abc"}, dmRange, -1},
+    {{"XY", "77"}, "Didn't have this register!", 77},
+    // The extent moves the upper bound only, and does not wrap.
+    {{"DM", "9999", 1}, dmRange, 9999},
+    {{"DM", "9000", 999}, "", 9000},
+    {{"DM", "9000", 1000}, dmRange, 9000},
+    {{"RLY", "99914", 1, bitType}, "", 15998},
+    {{"RLY", "99914", 2, bitType}, relayRange, 15998},
+    {{"DM", "0", -5}, "", 0},
+    {{"DM", "-1", 5}, dmRange, -1},
+    {{"DM", "5", 2147483647}, dmRange, 5},
+};
+
+TEST(AddressValidation, ChecksRunInOrderAndWriteTheAddressAtConversion)
 {
-    for (const MessageCase &m : messageCases) {
-        SCOPED_TRACE(describe(m.input));
-        EXPECT_EQ(check(inLanguage(m.input, 5)).message, QString());
-        EXPECT_EQ(check(inLanguage(m.input, -1)).message, QString());
+    for (const OutcomeCase &c : outcomeCases) {
+        SCOPED_TRACE(describe(c.input));
+        const Outcome outcome = check(c.input);
+        EXPECT_EQ(outcome.message, QString::fromLatin1(c.message));
+        EXPECT_EQ(outcome.address, c.address);
     }
-    EXPECT_EQ(check({"RLY", "99916", 0, bitType, 2}).address, 16000);
-}
-
-TEST(AddressValidation, HighestAndLowestAddressOfEachFamilyPass)
-{
-    const Check valid[] = {
-        {"RLY", "99915", 0, bitType}, {"RLY", "0", 0, bitType}, {"T", "999", 0, bitType},
-        {"C", "999", 0, bitType},     {"TV_c", "999"},          {"TV_p", "999"},
-        {"CV_c", "999"},              {"CV_p", "999"},          {"DM", "9999"},
-        {"TM", "99"},                 {"TV", "255"},            {"CTH", "9"},
-        {"CTH", "0"},
-    };
-    for (const Check &c : valid) {
-        SCOPED_TRACE(describe(c));
-        EXPECT_EQ(check(inLanguage(c, 0)).message, QString());
-        EXPECT_EQ(check(c).message, QString());
-    }
-    EXPECT_EQ(check({"RLY", "99915", 0, bitType}).address, 999 * 16 + 15);
-}
-
-TEST(AddressValidation, EarlyExitsLeaveTheAddressUnwritten)
-{
-    const Outcome mismatchOverEmpty = check({"DM", "", 0, bitType});
-    EXPECT_EQ(mismatchOverEmpty.message, QStringLiteral("The register and address type isn't match!"));
-    EXPECT_EQ(mismatchOverEmpty.address, unwritten);
-
-    const Outcome unknownBit = check({"XY", "5", 0, bitType});
-    EXPECT_EQ(unknownBit.message, QStringLiteral("The register and address type isn't match!"));
-    EXPECT_EQ(unknownBit.address, unwritten);
-
-    const Outcome empty = check({"T", "", 0, bitType});
-    EXPECT_EQ(empty.message, QStringLiteral("The register address can not be null!"));
-    EXPECT_EQ(empty.address, unwritten);
-
-    // " 5" would convert, but the space is rejected first.
-    const Outcome spaced = check({"DM", " 5"});
-    EXPECT_EQ(spaced.message, QStringLiteral("The register address can not contain spaces!"));
-    EXPECT_EQ(spaced.address, unwritten);
-}
-
-TEST(AddressValidation, ConvertedAddressIsWrittenBeforeTheRangeTest)
-{
-    const Check cases[] = {{"RLY", "99916", 0, bitType}, {"TM", "-5"}, {"DM", "abc"}, {"XY", "77"}};
-    const int stored[] = {16000, -5, -1, 77};
-    for (int i = 0; i < 4; ++i) {
-        SCOPED_TRACE(describe(cases[i]));
-        const Outcome outcome = check(cases[i]);
-        EXPECT_FALSE(outcome.message.isEmpty());
-        EXPECT_EQ(outcome.address, stored[i]);
-    }
-}
-
-TEST(AddressValidation, WhiteSpaceOtherThanSpaceIsLeftToTheConversion)
-{
-    const Outcome tabbed = check({"DM", "\t12"});
-    EXPECT_EQ(tabbed.message, QString());
-    EXPECT_EQ(tabbed.address, 12);
-}
-
-TEST(AddressValidation, ExtentCountsOnTheUpperBoundOnly)
-{
-    const QString dmRange = QStringLiteral("Address Format:dddd, range:0~9999");
-    EXPECT_EQ(check({"DM", "9999", 0}).message, QString());
-    EXPECT_EQ(check({"DM", "9999", 1}).message, dmRange);
-    EXPECT_EQ(check({"DM", "9000", 999}).message, QString());
-    EXPECT_EQ(check({"DM", "9000", 1000}).message, dmRange);
-    EXPECT_EQ(check({"RLY", "99914", 1, bitType}).message, QString());
-    EXPECT_EQ(check({"RLY", "99914", 2, bitType}).message,
-              QStringLiteral("Address Format:dddDD, range:0~99915"));
-    // A negative extent does not move the lower bound.
-    EXPECT_EQ(check({"DM", "0", -5}).message, QString());
-    EXPECT_EQ(check({"DM", "-1", 5}).message, dmRange);
-    // The sum does not wrap around into the range.
-    EXPECT_EQ(check({"DM", "5", 2147483647}).message, dmRange);
-}
-
-TEST(AddressValidation, TvIsAWordFamilyForValidation)
-{
-    EXPECT_EQ(check({"TV", "0"}).message, QString());
-    EXPECT_EQ(check({"TV", "255", 1}).message, QStringLiteral("Address Format:ddd, range:0~255"));
-    EXPECT_EQ(check({"TV", "5", 0, bitType}).message,
-              QStringLiteral("The register and address type isn't match!"));
 }
 
 // Stands in for a host translation: replaces the unknown-register message in
@@ -203,12 +168,12 @@ TEST(AddressValidation, HostTranslatorReplacesMessages)
     HostTranslator translator;
     QCoreApplication::installTranslator(&translator);
 
-    EXPECT_EQ(check({"XY", "5", 0, wordType, 1}).message, QStringLiteral("Unknown register"));
+    EXPECT_EQ(check({"XY", "5"}, 1).message, QStringLiteral("Unknown register"));
     EXPECT_EQ(translator.context, QByteArray("QObject"));
     EXPECT_FALSE(translator.disambiguated);
-    EXPECT_EQ(check({"XY", "5", 0, wordType, 0}).message, QStringLiteral("zh: unknown register"));
+    EXPECT_EQ(check({"XY", "5"}, 0).message, QStringLiteral("zh: unknown register"));
     // Texts the translator does not know stay as they are.
-    EXPECT_EQ(check({"DM", "", 0, wordType, 1}).message,
+    EXPECT_EQ(check({"DM", ""}).message,
               QStringLiteral("The register address can not be null!"));
     QCoreApplication::removeTranslator(&translator);
 }
