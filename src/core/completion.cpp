@@ -1,0 +1,50 @@
+#include "completion.h"
+
+#include "settings.h"
+
+namespace ordelin {
+
+namespace {
+
+constexpr int answeredStatus = 1;
+constexpr int droppedStatus = 2;
+
+// Requests of one call share requestId and requestGroup, so the host hears
+// of the call once, when the last of them leaves the list.
+void finishHead(Ordelin &d, RequestList &list)
+{
+    if (list.isEmpty())
+        return;
+    if (!list.hasLaterTwinOfHead()) {
+        const VarItem &head = list.head();
+        const int requestId = head.requestId;
+        const int requestGroup = head.requestGroup;
+        const int status = d.linkDown.load(std::memory_order_relaxed) ? droppedStatus : answeredStatus;
+        if (CompletionCallback callback = d.completionCallback.load(std::memory_order_acquire))
+            callback(setting(&ComInfo::hostTag), requestId, requestGroup, status);
+    }
+    d.lastRequest = list.head();
+    list.removeHead();
+}
+
+} // namespace
+
+void completeBatch(Ordelin &d)
+{
+    switch (d.requestKind) {
+    case WriteKind:
+        finishHead(d, d.writeList);
+        break;
+    case OnceReadKind:
+        finishHead(d, d.onceReadList);
+        break;
+    case CyclicReadKind:
+        if (!d.readList.isEmpty())
+            d.readList.rotateHead();
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace ordelin

@@ -1,0 +1,63 @@
+#include "reply_check.h"
+
+#include "driver.h"
+#include "image/reply_decoder.h"
+
+#include <QtCore/QMutexLocker>
+
+namespace ordelin {
+
+namespace {
+
+constexpr int readOperation = 0;
+constexpr int writeOperation = 1;
+
+int kindOffset(const VarItem &request)
+{
+    return request.requestId >= 0 && request.requestId <= 11 ? request.requestId : 0;
+}
+
+bool isAcknowledgement(const QByteArray &reply)
+{
+    if (reply.size() < 4)
+        return false;
+    const bool ok = reply[0] == 'O' && reply[1] == 'K';
+    const bool noError = reply[0] == 'E' && reply[1] == '0';
+    return (ok || noError) && reply[2] == '\r' && reply[3] == '\n';
+}
+
+bool endsWithLineEnd(const QByteArray &reply)
+{
+    const int size = reply.size();
+    return size >= 2 && reply[size - 2] == '\r' && reply[size - 1] == '\n';
+}
+
+} // namespace
+
+int checkReply(Ordelin &driver, const SendFrame &frame, const QByteArray &reply)
+{
+    const int offset = kindOffset(frame.request);
+    const int length = reply.size();
+    // Length first: a well-formed reply with extra bytes is a wrong length.
+    if (length == 0 && frame.replyLength != 0)
+        return EmptyReply + offset;
+    if (length != 0 && frame.replyLength != length && frame.replyLength != -1)
+        return WrongLength + offset;
+
+    switch (frame.request.operation) {
+    case writeOperation:
+        return isAcknowledgement(reply) ? int(ReplyAccepted) : ContentRejected + offset;
+    case readOperation:
+        if (!endsWithLineEnd(reply))
+            return ContentRejected + offset;
+        {
+            QMutexLocker lock(&driver.imageMutex);
+            decodeReply(driver, frame, reply);
+        }
+        return ReplyAccepted;
+    default:
+        return ContentRejected + offset;
+    }
+}
+
+} // namespace ordelin

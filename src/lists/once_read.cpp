@@ -1,0 +1,65 @@
+// AddListOnceReadVar: read a variable once, ahead of the cyclic list.
+#include "core/settings.h"
+
+using namespace ordelin;
+
+namespace {
+
+constexpr int onceReadCapacity = 1024;
+
+// QString::toInt in base 10; a part it cannot read counts as 0.
+qint32 decimal(const QString &text)
+{
+    return text.toInt(nullptr, 10);
+}
+
+// Relay texts are channel digits followed by two bit digits. The bit is
+// not held to 15 here: "199" is channel 1, bit 99.
+qint32 addressFromText(const QString &registerName, const QString &text)
+{
+    if (registerName == QLatin1String("RLY") && text.size() > 2) {
+        const qint64 channel = decimal(text.left(text.size() - 2));
+        const qint64 bit = decimal(text.right(2));
+        return qint32(quint32(quint64(channel * 16 + bit)));
+    }
+    return decimal(text);
+}
+
+qint32 nthAddress(qint32 first, int k)
+{
+    return qint32(quint32(first) + quint32(k));
+}
+
+} // namespace
+
+extern "C" int AddListOnceReadVar(VarItem *item)
+{
+    if (!item)
+        return 0;
+    const qint32 first = addressFromText(item->registerName, item->addressText);
+    if (first < 0)
+        return 0;
+    item->reserved1 = 0;
+    item->reserved2 = 0;
+    if (setting(&ComInfo::perRequestStation) == 0)
+        item->station = setting(&ComInfo::defaultStation);
+    item->address = first;
+
+    Ordelin &d = driver();
+    ListLock lock(d);
+    const int count = item->count;
+    if (count < 1)
+        return d.onceReadList.size();
+    item->count = 1;
+    for (int k = 0; k < count; ++k) {
+        // Once the list is full nothing more can be queued by this call.
+        if (d.onceReadList.size() >= onceReadCapacity)
+            break;
+        item->address = nthAddress(first, k);
+        if (!d.onceReadList.containsKey(*item))
+            d.onceReadList.append(*item);
+    }
+    // The caller's record ends as the last entry considered.
+    item->address = nthAddress(first, count - 1);
+    return d.onceReadList.size();
+}

@@ -1,0 +1,83 @@
+// ReCreatReadVarList: the host's variable definitions become the cyclic read
+// list, one single-element read per distinct address, grouped by family in
+// the table's order and sorted by address within each family. This order is
+// the order the PLC is polled in.
+#include "core/settings.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+using namespace ordelin;
+
+namespace {
+
+using FamilyLists = std::array<std::vector<VarItem>, familyCount>;
+
+VarItem cyclicReadTemplate()
+{
+    VarItem item{};
+    item.requestId = 0;
+    item.requestGroup = -1;
+    item.operation = 0;
+    item.settingsCopy1 = setting(&ComInfo::protocolMode);
+    item.settingsCopy2 = setting(&ComInfo::protocolParam);
+    return item;
+}
+
+void splitIntoFamilies(const QList<VarDef> &definitions, FamilyLists &families)
+{
+    VarItem work = cyclicReadTemplate();
+    for (const VarDef &definition : definitions) {
+        const FamilyInfo *info = findFamily(definition.registerName);
+        if (!info)
+            continue;
+        work.address = definition.address;
+        // A run longer than the family's whole array can only come from a
+        // corrupt definition; expanding it unbounded would exhaust memory.
+        work.count = qMin(definition.count, info->elements);
+        work.registerName = definition.registerName;
+        work.addressText = definition.addressText;
+        work.station = setting(&ComInfo::defaultStation);
+        std::vector<VarItem> &list = families[size_t(info->family)];
+        appendSplit(work, [&list](const VarItem &item) { list.push_back(item); });
+    }
+}
+
+// Stable, so among equal addresses the host's order decides which entry
+// survives the de-duplication below.
+void sortByAddress(std::vector<VarItem> &list)
+{
+    std::stable_sort(list.begin(), list.end(),
+                     [](const VarItem &a, const VarItem &b) { return a.address < b.address; });
+}
+
+void appendDistinct(RequestList &readList, const std::vector<VarItem> &list)
+{
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (i > 0 && list[i].address == list[i - 1].address)
+            continue;
+        readList.append(list[i]);
+    }
+}
+
+} // namespace
+
+extern "C" int ReCreatReadVarList(QList<VarDef> *definitions)
+{
+    Ordelin &d = driver();
+    ListLock lock(d);
+    d.readList.clear();
+    if (!definitions || definitions->isEmpty())
+        return 0;
+    d.readCycleCount = 0;
+    setSetting(&ComInfo::readCycleDone, 0);
+
+    FamilyLists families;
+    splitIntoFamilies(*definitions, families);
+    for (std::vector<VarItem> &list : families) {
+        sortByAddress(list);
+        appendDistinct(d.readList, list);
+    }
+    return d.readList.size();
+}

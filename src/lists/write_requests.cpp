@@ -1,0 +1,115 @@
+// Writes: AddListWriteVar queues one ready request; SetRegisterData either
+// stores values into the image alone or queues one write per element.
+#include "core/settings.h"
+
+using namespace ordelin;
+
+namespace {
+
+constexpr int writeListCapacity = 1024;
+constexpr int queueWrites = 2; // writeMode that sends to the PLC
+
+int appendWrite(const VarItem &item)
+{
+    Ordelin &d = driver();
+    ListLock lock(d);
+    if (d.writeList.size() < writeListCapacity)
+        d.writeList.append(item);
+    return d.writeList.size();
+}
+
+// The bytes of element i: one per bit, two per word, 0 where data runs out.
+QByteArray elementBytes(const QByteArray &data, qint64 index, bool isBit)
+{
+    const int width = isBit ? 1 : 2;
+    QByteArray bytes(width, '\0');
+    for (int b = 0; b < width; ++b) {
+        const qint64 at = index * width + b;
+        if (at < data.size())
+            bytes[b] = data[int(at)];
+    }
+    return bytes;
+}
+
+VarItem writeTemplate(const QString &registerName, int station)
+{
+    VarItem item{};
+    item.requestId = 0;
+    item.requestGroup = -1;
+    item.operation = 1;
+    item.settingsCopy1 = setting(&ComInfo::protocolMode);
+    item.settingsCopy2 = setting(&ComInfo::protocolParam);
+    item.registerName = registerName;
+    item.station = setting(&ComInfo::perRequestStation) != 0 ? station
+                                                             : setting(&ComInfo::defaultStation);
+    return item;
+}
+
+qint32 nthAddress(qint32 first, qint64 k)
+{
+    return qint32(quint32(first) + quint32(k));
+}
+
+// With the list full, the rest of the call can only show its values in the
+// image (while the link is down); only elements inside the array matter.
+void storeRemaining(VarItem &work, const FamilyInfo &info, int address, qint64 from, int count,
+                    const QByteArray &data)
+{
+    const qint64 firstInImage = qMax<qint64>(from, -qint64(address));
+    const qint64 end = qMin<qint64>(count, qint64(info.elements) - address);
+    for (qint64 i = firstInImage; i < end; ++i) {
+        work.address = nthAddress(address, i);
+        work.data = elementBytes(data, i, info.isBit);
+        storeImage(driver(), work.registerName, work.address, 1, work.data);
+    }
+}
+
+int queueElements(VarItem &work, const FamilyInfo &info, int address, int count,
+                  const QByteArray &data)
+{
+    Ordelin &d = driver();
+    int size = 0;
+    for (int i = 0; i < count; ++i) {
+        work.address = nthAddress(address, i);
+        work.count = 1;
+        work.data = elementBytes(data, i, info.isBit);
+        size = appendWrite(work);
+        const bool linkDown = d.linkDown.load(std::memory_order_relaxed);
+        if (linkDown)
+            storeImage(d, work.registerName, work.address, 1, work.data);
+        if (size >= writeListCapacity) {
+            if (linkDown)
+                storeRemaining(work, info, address, qint64(i) + 1, count, data);
+            break;
+        }
+    }
+    return size;
+}
+
+} // namespace
+
+extern "C" {
+
+int AddListWriteVar(VarItem *item)
+{
+    if (!item) {
+        ListLock lock(driver());
+        return driver().writeList.size();
+    }
+    return appendWrite(*item);
+}
+
+int SetRegisterData(QString &registerName, int address, int station, QByteArray &data, int count)
+{
+    VarItem work = writeTemplate(registerName, station);
+    if (setting(&ComInfo::writeMode) != queueWrites) {
+        storeImage(driver(), registerName, address, count, data);
+        return 1;
+    }
+    const FamilyInfo *info = findFamily(registerName);
+    if (!info || count < 1)
+        return 0;
+    return queueElements(work, *info, address, count, data);
+}
+
+} // extern "C"
