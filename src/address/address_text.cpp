@@ -50,8 +50,8 @@ bool fitsRange(const RangeRule &rule, int address, int extent)
 
 // The complaints that end validation before the text is converted, in the
 // order the editor expects them: a wrong address type outranks a bad text.
-std::optional<Message> complaintBeforeConversion(const QString &registerName, const QString &addressText,
-                                     int addressType)
+std::optional<Message> complaintBeforeConversion(const QString &registerName,
+                                                 const QString &addressText, int addressType)
 {
     if (addressType != expectedAddressType(registerName))
         return messages::typeMismatch;
