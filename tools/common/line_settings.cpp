@@ -1,0 +1,71 @@
+#include "line_settings.h"
+
+#include "option_values.h"
+
+namespace tools {
+
+const QList<qint32> &supportedBauds()
+{
+    static const QList<qint32> bauds{1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+    return bauds;
+}
+
+void addLineOptions(QCommandLineParser &parser)
+{
+    QStringList bauds;
+    for (qint32 baud : supportedBauds())
+        bauds << QString::number(baud);
+    parser.addOptions({
+        {QStringLiteral("baud"),
+         QStringLiteral("Baud rate: %1 (default 9600).").arg(bauds.join(QStringLiteral(", "))),
+         QStringLiteral("rate"), QStringLiteral("9600")},
+        {QStringLiteral("data-bits"), QStringLiteral("Data bits: 5 to 8 (default 8)."),
+         QStringLiteral("bits"), QStringLiteral("8")},
+        {QStringLiteral("parity"), QStringLiteral("Parity: none, even or odd (default none)."),
+         QStringLiteral("parity"), QStringLiteral("none")},
+        {QStringLiteral("stop-bits"), QStringLiteral("Stop bits: 1 or 2 (default 1)."),
+         QStringLiteral("bits"), QStringLiteral("1")},
+    });
+}
+
+Result<LineSettings> lineSettings(const QCommandLineParser &parser)
+{
+    using Failure = Result<LineSettings>;
+    LineSettings settings;
+    const auto baud = integerOption(parser, QStringLiteral("baud"), 1, 4000000);
+    if (!baud.ok() || !supportedBauds().contains(qint32(baud.value())))
+        return Failure::failure(QStringLiteral("--baud: '%1' is not a supported rate")
+                                    .arg(parser.value(QStringLiteral("baud"))));
+    settings.baud = qint32(baud.value());
+    const auto dataBits = integerOption(parser, QStringLiteral("data-bits"), 5, 8);
+    if (!dataBits.ok())
+        return Failure::failure(dataBits.error());
+    settings.dataBits = int(dataBits.value());
+    const auto parity = choiceOption(parser, QStringLiteral("parity"),
+                                     {QStringLiteral("none"), QStringLiteral("even"),
+                                      QStringLiteral("odd")});
+    if (!parity.ok())
+        return Failure::failure(parity.error());
+    settings.parity = parity.value() == QLatin1String("even") ? Parity::Even
+                    : parity.value() == QLatin1String("odd")  ? Parity::Odd
+                                                              : Parity::None;
+    const auto stopBits = integerOption(parser, QStringLiteral("stop-bits"), 1, 2);
+    if (!stopBits.ok())
+        return Failure::failure(stopBits.error());
+    settings.stopBits = int(stopBits.value());
+    return settings;
+}
+
+QString describe(const LineSettings &settings)
+{
+    const char parity = settings.parity == Parity::Even ? 'E'
+                      : settings.parity == Parity::Odd  ? 'O'
+                                                        : 'N';
+    return QStringLiteral("%1 %2%3%4")
+        .arg(settings.baud)
+        .arg(settings.dataBits)
+        .arg(QLatin1Char(parity))
+        .arg(settings.stopBits);
+}
+
+} // namespace tools

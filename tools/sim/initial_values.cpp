@@ -1,0 +1,95 @@
+#include "initial_values.h"
+
+#include "common/result.h"
+
+#include <QtCore/QFile>
+#include <QtCore/QRegularExpression>
+
+#include <functional>
+
+namespace sim {
+
+namespace {
+
+using Assignment = std::function<void(PlcMemory &)>;
+using tools::Result;
+
+std::optional<int> integerAddress(const QString &family, const QString &text)
+{
+    bool converted = false;
+    const int number = text.toInt(&converted);
+    if (!converted || number < 0)
+        return std::nullopt;
+    if (family != QLatin1String("RLY"))
+        return number;
+    if (number % 100 > 15)
+        return std::nullopt;
+    return number / 100 * 16 + number % 100;
+}
+
+// One line turned into the change it makes, or the reason it makes none.
+Result<Assignment> parseLine(PlcMemory &probe, const QString &line)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^\\s*(\\S+)\\s+(\\S+?)\\s*=\\s*(\\S+)\\s*$"));
+    const QRegularExpressionMatch match = form.match(line);
+    if (!match.hasMatch())
+        return Result<Assignment>::failure(QStringLiteral("expected FAMILY ADDRESS=VALUE"));
+    const QString family = match.captured(1);
+    const QString addressText = match.captured(2);
+    if (!element(probe, family, 0))
+        return Result<Assignment>::failure(QStringLiteral("unknown family '%1'").arg(family));
+    const auto address = integerAddress(family, addressText);
+    const auto target = address ? element(probe, family, *address) : std::nullopt;
+    if (!target)
+        return Result<Assignment>::failure(
+            QStringLiteral("address '%1' is outside %2").arg(addressText, family));
+    bool converted = false;
+    const int value = match.captured(3).toInt(&converted);
+    const int highest = target->bit ? 1 : 0xFFFF;
+    if (!converted || value < 0 || value > highest)
+        return Result<Assignment>::failure(QStringLiteral("value '%1' is not 0 to %2")
+                                               .arg(match.captured(3))
+                                               .arg(highest));
+    return Assignment([family, address, value](PlcMemory &memory) {
+        const auto cell = element(memory, family, *address);
+        if (cell->bit)
+            *cell->bit = quint8(value);
+        else
+            *cell->word = quint16(value);
+    });
+}
+
+} // namespace
+
+QStringList applyInitialValues(PlcMemory &memory, const QString &text)
+{
+    QStringList errors;
+    QList<Assignment> assignments;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString line = lines[i].trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const auto parsed = parseLine(memory, line);
+        if (parsed.ok())
+            assignments.append(parsed.value());
+        else
+            errors.append(QStringLiteral("line %1: %2").arg(i + 1).arg(parsed.error()));
+    }
+    if (errors.isEmpty()) {
+        for (const Assignment &assign : assignments)
+            assign(memory);
+    }
+    return errors;
+}
+
+QStringList loadInitialValues(PlcMemory &memory, const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {QStringLiteral("%1: %2").arg(path, file.errorString())};
+    return applyInitialValues(memory, QString::fromUtf8(file.readAll()));
+}
+
+} // namespace sim

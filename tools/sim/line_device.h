@@ -1,0 +1,38 @@
+// The simulator's end of a serial line: the master side of a pseudo-terminal
+// it creates, or a serial port it opens. Either way a raw, non-blocking file
+// descriptor that moves bytes unchanged.
+#ifndef ORDELIN_SIM_LINE_DEVICE_H
+#define ORDELIN_SIM_LINE_DEVICE_H
+
+#include "common/line_settings.h"
+#include "common/result.h"
+
+#include <memory>
+
+namespace sim {
+
+class LineDevice {
+public:
+    LineDevice(int fd, int keeper, QString portName);
+    ~LineDevice();
+    LineDevice(const LineDevice &) = delete;
+    LineDevice &operator=(const LineDevice &) = delete;
+
+    int fd() const { return lineFd; }
+    // What a host opens: the pseudo-terminal's slave path, or the port.
+    const QString &portName() const { return name; }
+
+private:
+    int lineFd;
+    int keeperFd; // a pseudo-terminal's slave, held open (see openPseudoTerminal)
+    QString name;
+};
+
+using DeviceResult = tools::Result<std::shared_ptr<LineDevice>>;
+
+DeviceResult openPseudoTerminal();
+DeviceResult openSerialPort(const QString &path, const tools::LineSettings &settings);
+
+} // namespace sim
+
+#endif

@@ -1,0 +1,111 @@
+#include "sim_options.h"
+
+#include "common/option_values.h"
+
+namespace sim {
+
+namespace {
+
+using tools::Result;
+
+struct RateOption {
+    const char *name;
+    double FaultRates::*rate;
+    const char *what;
+};
+
+const RateOption rateOptions[] = {
+    {"no-reply", &FaultRates::noReply, "leave a command unanswered"},
+    {"error", &FaultRates::error, "answer \"E1\" CR LF instead of the real reply"},
+    {"garble", &FaultRates::garble, "change one byte of a reply"},
+    {"truncate", &FaultRates::truncate, "send only the first part of a reply"},
+    {"delay", &FaultRates::delay, "hold a reply back for --delay-ms"},
+    {"pieces", &FaultRates::pieces, "send a reply in two or three parts, 5 ms apart"},
+};
+
+void describeOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "A software PLC that answers the driver's ASCII protocol on a serial line.\n"
+        "Without --port it creates a pseudo-terminal and prints its path on the first\n"
+        "line of standard output; point a host at that path. It runs until SIGINT or\n"
+        "SIGTERM and then prints counters of what it did. Fault rates are\n"
+        "probabilities from 0 to 1, drawn for every reply."));
+    parser.addOptions({
+        {QStringLiteral("port"),
+         QStringLiteral("Serve this serial port instead of a new pseudo-terminal."),
+         QStringLiteral("device")},
+        {QStringLiteral("init"),
+         QStringLiteral("Initial values, one 'FAMILY ADDRESS=VALUE' per line "
+                        "(e.g. 'DM 100=1234', 'RLY 00105=1', 'TV_p 5=30')."),
+         QStringLiteral("file")},
+        {QStringLiteral("scan-ms"),
+         QStringLiteral("Length of one scan tick in ms (default 100): DM 0 counts ticks, "
+                        "timers count ticks, relay 00000 blinks every 5 ticks."),
+         QStringLiteral("ms"), QStringLiteral("100")},
+        {QStringLiteral("seed"),
+         QStringLiteral("Seed of the fault generator (default 1); the same seed gives the "
+                        "same faults for the same commands."),
+         QStringLiteral("n"), QStringLiteral("1")},
+        {QStringLiteral("delay-ms"),
+         QStringLiteral("How long a delayed reply is held back (default 200)."),
+         QStringLiteral("ms"), QStringLiteral("200")},
+    });
+    for (const RateOption &option : rateOptions)
+        parser.addOption({QLatin1String(option.name),
+                          QStringLiteral("Probability to %1 (default 0).")
+                              .arg(QLatin1String(option.what)),
+                          QStringLiteral("p"), QStringLiteral("0")});
+    tools::addLineOptions(parser);
+}
+
+Result<SimConfig> readConfig(const QCommandLineParser &parser)
+{
+    SimConfig config;
+    for (const RateOption &option : rateOptions) {
+        const auto rate = tools::decimalOption(parser, QLatin1String(option.name), 0, 1);
+        if (!rate.ok())
+            return Result<SimConfig>::failure(rate.error());
+        config.faults.*option.rate = rate.value();
+    }
+    const auto delayMs = tools::integerOption(parser, QStringLiteral("delay-ms"), 0, 60000);
+    const auto scanMs = tools::integerOption(parser, QStringLiteral("scan-ms"), 1, 60000);
+    const auto seed = tools::integerOption(parser, QStringLiteral("seed"), 0, 0xFFFFFFFFLL);
+    for (const auto *checked : {&delayMs, &scanMs, &seed}) {
+        if (!checked->ok())
+            return Result<SimConfig>::failure(checked->error());
+    }
+    config.faults.delayMs = int(delayMs.value());
+    config.scanMs = int(scanMs.value());
+    config.seed = quint32(seed.value());
+    config.initialValuesPath = parser.value(QStringLiteral("init"));
+    return config;
+}
+
+} // namespace
+
+Result<SimOptions> parseSimOptions(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    describeOptions(parser);
+    const auto parsed = tools::parseArguments(parser, arguments, false);
+    if (!parsed.ok())
+        return Result<SimOptions>::failure(parsed.error());
+    SimOptions options;
+    options.helpText = parser.helpText();
+    options.showHelp = parsed.value();
+    if (options.showHelp)
+        return options;
+    const auto config = readConfig(parser);
+    if (!config.ok())
+        return Result<SimOptions>::failure(config.error());
+    const auto line = tools::lineSettings(parser);
+    if (!line.ok())
+        return Result<SimOptions>::failure(line.error());
+    options.config = config.value();
+    options.line = line.value();
+    options.port = parser.value(QStringLiteral("port"));
+    return options;
+}
+
+} // namespace sim
