@@ -7,13 +7,13 @@
 static Ordelin theDriver;
 
 Ordelin::Ordelin()
+    : lastRequest(),
+      requestKind(NoKind),
+      writeBurst(0),
+      onceReadBurst(0),
+      readCycleCount(0),
+      linkDown(false)
 {
-    lastRequest = VarItem{};
-    requestKind = NoKind;
-    writeBurst = 0;
-    onceReadBurst = 0;
-    readCycleCount = 0;
-    linkDown.store(false, std::memory_order_relaxed);
     image.zero();
 }
 
