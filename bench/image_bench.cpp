@@ -95,13 +95,19 @@ void BM_GetRegisterDataWhilePolling(benchmark::State &state)
     timedReads(state, &poller);
 }
 
+// Over repetitions the slowest read matters, not a typical one.
+double largest(const std::vector<double> &values)
+{
+    return values.empty() ? 0.0 : *std::max_element(values.begin(), values.end());
+}
+
 } // namespace
 
 // A whole screen of DM words, and a single word, whose time is mostly the
 // wait for the image mutex.
 BENCHMARK(BM_GetRegisterData)->Arg(10000)->Arg(1)->UseManualTime()
-    ->Unit(benchmark::kMicrosecond);
+    ->ComputeStatistics("max", largest)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GetRegisterDataWhilePolling)->Arg(10000)->Arg(1)->UseManualTime()
-    ->Unit(benchmark::kMicrosecond);
+    ->ComputeStatistics("max", largest)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -1,0 +1,109 @@
+/*
+ * The link's own ceiling: a host that writes the 11 bytes of a one-word DM
+ * read and blocks for the 7-byte reply, against a PLC that blocks for the
+ * 11 bytes and answers 7, in two processes over the same line the driver's
+ * host is measured on. Nothing but the system calls of the exchange.
+ *
+ *   link_pingpong HOST_SIDE PLC_SIDE EXCHANGES
+ *
+ * Prints one line: exchanges, seconds, exchanges per second, and the
+ * host process's CPU time per exchange in microseconds.
+ */
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+static const char command[] = "RD DM0100\r\n";
+static const char reply[] = "01234\r\n";
+enum { commandLength = 11, replyLength = 7 };
+
+static int openRaw(const char *path)
+{
+    int fd = open(path, O_RDWR | O_NOCTTY);
+    struct termios mode;
+    if (fd < 0 || tcgetattr(fd, &mode) != 0) {
+        fprintf(stderr, "link_pingpong: %s: %s\n", path, strerror(errno));
+        exit(1);
+    }
+    cfmakeraw(&mode);
+    mode.c_cc[VMIN] = 1;
+    mode.c_cc[VTIME] = 0;
+    tcsetattr(fd, TCSANOW, &mode);
+    return fd;
+}
+
+/* A line may hand a message over in pieces; read until all of it came. */
+static void readAll(int fd, char *buffer, size_t length)
+{
+    size_t got = 0;
+    while (got < length) {
+        ssize_t n = read(fd, buffer + got, length - got);
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR)
+                continue;
+            fprintf(stderr, "link_pingpong: read: %s\n", n == 0 ? "end of file" : strerror(errno));
+            exit(1);
+        }
+        got += (size_t)n;
+    }
+}
+
+static void writeAll(int fd, const char *buffer, size_t length)
+{
+    if (write(fd, buffer, length) != (ssize_t)length) {
+        fprintf(stderr, "link_pingpong: write: %s\n", strerror(errno));
+        exit(1);
+    }
+}
+
+static double seconds(struct timeval t) { return (double)t.tv_sec + (double)t.tv_usec / 1e6; }
+
+int main(int argc, char **argv)
+{
+    if (argc != 4) {
+        fprintf(stderr, "usage: link_pingpong HOST_SIDE PLC_SIDE EXCHANGES\n");
+        return 2;
+    }
+    long exchanges = atol(argv[3]);
+    char buffer[64];
+    int plc = openRaw(argv[2]);
+    int host = openRaw(argv[1]);
+
+    pid_t child = fork();
+    if (child == 0) {
+        close(host);
+        for (long i = 0; i < exchanges; ++i) {
+            readAll(plc, buffer, commandLength);
+            writeAll(plc, reply, replyLength);
+        }
+        _exit(0);
+    }
+    close(plc);
+
+    struct rusage before, after;
+    struct timespec start, end;
+    getrusage(RUSAGE_SELF, &before);
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    for (long i = 0; i < exchanges; ++i) {
+        writeAll(host, command, commandLength);
+        readAll(host, buffer, replyLength);
+    }
+    clock_gettime(CLOCK_MONOTONIC, &end);
+    getrusage(RUSAGE_SELF, &after);
+    int status = 0;
+    waitpid(child, &status, 0);
+
+    double elapsed = (double)(end.tv_sec - start.tv_sec) + (double)(end.tv_nsec - start.tv_nsec) / 1e9;
+    double cpu = seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime)
+               - seconds(before.ru_stime);
+    printf("exchanges=%ld seconds=%.3f per_second=%.0f host_cpu_us=%.2f\n", exchanges, elapsed,
+           (double)exchanges / elapsed, cpu / (double)exchanges * 1e6);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
+}
