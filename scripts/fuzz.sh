@@ -1,0 +1,44 @@
+#!/bin/sh
+# Runs the libFuzzer targets under ASan+UBSan for a bounded time.
+#   scripts/fuzz.sh TARGET SECONDS    TARGET: poll, address, producers or all
+# The committed seeds in fuzz/corpus/TARGET are read, never written; what the
+# fuzzer finds goes to build/fuzz/corpus/TARGET and is kept between runs.
+# A crash, hang or broken invariant stops the run with a non-zero exit and
+# leaves the input under build/fuzz/artifacts/ (replay: build/fuzz/fuzz/fuzz_TARGET FILE).
+set -eu
+cd "$(dirname "$0")/.."
+usage="usage: scripts/fuzz.sh poll|address|producers|all SECONDS"
+target=${1:?$usage}
+seconds=${2:?$usage}
+case $target in
+    all) targets="poll address producers" ;;
+    poll|address|producers) targets=$target ;;
+    *) echo "$usage" >&2; exit 2 ;;
+esac
+
+build=build/fuzz
+cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DORDELIN_BUILD_FUZZ=ON -DORDELIN_SANITIZE=address \
+    -DORDELIN_BUILD_TESTS=OFF -DORDELIN_BUILD_TOOLS=OFF >"$build.configure.log" 2>&1 \
+    || { cat "$build.configure.log"; exit 1; }
+for t in $targets; do
+    cmake --build "$build" -j "$(nproc)" --target "fuzz_$t" >"$build.build.log" 2>&1 \
+        || { cat "$build.build.log"; exit 1; }
+done
+
+for t in $targets; do
+    mkdir -p "$build/corpus/$t" "$build/artifacts"
+    log="$build/fuzz_$t.log"
+    # -timeout: one input taking over 10 s counts as a hang.
+    if "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        -print_final_stats=1 -artifact_prefix="$build/artifacts/$t-" \
+        "$build/corpus/$t" "fuzz/corpus/$t" >"$log" 2>&1; then
+        runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+        coverage=$(grep -o 'cov: [0-9]*' "$log" | tail -1)
+        echo "fuzz $t: $runs executions in ${seconds}s, $coverage, no crash"
+    else
+        tail -40 "$log"
+        echo "fuzz $t: FAILED, input saved under $build/artifacts/ (log: $log)" >&2
+        exit 1
+    fi
+done
