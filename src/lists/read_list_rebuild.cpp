@@ -14,20 +14,9 @@ namespace {
 
 using FamilyLists = std::array<std::vector<VarItem>, familyCount>;
 
-VarItem cyclicReadTemplate()
-{
-    VarItem item{};
-    item.requestId = 0;
-    item.requestGroup = -1;
-    item.operation = 0;
-    item.settingsCopy1 = setting(&ComInfo::protocolMode);
-    item.settingsCopy2 = setting(&ComInfo::protocolParam);
-    return item;
-}
-
 void splitIntoFamilies(const QList<VarDef> &definitions, FamilyLists &families)
 {
-    VarItem work = cyclicReadTemplate();
+    VarItem work = driverRequest(0);
     for (const VarDef &definition : definitions) {
         const FamilyInfo *info = findFamily(definition.registerName);
         if (!info)

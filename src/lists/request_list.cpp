@@ -1,5 +1,7 @@
 #include "request_list.h"
 
+#include "core/settings.h"
+
 namespace ordelin {
 
 RequestKey::RequestKey(const VarItem &item)
@@ -23,6 +25,16 @@ size_t RequestKeyHash::operator()(const RequestKey &key) const
         hash = (hash ^ static_cast<quint32>(field)) * 1099511628211ull;
     }
     return static_cast<size_t>(hash ^ (hash >> 32));
+}
+
+VarItem driverRequest(int operation)
+{
+    VarItem item{};
+    item.requestGroup = -1;
+    item.operation = operation;
+    item.settingsCopy1 = setting(&ComInfo::protocolMode);
+    item.settingsCopy2 = setting(&ComInfo::protocolParam);
+    return item;
 }
 
 void RequestList::append(const VarItem &item)

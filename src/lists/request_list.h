@@ -51,6 +51,11 @@ private:
     bool keyed;
 };
 
+// A request the driver builds itself (cyclic reads, SetRegisterData's
+// writes): requestId 0, requestGroup -1, the protocol settings copied in,
+// every other number 0.
+VarItem driverRequest(int operation);
+
 // The splitting rule: a request of count N >= 2 goes in as N single-element
 // requests at successive addresses; otherwise once, unchanged. The working
 // record ends with the last address and count 1.

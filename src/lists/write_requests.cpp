@@ -33,12 +33,7 @@ QByteArray elementBytes(const QByteArray &data, qint64 index, bool isBit)
 
 VarItem writeTemplate(const QString &registerName, int station)
 {
-    VarItem item{};
-    item.requestId = 0;
-    item.requestGroup = -1;
-    item.operation = 1;
-    item.settingsCopy1 = setting(&ComInfo::protocolMode);
-    item.settingsCopy2 = setting(&ComInfo::protocolParam);
+    VarItem item = driverRequest(1);
     item.registerName = registerName;
     item.station = setting(&ComInfo::perRequestStation) != 0 ? station
                                                              : setting(&ComInfo::defaultStation);
