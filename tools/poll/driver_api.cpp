@@ -1,0 +1,63 @@
+#include "driver_api.h"
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QFileInfo>
+#include <QtCore/QLibrary>
+
+namespace pollhost {
+
+namespace {
+
+template <class Function>
+void resolve(QLibrary &library, const char *name, Function &target, QStringList &missing)
+{
+    target = reinterpret_cast<Function>(library.resolve(name));
+    if (!target)
+        missing << QLatin1String(name);
+}
+
+} // namespace
+
+tools::Result<DriverApi> loadDriver(const QString &path)
+{
+    DriverApi api;
+    api.library = std::make_shared<QLibrary>(path);
+    if (!api.library->load())
+        return tools::Result<DriverApi>::failure(api.library->errorString());
+    QLibrary &l = *api.library;
+    QStringList missing;
+    resolve(l, "SetComInfo", api.setComInfo, missing);
+    resolve(l, "FlashLocalRegister", api.flashLocalRegister, missing);
+    resolve(l, "RegistCallBackFuncIntf", api.registCallBackFuncIntf, missing);
+    resolve(l, "ComCommunication", api.comCommunication, missing);
+    resolve(l, "DataCom", api.dataCom, missing);
+    resolve(l, "AddListReadVar", api.addListReadVar, missing);
+    resolve(l, "ReCreatReadVarList", api.reCreatReadVarList, missing);
+    resolve(l, "AddListOnceReadVar", api.addListOnceReadVar, missing);
+    resolve(l, "AddListWriteVar", api.addListWriteVar, missing);
+    resolve(l, "SetRegisterData", api.setRegisterData, missing);
+    resolve(l, "GetRegisterData", api.getRegisterData, missing);
+    resolve(l, "AddrStringToInt", api.addrStringToInt, missing);
+    resolve(l, "CheckAddrCorrect", api.checkAddrCorrect, missing);
+    resolve(l, "AddrMutilCopy", api.addrMutilCopy, missing);
+    if (!missing.isEmpty())
+        return tools::Result<DriverApi>::failure(
+            QStringLiteral("%1 lacks the export(s) %2").arg(path, missing.join(QStringLiteral(", "))));
+    return api;
+}
+
+QString defaultLibraryPath()
+{
+    const QString here = QCoreApplication::applicationDirPath();
+    const QStringList candidates{
+        here + QStringLiteral("/libOrdelin.so"),
+        here + QStringLiteral("/" ORDELIN_INSTALLED_LIBRARY_DIR "/libOrdelin.so"),
+    };
+    for (const QString &candidate : candidates) {
+        if (QFileInfo::exists(candidate))
+            return candidate;
+    }
+    return QStringLiteral(ORDELIN_BUILD_TREE_LIBRARY);
+}
+
+} // namespace pollhost

@@ -1,0 +1,88 @@
+#include "exchange_stats.h"
+
+#include <QtCore/QStringList>
+
+namespace pollhost {
+
+namespace {
+
+QString rejectionKind(const ExchangeOutcome &outcome)
+{
+    if (outcome.received == 0)
+        return QStringLiteral("no reply");
+    if (outcome.received != outcome.replyLength)
+        return QStringLiteral("wrong length");
+    return QStringLiteral("bad form");
+}
+
+} // namespace
+
+void ExchangeStats::record(const ExchangeOutcome &outcome)
+{
+    ++exchanges;
+    if (outcome.startup)
+        ++startups;
+    if (outcome.result == 1) {
+        ++accepted;
+        link = LinkState::Up;
+        everOpened = true;
+        return;
+    }
+    ++rejectedBy[rejectionKind(outcome)];
+    if (outcome.result > 1) {
+        ++dropped;
+        ++droppedBy[outcome.result];
+        link = LinkState::Down;
+    }
+}
+
+double ExchangeStats::lossPercent() const
+{
+    return exchanges == 0 ? 0.0 : 100.0 * double(rejected()) / double(exchanges);
+}
+
+QString ExchangeStats::linkText() const
+{
+    switch (link) {
+    case LinkState::Up: return QStringLiteral("up");
+    case LinkState::Down: return QStringLiteral("down");
+    case LinkState::Opening: break;
+    }
+    return QStringLiteral("opening");
+}
+
+QString ExchangeStats::counters() const
+{
+    QStringList rejections;
+    for (auto it = rejectedBy.cbegin(); it != rejectedBy.cend(); ++it)
+        rejections << QStringLiteral("%1 %2").arg(it.value()).arg(it.key());
+    QStringList drops;
+    for (auto it = droppedBy.cbegin(); it != droppedBy.cend(); ++it)
+        drops << QStringLiteral("code %1: %2").arg(it.key()).arg(it.value());
+    QString line = QStringLiteral("link %1 | exchanges %2 | accepted %3 | rejected %4")
+                       .arg(linkText()).arg(exchanges).arg(accepted).arg(rejected());
+    if (!rejections.isEmpty())
+        line += QStringLiteral(" (%1)").arg(rejections.join(QStringLiteral(", ")));
+    line += QStringLiteral(" | dropped %1").arg(dropped);
+    if (!drops.isEmpty())
+        line += QStringLiteral(" (%1)").arg(drops.join(QStringLiteral(", ")));
+    return line + QStringLiteral(" | start-ups %1").arg(startups);
+}
+
+QString ExchangeStats::summary(const QString &port, qint64 elapsedMs) const
+{
+    const double rate = elapsedMs > 0 ? 1000.0 * double(exchanges) / double(elapsedMs) : 0.0;
+    return QStringLiteral("--- %1 ordelin-poll statistics ---\n"
+                          "%2 exchanges, %3 accepted, %4 rejected, %5 dropped, %6% loss, "
+                          "time %7ms, %8 exchanges/s")
+        .arg(port)
+        .arg(exchanges)
+        .arg(accepted)
+        .arg(rejected())
+        .arg(dropped)
+        .arg(lossPercent(), 0, 'f', 1)
+        .arg(elapsedMs)
+        .arg(rate, 0, 'f', 0);
+}
+
+} // namespace pollhost

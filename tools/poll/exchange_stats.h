@@ -1,0 +1,46 @@
+// Counters of the exchanges, the state of the link and the ping-style
+// summary a user reads at the end.
+#ifndef ORDELIN_POLL_EXCHANGE_STATS_H
+#define ORDELIN_POLL_EXCHANGE_STATS_H
+
+#include <QtCore/QMap>
+#include <QtCore/QString>
+
+namespace pollhost {
+
+// What one exchange came to.
+struct ExchangeOutcome {
+    bool startup = false; // the frame was the link start-up
+    int result = 0;       // what DataCom returned
+    int replyLength = 0;  // what the frame expected
+    int received = 0;     // what came
+};
+
+enum class LinkState { Opening, Up, Down };
+
+class ExchangeStats {
+public:
+    void record(const ExchangeOutcome &outcome);
+
+    quint64 exchanges = 0;
+    quint64 accepted = 0;
+    quint64 startups = 0; // start-up frames sent
+    quint64 dropped = 0;  // requests the driver gave up after their retries
+    // Rejected replies by what the host saw, and drops by the driver's code.
+    QMap<QString, quint64> rejectedBy;
+    QMap<int, quint64> droppedBy;
+    LinkState link = LinkState::Opening;
+    bool everOpened = false;
+
+    quint64 rejected() const { return exchanges - accepted; }
+    double lossPercent() const;
+    QString linkText() const;
+    // One line of all counters, for the table's heading.
+    QString counters() const;
+    // "--- PORT ordelin-poll statistics ---" and the line of totals.
+    QString summary(const QString &port, qint64 elapsedMs) const;
+};
+
+} // namespace pollhost
+
+#endif

@@ -1,0 +1,122 @@
+#include "poll_loop.h"
+
+#include "trace.h"
+
+#include <atomic>
+#include <csignal>
+#include <thread>
+
+namespace pollhost {
+
+namespace {
+
+std::atomic<bool> stopRequested{false};
+
+void onStopSignal(int)
+{
+    stopRequested = true;
+}
+
+const QByteArray startupCommand("CR\r\n");
+
+} // namespace
+
+void installStopHandlers()
+{
+    struct sigaction action {};
+    action.sa_handler = &onStopSignal;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+PollLoop::PollLoop(const DriverApi &api, DriverHost &host, SerialLink &link, Output &output,
+                   const PollOptions &options)
+    : api(api), host(host), link(link), output(output), options(options)
+{
+}
+
+PollView PollLoop::view() const
+{
+    return {clock.elapsed(), &counts, &host.cyclicVariables(), host.values()};
+}
+
+void PollLoop::run()
+{
+    clock.start();
+    while (!finished()) {
+        SendFrame *frame = api.comCommunication();
+        if (!frame) {
+            report(host.takeEvents());
+            if (!host.requestsPending() && host.cyclicReads() == 0)
+                return; // everything asked for is done
+            pause(std::max(options.intervalMs, 1));
+            continue;
+        }
+        if (exchange(*frame)) {
+            output.show(view());
+            pause(options.intervalMs);
+        } else {
+            pause(options.gapMs);
+        }
+    }
+}
+
+bool PollLoop::finished() const
+{
+    if (stopRequested)
+        return true;
+    if (options.count > 0 && qint64(counts.exchanges) >= options.count)
+        return true;
+    if (options.durationMs > 0 && clock.elapsed() >= options.durationMs)
+        return true;
+    return openTimedOut || !portError.isEmpty();
+}
+
+bool PollLoop::exchange(SendFrame &frame)
+{
+    // The frame belongs to the driver and DataCom may free it: copy first.
+    const QByteArray command = frame.command.left(frame.commandLength);
+    const int replyLength = frame.replyLength;
+    const bool startup = command == startupCommand;
+    const bool cyclic = !startup && frame.request.operation == 0 && frame.request.requestGroup == -1;
+    if (options.trace)
+        printError(traceLine('>', command) + QLatin1Char('\n'));
+    QByteArray reply = link.exchange(command, replyLength, options.timeoutMs);
+    const int received = reply.size();
+    const int result = api.dataCom(reply);
+    if (options.trace)
+        printError(traceLine('<', reply, QStringLiteral("DataCom %1").arg(result)) + QLatin1Char('\n'));
+    counts.record({startup, result, replyLength, received});
+    report(host.takeEvents());
+    portError = link.failure();
+    if (!counts.everOpened && clock.elapsed() >= options.openTimeoutMs)
+        openTimedOut = true;
+    if (!cyclic || ++cyclicInCycle < host.cyclicReads())
+        return false;
+    cyclicInCycle = 0;
+    return true;
+}
+
+void PollLoop::report(const QList<HostEvent> &events)
+{
+    for (const HostEvent &event : events) {
+        if (event.status != 1)
+            ++failed;
+        output.event(clock.elapsed(), event);
+    }
+}
+
+// Sleeps in short steps so Ctrl-C and --duration still end the run promptly.
+void PollLoop::pause(int ms) const
+{
+    QElapsedTimer slept;
+    slept.start();
+    while (slept.elapsed() < ms && !finished()) {
+        const qint64 step = std::min<qint64>(20, ms - slept.elapsed());
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::max<qint64>(step, 1)));
+    }
+}
+
+} // namespace pollhost

@@ -1,0 +1,195 @@
+#include "poll_options.h"
+
+#include "variables.h"
+
+#include "common/option_values.h"
+#include "sim/sim_options.h"
+
+#include <QtCore/QProcess>
+
+namespace pollhost {
+
+namespace {
+
+using tools::Result;
+using Failure = Result<PollOptions>;
+
+QCommandLineOption option(const char *name, const char *description, const char *valueName = nullptr,
+                          const char *defaultValue = nullptr)
+{
+    QCommandLineOption made(QLatin1String(name), QString::fromUtf8(description));
+    if (valueName)
+        made.setValueName(QLatin1String(valueName));
+    if (defaultValue)
+        made.setDefaultValue(QLatin1String(defaultValue));
+    return made;
+}
+
+void describeOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Reference host for the Ordelin driver: loads libOrdelin.so at run time, polls a PLC\n"
+        "over a serial line and shows the values. Variables are written as the HMI editor\n"
+        "writes them, FAMILY then address, with :N for N successive elements, e.g.\n"
+        "  DM100:10  RLY00105:4  T5  C0  TM7  TV_c5  TV_p5  CV_c0  CV_p0  CTH1\n"
+        "(relay addresses are channel ddd and bit DD). Each one is checked by the driver.\n\n"
+        "Exit codes: 0 done without errors, 1 bad option, 2 bad variable or write,\n"
+        "3 driver library not loadable, 4 port cannot be opened, 5 link never opened\n"
+        "within --open-timeout, 6 errors seen (a request dropped after its retries)."));
+    parser.addPositionalArgument(QStringLiteral("variables"),
+                                 QStringLiteral("Variables to poll cyclically."),
+                                 QStringLiteral("[VARIABLE...]"));
+    parser.addOptions({
+        option("port", "Serial port of the PLC, e.g. /dev/ttyUSB0.", "device"),
+        option("sim", "Poll the built-in PLC simulator on a pseudo-terminal instead of a port."),
+        option("sim-options", "Options for the built-in simulator, as ordelin-sim takes them, "
+                              "in one argument, e.g. \"--no-reply 0.1 --seed 7\".", "options"),
+        option("library", "Driver library to load (default: next to this program, then the "
+                          "build tree).", "path"),
+        option("file", "Read more variables from this file (whitespace-separated, # comments).",
+               "path"),
+        option("write", "Write a value through SetRegisterData, e.g. DM100=1234, RLY00105=1, "
+                        "DM10=1,2,3 for successive elements. Repeatable; sent in order, each "
+                        "after the previous one completed.", "VARIABLE=VALUE"),
+        option("once", "Read a variable once through AddListOnceReadVar after the writes "
+                       "completed. Repeatable.", "VARIABLE"),
+        option("station", "ComInfo default station (default 0).", "n", "0"),
+        option("retries", "ComInfo retry limit: rejected replies tolerated before a request "
+                          "is dropped (default 3).", "n", "3"),
+        option("protocol-mode", "ComInfo protocol mode: 0 opens the link with the start-up "
+                                "exchange (default 0).", "n", "0"),
+        option("write-mode", "ComInfo write mode: 2 sends writes to the PLC, others only "
+                             "change the driver's image (default 2).", "n", "2"),
+        option("lang", "Language of the driver's messages: en or zh (default en).", "lang", "en"),
+        option("timeout", "Reply timeout in ms (default 500).", "ms", "500"),
+        option("gap", "Pause between two exchanges in ms (default 0).", "ms", "0"),
+        option("interval", "Pause after each full read cycle in ms (default 100).", "ms", "100"),
+        option("open-timeout", "Give up when the link has not opened within this many ms "
+                               "(default 5000).", "ms", "5000"),
+        option("duration", "Stop after this many seconds (default: run until Ctrl-C).",
+               "seconds", "0"),
+        option("count", "Stop after this many exchanges (default: no limit).", "n", "0"),
+        option("format", "Output: table (refreshed in place on a terminal), csv or json "
+                         "(one line per read cycle).", "format", "table"),
+        option("trace", "Print every frame and reply in hex and ASCII with a timestamp "
+                        "to standard error."),
+    });
+    tools::addLineOptions(parser);
+}
+
+// The numbers of the options, all checked; the first error is reported.
+QStringList readNumbers(const QCommandLineParser &parser, PollOptions &o)
+{
+    QStringList errors;
+    const int most = 0x7FFFFFFF;
+    auto set = [&](int &field, const char *name, qint64 lowest, qint64 highest) {
+        const auto value = tools::integerOption(parser, QLatin1String(name), lowest, highest);
+        if (value.ok())
+            field = int(value.value());
+        else
+            errors << value.error();
+    };
+    set(o.station, "station", -most, most);
+    set(o.retries, "retries", 0, 1000000);
+    set(o.protocolMode, "protocol-mode", -most, most);
+    set(o.writeMode, "write-mode", -most, most);
+    set(o.timeoutMs, "timeout", 1, 600000);
+    set(o.gapMs, "gap", 0, 600000);
+    set(o.intervalMs, "interval", 0, 600000);
+    set(o.openTimeoutMs, "open-timeout", 1, 86400000);
+    const auto count = tools::integerOption(parser, QStringLiteral("count"), 0, 1LL << 62);
+    const auto seconds = tools::decimalOption(parser, QStringLiteral("duration"), 0, 1e7);
+    if (!count.ok())
+        errors << count.error();
+    if (!seconds.ok())
+        errors << seconds.error();
+    if (errors.isEmpty()) {
+        o.count = count.value();
+        o.durationMs = qint64(seconds.value() * 1000);
+    }
+    return errors;
+}
+
+QStringList readChoices(const QCommandLineParser &parser, PollOptions &o)
+{
+    const auto lang = tools::choiceOption(parser, QStringLiteral("lang"),
+                                          {QStringLiteral("en"), QStringLiteral("zh")});
+    const auto format = tools::choiceOption(
+        parser, QStringLiteral("format"),
+        {QStringLiteral("table"), QStringLiteral("csv"), QStringLiteral("json")});
+    if (!lang.ok())
+        return {lang.error()};
+    if (!format.ok())
+        return {format.error()};
+    o.language = lang.value() == QLatin1String("zh") ? 0 : 1;
+    o.format = format.value() == QLatin1String("csv")    ? OutputFormat::Csv
+             : format.value() == QLatin1String("json")   ? OutputFormat::Json
+                                                         : OutputFormat::Table;
+    return {};
+}
+
+QStringList readLine(const QCommandLineParser &parser, PollOptions &o)
+{
+    o.port = parser.value(QStringLiteral("port"));
+    o.sim = parser.isSet(QStringLiteral("sim"));
+    if (o.sim == !o.port.isEmpty())
+        return {QStringLiteral("give either --port DEVICE or --sim")};
+    if (!o.sim && parser.isSet(QStringLiteral("sim-options")))
+        return {QStringLiteral("--sim-options needs --sim")};
+    const auto simOptions = sim::parseSimOptions(
+        QStringList{QStringLiteral("--sim-options")}
+        + QProcess::splitCommand(parser.value(QStringLiteral("sim-options"))));
+    if (!simOptions.ok())
+        return {QStringLiteral("--sim-options: ") + simOptions.error()};
+    if (simOptions.value().showHelp || !simOptions.value().port.isEmpty())
+        return {QStringLiteral("--sim-options: --help and --port are not available for the "
+                               "built-in simulator")};
+    o.simConfig = simOptions.value().config;
+    const auto line = tools::lineSettings(parser);
+    if (!line.ok())
+        return {line.error()};
+    o.line = line.value();
+    return {};
+}
+
+QStringList readRequests(const QCommandLineParser &parser, PollOptions &o)
+{
+    o.variables = parser.positionalArguments();
+    if (parser.isSet(QStringLiteral("file"))) {
+        const auto more = readVariableFile(parser.value(QStringLiteral("file")));
+        if (!more.ok())
+            return {more.error()};
+        o.variables += more.value();
+    }
+    o.writes = parser.values(QStringLiteral("write"));
+    o.onceReads = parser.values(QStringLiteral("once"));
+    if (o.variables.isEmpty() && o.writes.isEmpty() && o.onceReads.isEmpty())
+        return {QStringLiteral("nothing to do: give variables, --write or --once")};
+    return {};
+}
+
+} // namespace
+
+Result<PollOptions> parsePollOptions(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    describeOptions(parser);
+    const auto parsed = tools::parseArguments(parser, arguments, true);
+    if (!parsed.ok())
+        return Failure::failure(parsed.error());
+    PollOptions o;
+    o.helpText = parser.helpText();
+    o.showHelp = parsed.value();
+    if (o.showHelp)
+        return o;
+    o.library = parser.value(QStringLiteral("library"));
+    o.trace = parser.isSet(QStringLiteral("trace"));
+    for (const QStringList &errors : {readNumbers(parser, o), readChoices(parser, o),
+                                      readLine(parser, o), readRequests(parser, o)}) {
+        if (!errors.isEmpty())
+            return Failure::failure(errors.first());
+    }
+    return o;
+}
+
+} // namespace pollhost

@@ -1,0 +1,115 @@
+// CSV and JSON lines: one record per read cycle, for logging and plotting.
+// Standard output carries only the records; events and the ping-style
+// summary of CSV go to standard error, JSON keeps them as records too.
+#include "output.h"
+
+#include <QtCore/QJsonArray>
+#include <QtCore/QJsonDocument>
+#include <QtCore/QJsonObject>
+#include <QtCore/QStringList>
+
+namespace pollhost {
+
+namespace {
+
+QString seconds(qint64 elapsedMs)
+{
+    return QString::number(elapsedMs / 1000.0, 'f', 3);
+}
+
+class CsvOutput : public Output {
+public:
+    void show(const PollView &view) override
+    {
+        QStringList header{QStringLiteral("time")};
+        QStringList row{seconds(view.elapsedMs)};
+        for (int i = 0; i < view.variables->size(); ++i) {
+            const Variable &variable = view.variables->at(i);
+            for (int k = 0; k < variable.count; ++k) {
+                header << variable.label(k);
+                row << QString::number(view.values.value(i).value(k));
+            }
+        }
+        if (!headerDone)
+            printOut(header.join(QLatin1Char(',')) + QLatin1Char('\n'));
+        headerDone = true;
+        printOut(row.join(QLatin1Char(',')) + QLatin1Char('\n'));
+    }
+
+    void event(qint64, const HostEvent &event) override
+    {
+        printError(QStringLiteral("ordelin-poll: %1\n").arg(describe(event)));
+    }
+
+    void finish(const PollView &, const QString &summary) override
+    {
+        printError(summary + QLatin1Char('\n'));
+    }
+
+private:
+    bool headerDone = false;
+};
+
+class JsonOutput : public Output {
+public:
+    void show(const PollView &view) override
+    {
+        QJsonObject values;
+        for (int i = 0; i < view.variables->size(); ++i) {
+            const Variable &variable = view.variables->at(i);
+            for (int k = 0; k < variable.count; ++k)
+                values.insert(variable.label(k), view.values.value(i).value(k));
+        }
+        print({{QStringLiteral("time"), seconds(view.elapsedMs).toDouble()},
+               {QStringLiteral("link"), view.stats->linkText()},
+               {QStringLiteral("values"), values}});
+    }
+
+    void event(qint64 elapsedMs, const HostEvent &event) override
+    {
+        QJsonArray values;
+        for (int value : event.values)
+            values.append(value);
+        print({{QStringLiteral("time"), seconds(elapsedMs).toDouble()},
+               {QStringLiteral("event"), event.kind},
+               {QStringLiteral("target"), event.target},
+               {QStringLiteral("status"), event.status},
+               {QStringLiteral("note"), event.note},
+               {QStringLiteral("values"), values}});
+    }
+
+    void finish(const PollView &view, const QString &summary) override
+    {
+        const ExchangeStats &stats = *view.stats;
+        print({{QStringLiteral("summary"),
+                QJsonObject{{QStringLiteral("exchanges"), double(stats.exchanges)},
+                            {QStringLiteral("accepted"), double(stats.accepted)},
+                            {QStringLiteral("rejected"), double(stats.rejected())},
+                            {QStringLiteral("dropped"), double(stats.dropped)},
+                            {QStringLiteral("startups"), double(stats.startups)},
+                            {QStringLiteral("loss"), stats.lossPercent()},
+                            {QStringLiteral("link"), stats.linkText()},
+                            {QStringLiteral("elapsed_ms"), double(view.elapsedMs)}}}});
+        printError(summary + QLatin1Char('\n'));
+    }
+
+private:
+    static void print(const QJsonObject &record)
+    {
+        printOut(QString::fromUtf8(QJsonDocument(record).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Output> csvOutput()
+{
+    return std::make_unique<CsvOutput>();
+}
+
+std::unique_ptr<Output> jsonOutput()
+{
+    return std::make_unique<JsonOutput>();
+}
+
+} // namespace pollhost

@@ -1,0 +1,44 @@
+#include "request_set.h"
+
+namespace pollhost {
+
+namespace {
+
+using tools::Result;
+
+Result<Variable> checked(const DriverApi &api, const QString &text, int language)
+{
+    const auto parsed = parseVariable(text);
+    return parsed.ok() ? checkVariable(api, parsed.value(), language) : parsed;
+}
+
+} // namespace
+
+Result<RequestSet> buildRequests(const DriverApi &api, const PollOptions &options)
+{
+    RequestSet set;
+    for (const QString &text : options.variables) {
+        const auto variable = checked(api, text, options.language);
+        if (!variable.ok())
+            return Result<RequestSet>::failure(variable.error());
+        set.cyclic << variable.value();
+    }
+    for (const QString &text : options.onceReads) {
+        const auto variable = checked(api, text, options.language);
+        if (!variable.ok())
+            return Result<RequestSet>::failure(variable.error());
+        set.onceReads << variable.value();
+    }
+    for (const QString &text : options.writes) {
+        auto write = parseWrite(text);
+        const auto target = write.ok() ? checkVariable(api, write.value().target, options.language)
+                                       : Result<Variable>::failure(write.error());
+        if (!target.ok())
+            return Result<RequestSet>::failure(target.error());
+        write.value().target = target.value();
+        set.writes << write.value();
+    }
+    return set;
+}
+
+} // namespace pollhost

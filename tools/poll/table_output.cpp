@@ -1,0 +1,84 @@
+// The table: on a terminal redrawn in place after every read cycle (at most
+// ten times a second), elsewhere printed once a second so a log stays short.
+#include "output.h"
+
+#include <QtCore/QStringList>
+
+namespace pollhost {
+
+namespace {
+
+class TableOutput : public Output {
+public:
+    TableOutput(const QString &port, bool terminal) : port(port), terminal(terminal) {}
+
+    void show(const PollView &view) override
+    {
+        const qint64 period = terminal ? 100 : 1000;
+        if (shownAtMs >= 0 && view.elapsedMs - shownAtMs < period)
+            return;
+        shownAtMs = view.elapsedMs;
+        draw(view);
+    }
+
+    void event(qint64, const HostEvent &event) override
+    {
+        recent << describe(event);
+        while (recent.size() > 6)
+            recent.removeFirst();
+        if (!terminal)
+            printOut(describe(event) + QLatin1Char('\n'));
+    }
+
+    void finish(const PollView &view, const QString &summary) override
+    {
+        draw(view);
+        printOut(summary + QLatin1Char('\n'));
+    }
+
+private:
+    void draw(const PollView &view)
+    {
+        const QStringList lines = render(view);
+        QString text;
+        if (terminal && drawnLines > 0)
+            text = QStringLiteral("\033[%1F\033[J").arg(drawnLines); // back to the top, clear
+        text += lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+        drawnLines = lines.size();
+        printOut(text);
+    }
+
+    QStringList render(const PollView &view) const
+    {
+        QStringList lines{
+            QStringLiteral("ordelin-poll  %1  %2 s").arg(port).arg(view.elapsedMs / 1000.0, 0, 'f', 1),
+            view.stats->counters(),
+            QString(),
+            QStringLiteral("%1  %2").arg(QStringLiteral("VARIABLE"), -14).arg(QStringLiteral("VALUES")),
+        };
+        for (int i = 0; i < view.variables->size(); ++i) {
+            QStringList values;
+            for (int value : view.values.value(i))
+                values << QString::number(value);
+            lines << QStringLiteral("%1  %2").arg(view.variables->at(i).text, -14).arg(values.join(QLatin1Char(' ')));
+        }
+        if (terminal && !recent.isEmpty())
+            lines << QString() << recent;
+        return lines;
+    }
+
+    QString port;
+    bool terminal;
+    qint64 shownAtMs = -1;
+    int drawnLines = 0;
+    QStringList recent;
+};
+
+} // namespace
+
+std::unique_ptr<Output> tableOutput(const QString &port, bool terminal)
+{
+    return std::make_unique<TableOutput>(port, terminal);
+}
+
+} // namespace pollhost
