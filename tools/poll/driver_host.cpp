@@ -59,8 +59,7 @@ void DriverHost::start()
         definitions.append(definition);
     }
     readListSize = api.reCreatReadVarList(&definitions);
-    QList<HostEvent> ignored; // nothing can have completed yet
-    queueNextWrite(ignored);
+    queueNextWrite();
 }
 
 bool DriverHost::requestsPending() const
@@ -71,7 +70,7 @@ bool DriverHost::requestsPending() const
 // Writes go one at a time: the driver calls back only for the last of
 // several pending requests that carry the same identifiers, and
 // SetRegisterData gives every write the same ones.
-void DriverHost::queueNextWrite(QList<HostEvent> &events)
+void DriverHost::queueNextWrite()
 {
     while (nextWrite < writes.size()) {
         const WriteRequest &write = writes[nextWrite];
@@ -89,13 +88,13 @@ void DriverHost::queueNextWrite(QList<HostEvent> &events)
                        : QStringLiteral("stored in the driver's image only (write mode %1)")
                              .arg(info.writeMode);
         event.status = info.writeMode == 2 ? 0 : 1;
-        events.append(event);
+        unreported.append(event);
         ++nextWrite;
     }
-    queueOnceReads(events);
+    queueOnceReads();
 }
 
-void DriverHost::queueOnceReads(QList<HostEvent> &events)
+void DriverHost::queueOnceReads()
 {
     if (onceReadsQueued)
         return;
@@ -110,7 +109,7 @@ void DriverHost::queueOnceReads(QList<HostEvent> &events)
         if (api.addListOnceReadVar(&item) > 0)
             ++onceReadsOutstanding;
         else
-            events.append({QStringLiteral("once-read"), onceReads[i].text, 0,
+            unreported.append({QStringLiteral("once-read"), onceReads[i].text, 0,
                            QStringLiteral("not queued by the driver"), {}});
     }
 }
@@ -125,24 +124,25 @@ HostEvent DriverHost::writeEvent(int status) const
 // completion belongs to the write in flight if there is one.
 QList<HostEvent> DriverHost::takeEvents()
 {
-    QList<HostEvent> events;
     std::vector<Completion> reported;
     reported.swap(completions());
     for (const Completion &completion : reported) {
         if (writeInFlight) {
-            events.append(writeEvent(completion.status));
+            unreported.append(writeEvent(completion.status));
             writeInFlight = false;
             ++nextWrite;
-            queueNextWrite(events);
+            queueNextWrite();
             continue;
         }
         const int index = completion.requestGroup;
         if (index < 0 || index >= onceReads.size())
             continue; // not one of ours
         --onceReadsOutstanding;
-        events.append({QStringLiteral("once-read"), onceReads[index].text, completion.status,
-                       statusText(completion.status), read(onceReads[index])});
+        unreported.append({QStringLiteral("once-read"), onceReads[index].text, completion.status,
+                           statusText(completion.status), read(onceReads[index])});
     }
+    QList<HostEvent> events;
+    events.swap(unreported);
     return events;
 }
 

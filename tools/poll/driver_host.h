@@ -44,8 +44,8 @@ public:
 
 private:
     QList<int> read(const Variable &variable) const;
-    void queueNextWrite(QList<HostEvent> &events);
-    void queueOnceReads(QList<HostEvent> &events);
+    void queueNextWrite();
+    void queueOnceReads();
     HostEvent writeEvent(int status) const;
 
     const DriverApi &api;
@@ -58,6 +58,7 @@ private:
     int nextWrite = 0;        // writes before it have completed
     bool writeInFlight = false;
     bool onceReadsQueued = false;
+    QList<HostEvent> unreported; // events not yet taken
     int onceReadsOutstanding = 0;
 };
 

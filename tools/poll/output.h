@@ -23,6 +23,8 @@ public:
     // Called after every read cycle; an output may show fewer.
     virtual void show(const PollView &view) = 0;
     virtual void event(qint64 elapsedMs, const HostEvent &event) = 0;
+    // The link opened, went down after a drop, or came back.
+    virtual void linkChanged(qint64 elapsedMs, const ExchangeStats &stats) = 0;
     virtual void finish(const PollView &view, const QString &summary) = 0;
 };
 

@@ -88,7 +88,10 @@ bool PollLoop::exchange(SendFrame &frame)
     const int result = api.dataCom(reply);
     if (options.trace)
         printError(traceLine('<', reply, QStringLiteral("DataCom %1").arg(result)) + QLatin1Char('\n'));
+    const LinkState before = counts.link;
     counts.record({startup, result, replyLength, received});
+    if (counts.link != before)
+        output.linkChanged(clock.elapsed(), counts);
     report(host.takeEvents());
     portError = link.failure();
     if (!counts.everOpened && clock.elapsed() >= options.openTimeoutMs)

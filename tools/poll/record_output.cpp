@@ -41,6 +41,11 @@ public:
         printError(QStringLiteral("ordelin-poll: %1\n").arg(describe(event)));
     }
 
+    void linkChanged(qint64 elapsedMs, const ExchangeStats &stats) override
+    {
+        printError(QStringLiteral("ordelin-poll: %1 s: link %2\n").arg(seconds(elapsedMs), stats.linkText()));
+    }
+
     void finish(const PollView &, const QString &summary) override
     {
         printError(summary + QLatin1Char('\n'));
@@ -76,6 +81,13 @@ public:
                {QStringLiteral("status"), event.status},
                {QStringLiteral("note"), event.note},
                {QStringLiteral("values"), values}});
+    }
+
+    void linkChanged(qint64 elapsedMs, const ExchangeStats &stats) override
+    {
+        print({{QStringLiteral("time"), seconds(elapsedMs).toDouble()},
+               {QStringLiteral("link"), stats.linkText()},
+               {QStringLiteral("dropped"), double(stats.dropped)}});
     }
 
     void finish(const PollView &view, const QString &summary) override

@@ -30,6 +30,13 @@ public:
             printOut(describe(event) + QLatin1Char('\n'));
     }
 
+    // On a terminal the heading shows the link; a log gets a line.
+    void linkChanged(qint64 elapsedMs, const ExchangeStats &stats) override
+    {
+        if (!terminal)
+            printOut(QStringLiteral("%1 s: link %2\n").arg(elapsedMs / 1000.0, 0, 'f', 1).arg(stats.linkText()));
+    }
+
     void finish(const PollView &view, const QString &summary) override
     {
         draw(view);

@@ -1,0 +1,134 @@
+// Running the two programs as a user would, with every wait bounded.
+#ifndef ORDELIN_TESTS_E2E_PROGRAMS_H
+#define ORDELIN_TESTS_E2E_PROGRAMS_H
+
+#include <QtCore/QElapsedTimer>
+#include <QtCore/QJsonDocument>
+#include <QtCore/QJsonObject>
+#include <QtCore/QProcess>
+#include <QtCore/QStringList>
+
+#include <functional>
+#include <memory>
+
+#include <csignal>
+
+namespace e2e {
+
+struct Finished {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs a program to its end; a program still running after `timeoutMs` is
+// killed and reported with exit code -1.
+inline Finished runProgram(const QString &program, const QStringList &arguments, int timeoutMs = 20000)
+{
+    QProcess process;
+    process.start(program, arguments);
+    Finished done;
+    if (process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit) {
+        done.exitCode = process.exitCode();
+    } else {
+        process.kill();
+        process.waitForFinished(2000);
+    }
+    done.out = QString::fromUtf8(process.readAllStandardOutput());
+    done.err = QString::fromUtf8(process.readAllStandardError());
+    return done;
+}
+
+inline Finished runPoll(const QStringList &arguments, int timeoutMs = 20000)
+{
+    return runProgram(QStringLiteral(ORDELIN_POLL_PROGRAM), arguments, timeoutMs);
+}
+
+// A program watched while it runs, line by line of its standard output.
+class Running {
+public:
+    Running(const QString &program, const QStringList &arguments)
+    {
+        process.start(program, arguments);
+        process.waitForStarted(5000);
+    }
+    ~Running()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(2000);
+        }
+    }
+
+    // Waits until a new line satisfies `wanted`; returns it, or an empty
+    // string when `timeoutMs` passes first.
+    QString waitForLine(const std::function<bool(const QString &)> &wanted, int timeoutMs)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        for (;;) {
+            while (process.canReadLine()) {
+                const QString line = QString::fromUtf8(process.readLine()).trimmed();
+                seen << line;
+                if (wanted(line))
+                    return line;
+            }
+            const qint64 left = timeoutMs - clock.elapsed();
+            if (left <= 0 || (!process.waitForReadyRead(int(left)) && !process.canReadLine()))
+                return {};
+        }
+    }
+
+    // Sends a signal and collects the rest of the run.
+    Finished stop(int signal = SIGINT, int timeoutMs = 10000)
+    {
+        ::kill(pid_t(process.processId()), signal);
+        Finished done;
+        if (process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit)
+            done.exitCode = process.exitCode();
+        done.out = seen.join(QLatin1Char('\n')) + QLatin1Char('\n')
+                 + QString::fromUtf8(process.readAllStandardOutput());
+        done.err = QString::fromUtf8(process.readAllStandardError());
+        return done;
+    }
+
+    QProcess process;
+    QStringList seen;
+};
+
+inline QJsonObject json(const QString &line)
+{
+    return QJsonDocument::fromJson(line.toUtf8()).object();
+}
+
+// The JSON records of an output, in order.
+inline QList<QJsonObject> records(const QString &out)
+{
+    QList<QJsonObject> all;
+    for (const QString &line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        all << json(line);
+    return all;
+}
+
+inline QList<QJsonObject> valueRecords(const QString &out)
+{
+    QList<QJsonObject> values;
+    for (const QJsonObject &record : records(out)) {
+        if (record.contains(QLatin1String("values")) && !record.contains(QLatin1String("event")))
+            values << record[QLatin1String("values")].toObject();
+    }
+    return values;
+}
+
+inline QJsonObject summary(const QString &out)
+{
+    for (const QJsonObject &record : records(out)) {
+        if (record.contains(QLatin1String("summary")))
+            return record[QLatin1String("summary")].toObject();
+    }
+    return {};
+}
+
+} // namespace e2e
+
+#endif

@@ -1,0 +1,167 @@
+// What makes the simulated PLC useful for testing hosts: a scan that keeps
+// values moving, initial values from a file, and faults that come back the
+// same with the same seed.
+#include "sim/faults.h"
+#include "sim/initial_values.h"
+#include "sim/scan.h"
+#include "sim/sim_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+using sim::FaultInjector;
+using sim::FaultRates;
+using sim::PlcMemory;
+using sim::Piece;
+
+std::unique_ptr<PlcMemory> programmedMemory()
+{
+    auto memory = std::make_unique<PlcMemory>();
+    sim::loadDefaultProgram(*memory);
+    return memory;
+}
+
+TEST(Scan, CountsBlinksAndRunsTimersToTheirPresets)
+{
+    auto memory = programmedMemory();
+    sim::runScan(*memory, 0, 6);
+    EXPECT_EQ(memory->dm[0], 6);
+    EXPECT_EQ(memory->relays[0], 1); // on during ticks 5 to 9
+    EXPECT_EQ(memory->timers.current[0], 6);
+    EXPECT_EQ(memory->timers.contact[0], 0);
+    sim::runScan(*memory, 6, 10);
+    EXPECT_EQ(memory->relays[0], 0);
+    EXPECT_EQ(memory->timers.current[0], 10); // preset 10: done
+    EXPECT_EQ(memory->timers.contact[0], 1);
+    sim::runScan(*memory, 10, 500);
+    EXPECT_EQ(memory->timers.current[0], 10); // stays at its preset
+    EXPECT_EQ(memory->counters.current[0], 5);
+    EXPECT_EQ(memory->counters.contact[0], 1);
+}
+
+TEST(Scan, ALowerCurrentValueRestartsATimer)
+{
+    auto memory = programmedMemory();
+    sim::runScan(*memory, 0, 20);
+    ASSERT_EQ(memory->timers.contact[0], 1);
+    memory->timers.current[0] = 0;
+    sim::runScan(*memory, 20, 21);
+    EXPECT_EQ(memory->timers.current[0], 1);
+    EXPECT_EQ(memory->timers.contact[0], 0);
+}
+
+// The simulator catches up a long idle time in one step; that must give the
+// same memory as scanning every tick.
+TEST(Scan, OneLongStepEqualsManyShortOnes)
+{
+    auto stepped = programmedMemory();
+    auto jumped = programmedMemory();
+    for (qint64 tick = 0; tick < 1234; ++tick)
+        sim::runScan(*stepped, tick, tick + 1);
+    sim::runScan(*jumped, 0, 1234);
+    EXPECT_EQ(0, std::memcmp(stepped.get(), jumped.get(), sizeof(PlcMemory)));
+}
+
+TEST(InitialValues, AppliesEveryFamily)
+{
+    auto memory = std::make_unique<PlcMemory>();
+    const QStringList errors = sim::applyInitialValues(*memory, QStringLiteral(
+        "# comment\n\nDM 100=1234\nRLY 00105=1\n  TV_p 5 = 30\nCV_c 2=7\nC 3=1\nCTH 9=65535\nTM 99=1\n"));
+    EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(memory->dm[100], 1234);
+    EXPECT_EQ(memory->relays[1 * 16 + 5], 1);
+    EXPECT_EQ(memory->timers.preset[5], 30);
+    EXPECT_EQ(memory->counters.current[2], 7);
+    EXPECT_EQ(memory->counters.contact[3], 1);
+    EXPECT_EQ(memory->highSpeed.current[9], 65535);
+    EXPECT_EQ(memory->tm[99], 1);
+}
+
+TEST(InitialValues, ReportsEveryBadLineByNumberAndAppliesNothing)
+{
+    auto memory = std::make_unique<PlcMemory>();
+    const QStringList errors = sim::applyInitialValues(*memory, QStringLiteral(
+        "DM 1=5\nXX 1=2\nDM 10000=1\nRLY 00016=1\nDM 1=65536\nT 1=2\njust words\nTM 5=abc\n"));
+    ASSERT_EQ(errors.size(), 7) << errors.join(QLatin1Char('\n')).toStdString();
+    for (int i = 0; i < errors.size(); ++i)
+        EXPECT_TRUE(errors[i].startsWith(QStringLiteral("line %1:").arg(i + 2))) << errors[i].toStdString();
+    EXPECT_EQ(memory->dm[1], 0);
+}
+
+std::vector<Piece> deliverMany(const FaultRates &rates, quint32 seed)
+{
+    FaultInjector faults(rates, seed);
+    std::vector<Piece> all;
+    for (int i = 0; i < 200; ++i) {
+        for (const Piece &piece : faults.deliver("0,00007,00060\r\n"))
+            all.push_back(piece);
+        all.push_back({"|", -1});
+    }
+    return all;
+}
+
+bool sameDeliveries(const std::vector<Piece> &a, const std::vector<Piece> &b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const Piece &x, const Piece &y) {
+        return x.bytes == y.bytes && x.delayMs == y.delayMs;
+    });
+}
+
+TEST(Faults, TheSameSeedGivesTheSameFaults)
+{
+    FaultRates rates;
+    rates.noReply = rates.error = rates.garble = rates.truncate = rates.delay = rates.pieces = 0.2;
+    EXPECT_TRUE(sameDeliveries(deliverMany(rates, 42), deliverMany(rates, 42)));
+    EXPECT_FALSE(sameDeliveries(deliverMany(rates, 42), deliverMany(rates, 43)));
+}
+
+TEST(Faults, EachFaultDoesWhatItSays)
+{
+    const QByteArray reply("0,00007,00060\r\n");
+    auto deliver = [&](double FaultRates::*rate) {
+        FaultRates rates;
+        rates.*rate = 1;
+        rates.delayMs = 250;
+        return FaultInjector(rates, 1).deliver(reply);
+    };
+    EXPECT_TRUE(deliver(&FaultRates::noReply).empty());
+    EXPECT_EQ(deliver(&FaultRates::error).at(0).bytes, "E1\r\n");
+    const QByteArray garbled = deliver(&FaultRates::garble).at(0).bytes;
+    ASSERT_EQ(garbled.size(), reply.size());
+    int differing = 0;
+    for (int i = 0; i < reply.size(); ++i)
+        differing += garbled[i] != reply[i];
+    EXPECT_EQ(differing, 1);
+    const QByteArray truncated = deliver(&FaultRates::truncate).at(0).bytes;
+    EXPECT_LT(truncated.size(), reply.size());
+    EXPECT_TRUE(reply.startsWith(truncated));
+    EXPECT_EQ(deliver(&FaultRates::delay).at(0).delayMs, 250);
+    const std::vector<Piece> pieces = deliver(&FaultRates::pieces);
+    EXPECT_GE(pieces.size(), 2u);
+    QByteArray joined;
+    for (const Piece &piece : pieces)
+        joined += piece.bytes;
+    EXPECT_EQ(joined, reply);
+}
+
+TEST(Engine, CountsWhatItAnsweredAndIgnoresCommandsWhileSilent)
+{
+    sim::SimEngine engine(sim::SimConfig{}, 0);
+    engine.prepareMemory();
+    EXPECT_EQ(engine.receive("CR\r\nRD DM0000\r\nbad\r\n", 250).size(), 3u);
+    EXPECT_EQ(engine.memory().dm[0], 2); // two 100 ms ticks had passed
+    engine.setSilent(true);
+    EXPECT_TRUE(engine.receive("RD DM0000\r\n", 300).empty());
+    const sim::SimCounters &counts = engine.counters();
+    EXPECT_EQ(counts.commands, 4u);
+    EXPECT_EQ(counts.startups, 1u);
+    EXPECT_EQ(counts.reads, 1u);
+    EXPECT_EQ(counts.malformed, 1u);
+    EXPECT_EQ(counts.ignored, 1u);
+}
+
+} // namespace
