@@ -51,7 +51,8 @@ Result<bool> parseArguments(QCommandLineParser &parser, const QStringList &argum
     const QCommandLineOption help = parser.addHelpOption();
     if (!parser.parse(arguments))
         return Result<bool>::failure(parser.errorText());
-    if (parser.isSet(help))
+    // Qt registers --help-all beside --help; neither may start a run.
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
         return true;
     if (!takesPositional && !parser.positionalArguments().isEmpty())
         return Result<bool>::failure(QStringLiteral("unexpected argument '%1'")

@@ -26,9 +26,9 @@ void onCompletion(int, int requestId, int requestGroup, int status)
     completions().push_back({requestId, requestGroup, status});
 }
 
-QString statusText(int status)
+QString statusText(int status, const char *answered)
 {
-    return status == 1 ? QStringLiteral("answered") : QStringLiteral("dropped after its retries");
+    return status == 1 ? QLatin1String(answered) : QStringLiteral("dropped after its retries");
 }
 
 } // namespace
@@ -117,7 +117,8 @@ void DriverHost::queueOnceReads()
 HostEvent DriverHost::writeEvent(int status) const
 {
     const WriteRequest &write = writes[nextWrite];
-    return {QStringLiteral("write"), write.text, status, statusText(status), write.values};
+    return {QStringLiteral("write"), write.text, status, statusText(status, "acknowledged"),
+            write.values};
 }
 
 // Writes and once-reads are never outstanding at the same time, so a
@@ -139,7 +140,7 @@ QList<HostEvent> DriverHost::takeEvents()
             continue; // not one of ours
         --onceReadsOutstanding;
         unreported.append({QStringLiteral("once-read"), onceReads[index].text, completion.status,
-                           statusText(completion.status), read(onceReads[index])});
+                           statusText(completion.status, "answered"), read(onceReads[index])});
     }
     QList<HostEvent> events;
     events.swap(unreported);

@@ -30,7 +30,9 @@ void describeOptions(QCommandLineParser &parser)
         "Without --port it creates a pseudo-terminal and prints its path on the first\n"
         "line of standard output; point a host at that path. It runs until SIGINT or\n"
         "SIGTERM and then prints counters of what it did. Fault rates are\n"
-        "probabilities from 0 to 1, drawn for every reply."));
+        "probabilities from 0 to 1, drawn for every reply.\n\n"
+        "Exit codes: 0 stopped by a signal, 1 bad option, 2 bad initial values file,\n"
+        "3 the line cannot be opened."));
     parser.addOptions({
         {QStringLiteral("port"),
          QStringLiteral("Serve this serial port instead of a new pseudo-terminal."),
