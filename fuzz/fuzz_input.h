@@ -38,6 +38,8 @@ inline void freshDriver()
     Ordelin &d = ordelin::driver();
     d.~Ordelin();
     new (&d) Ordelin();
+    // What static storage zeroes at load, and the constructor leaves alone.
+    d.comInfo.store(nullptr);
     FlashLocalRegister(0, 0, 0);
     RegistCallBackFuncIntf(nullptr, 0);
 }
@@ -147,6 +149,14 @@ inline void fillSettings(FuzzedDataProvider &in, ComInfo &info)
     info.defaultStation = in.ConsumeIntegralInRange(0, 3);
     info.protocolParam = in.ConsumeIntegral<int>();
     info.hostTag = in.ConsumeIntegral<int>();
+}
+
+// A fresh driver with the input's settings registered.
+inline void freshHost(FuzzedDataProvider &in, ComInfo &info)
+{
+    freshDriver();
+    fillSettings(in, info);
+    SetComInfo(&info);
 }
 
 } // namespace fuzzinput

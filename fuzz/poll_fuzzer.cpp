@@ -177,9 +177,7 @@ void readImageBack(FuzzedDataProvider &in)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {
     FuzzedDataProvider in(bytes, size);
-    freshDriver();
-    fillSettings(in, info);
-    SetComInfo(&info);
+    freshHost(in, info);
     callbacks = 0;
     if (in.ConsumeIntegralInRange(0, 7) != 0)
         RegistCallBackFuncIntf(&onCompletion, 0);

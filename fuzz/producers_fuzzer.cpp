@@ -117,9 +117,7 @@ void lineTurn(FuzzedDataProvider &in)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {
     FuzzedDataProvider in(bytes, size);
-    freshDriver();
-    fillSettings(in, info);
-    SetComInfo(&info);
+    freshHost(in, info);
     for (int step = 0; step < 200 && in.remaining_bytes() > 0; ++step) {
         switch (in.ConsumeIntegralInRange(0, 6)) {
         case 0: onceRead(in); break;

@@ -9,13 +9,14 @@
 // leaves the list, whether answered (status 1) or dropped (status 2).
 #include "support/host.h"
 #include "support/responder.h"
+#include "reliability/knobs.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <random>
@@ -40,8 +41,7 @@ constexpr int outstandingLimit = 40;
 
 double stressSeconds()
 {
-    const char *text = std::getenv("ORDELIN_STRESS_SECONDS");
-    return text ? std::atof(text) : 2.0;
+    return fromEnvironment("ORDELIN_STRESS_SECONDS", 2.0);
 }
 
 // Completions by (requestId, requestGroup), filled on the communication thread.
@@ -166,24 +166,25 @@ void pollLoop(std::atomic<bool> &stop, Counters &counters)
     }
 }
 
-// Calls whose completion is still owed, for one producer thread.
-class Outstanding {
-public:
-    explicit Outstanding(int group) : group(group) {}
-    int group;
-    int nextId = 1;
+// One producer thread's calls, each under a requestId of its own in the
+// thread's group, with at most outstandingLimit of them waiting at a time.
+template <typename QueueCall>
+void produce(const std::atomic<bool> &stop, int group, QueueCall queueCall)
+{
     std::vector<int> waiting;
-
-    void reap()
-    {
-        std::vector<int> still;
-        for (int id : waiting) {
-            if (ledger.callbacks(id, group) == 0)
-                still.push_back(id);
+    int nextId = 1;
+    while (!stop.load()) {
+        waiting.erase(std::remove_if(waiting.begin(), waiting.end(),
+                                     [group](int id) { return ledger.callbacks(id, group) > 0; }),
+                      waiting.end());
+        if (int(waiting.size()) >= outstandingLimit) {
+            std::this_thread::yield();
+            continue;
         }
-        waiting.swap(still);
+        queueCall(nextId);
+        waiting.push_back(nextId++);
     }
-};
+}
 
 QList<VarDef> definitions(std::mt19937 &random)
 {
@@ -249,42 +250,27 @@ TEST(ConcurrentHosts, EveryWriteAndOnceReadIsReportedOnceWithNoRaceOrDeadlock)
     // Once-reads, each call under a new requestId; up to three elements.
     hosts.emplace_back([&] {
         std::mt19937 random(2);
-        Outstanding calls(onceReadGroup);
-        while (!stopProducers.load()) {
-            calls.reap();
-            if (int(calls.waiting.size()) >= outstandingLimit) {
-                std::this_thread::yield();
-                continue;
-            }
-            VarItem item = request("DM", 0, 0, calls.nextId, onceReadGroup);
+        produce(stopProducers, onceReadGroup, [&](int id) {
+            VarItem item = request("DM", 0, 0, id, onceReadGroup);
             item.addressText = QString::number(random() % 9000);
             item.count = 1 + int(random() % 3);
-            ASSERT_GT(AddListOnceReadVar(&item), 0);
-            expect(calls.nextId, onceReadGroup);
-            calls.waiting.push_back(calls.nextId++);
+            EXPECT_GT(AddListOnceReadVar(&item), 0);
+            expect(id, onceReadGroup);
             counters.onceReadCalls.fetch_add(1);
-        }
+        });
     });
 
     // Ready-made writes through AddListWriteVar, relays and words.
     hosts.emplace_back([&] {
         std::mt19937 random(3);
-        Outstanding calls(writeGroup);
-        while (!stopProducers.load()) {
-            calls.reap();
-            if (int(calls.waiting.size()) >= outstandingLimit) {
-                std::this_thread::yield();
-                continue;
-            }
-            VarItem item = random() % 2 ? writeRequest("RLY", int(random() % 16000), QByteArray(1, char(random() % 2)))
-                                        : writeRequest("TM", int(random() % 100), QByteArray(2, char(random())));
-            item.requestId = calls.nextId;
-            item.requestGroup = writeGroup;
-            ASSERT_GT(AddListWriteVar(&item), 0);
-            expect(calls.nextId, writeGroup);
-            calls.waiting.push_back(calls.nextId++);
+        produce(stopProducers, writeGroup, [&](int id) {
+            VarItem item = random() % 2
+                ? writeRequest("RLY", int(random() % 16000), QByteArray(1, char(random() % 2)), id, writeGroup)
+                : writeRequest("TM", int(random() % 100), QByteArray(2, char(random())), id, writeGroup);
+            EXPECT_GT(AddListWriteVar(&item), 0);
+            expect(id, writeGroup);
             counters.writeCalls.fetch_add(1);
-        }
+        });
     });
 
     // The cyclic list: rebuilt from new definitions and extended.

@@ -13,6 +13,8 @@
 //    equal to the PLC's memory at every polled address.
 // ORDELIN_SOAK_EXCHANGES sets the length (default: a CI-sized run);
 // scripts/soak.sh runs the long one.
+#include "e2e/pty_client.h"
+#include "reliability/knobs.h"
 #include "support/host.h"
 
 #include "sim/plc_memory.h"
@@ -20,15 +22,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QtCore/QFile>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <map>
 #include <random>
 #include <vector>
@@ -37,17 +31,18 @@ using namespace testhost;
 
 namespace {
 
-// On the faulty line a reply not complete this long after the last byte
-// counts as all there is. On the clean line every reply comes whole, so the
-// wait is long: a busy machine must not turn into a fault there.
+// On the faulty line a reply not complete this long after the command
+// counts as all there is; bytes of it that come later are read as the start
+// of the next reply, one more fault the driver must survive. On the clean
+// line every reply comes whole, so the wait is long: a busy machine must not
+// turn into a fault there.
 constexpr int faultyLineTimeoutMs = 25;
 constexpr int cleanLineTimeoutMs = 5000;
 constexpr int writesInFlight = 40;
 
 long soakExchanges()
 {
-    const char *text = std::getenv("ORDELIN_SOAK_EXCHANGES");
-    return text ? std::atol(text) : 3000;
+    return long(fromEnvironment("ORDELIN_SOAK_EXCHANGES", 3000));
 }
 
 // The read list: addresses the simulator's scan program leaves alone
@@ -69,47 +64,6 @@ QList<VarDef> pollDefinitions()
     }
     return definitions;
 }
-
-// The host's end of the line.
-class Port {
-public:
-    Port(const QString &path, int timeoutMs)
-        : timeoutMs(timeoutMs), fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK))
-    {
-        termios mode{};
-        if (fd >= 0 && tcgetattr(fd, &mode) == 0) {
-            cfmakeraw(&mode);
-            tcsetattr(fd, TCSANOW, &mode);
-        }
-    }
-    ~Port() { if (fd >= 0) ::close(fd); }
-    bool isOpen() const { return fd >= 0; }
-
-    // Sends the command and collects up to `expected` reply bytes. Whatever
-    // a previous reply left on the line is discarded first.
-    QByteArray transact(const QByteArray &command, int expected)
-    {
-        tcflush(fd, TCIFLUSH);
-        if (::write(fd, command.constData(), size_t(command.size())) != command.size())
-            return {};
-        QByteArray reply;
-        char buffer[64];
-        while (reply.size() < expected) {
-            pollfd waiting{fd, POLLIN, 0};
-            if (::poll(&waiting, 1, timeoutMs) <= 0)
-                break;
-            const ssize_t got = ::read(fd, buffer, sizeof buffer);
-            if (got <= 0)
-                break;
-            reply.append(buffer, int(got));
-        }
-        return reply;
-    }
-
-private:
-    int timeoutMs;
-    int fd;
-};
 
 struct Write {
     QString family;
@@ -139,7 +93,7 @@ struct Tally {
 };
 
 // One turn of the host loop.
-void turn(Port &port, Tally &tally)
+void turn(e2e::PtyClient &port, int timeoutMs, Tally &tally)
 {
     SendFrame *frame = ComCommunication();
     if (!frame)
@@ -150,7 +104,7 @@ void turn(Port &port, Tally &tally)
                              << " before opening the link again";
     }
     const bool cyclic = !startup && frame->request.requestGroup == -1;
-    QByteArray reply = port.transact(frame->command, frame->replyLength);
+    QByteArray reply = port.ask(frame->command, frame->replyLength, timeoutMs);
     const int result = DataCom(reply);
     ++tally.exchanges;
     if (result == 1 && startup && tally.awaitingReopen) {
@@ -275,16 +229,16 @@ TEST(FaultSoak, NoWriteLostUnreportedAndTheImageMatchesThePlcOnceTheLineIsClean)
     WriteProducer producer;
     const long exchanges = soakExchanges();
     {
-        Port port(faulty->portName(), faultyLineTimeoutMs);
+        e2e::PtyClient port(faulty->portName());
         ASSERT_TRUE(port.isOpen());
         while (tally.exchanges < exchanges) {
             if (tally.exchanges % 3 == 0 && tally.exchanges < exchanges * 9 / 10)
                 producer.maybeQueue();
-            turn(port, tally);
+            turn(port, faultyLineTimeoutMs, tally);
         }
         // Let the writes still queued finish, faults and all.
         while (producer.outstanding() > 0 && tally.exchanges < exchanges + 20000)
-            turn(port, tally);
+            turn(port, faultyLineTimeoutMs, tally);
     }
     faulty->stop();
     ASSERT_EQ(producer.outstanding(), 0) << "writes never reported";
@@ -313,11 +267,11 @@ TEST(FaultSoak, NoWriteLostUnreportedAndTheImageMatchesThePlcOnceTheLineIsClean)
     const long rejectedBefore = tally.rejected;
     tally.cyclicAccepted = 0;
     {
-        Port port(clean->portName(), cleanLineTimeoutMs);
+        e2e::PtyClient port(clean->portName());
         ASSERT_TRUE(port.isOpen());
         // One pass: every polled address answered once, nothing rejected.
         while (tally.cyclicAccepted < polled && tally.rejected == rejectedBefore)
-            turn(port, tally);
+            turn(port, cleanLineTimeoutMs, tally);
     }
     clean->stop();
     EXPECT_EQ(tally.rejected, rejectedBefore) << "a reply on the clean line was rejected";
@@ -342,7 +296,8 @@ TEST(FaultSoak, NoWriteLostUnreportedAndTheImageMatchesThePlcOnceTheLineIsClean)
     std::printf("soak: %ld exchanges (%llu commands at the PLC); faults injected: %llu no reply, "
                 "%llu error replies, %llu garbled, %llu truncated; %ld replies rejected, %ld "
                 "batches dropped, link reopened %ld times; %zu writes: %d confirmed, %d reported "
-                "lost (%d of those reached the PLC, their acknowledgement lost), 0 unreported; "
+                "lost (%d of the lost word writes are in the PLC all the same: acknowledgement lost), 0 "
+                "unreported; "
                 "image equal to the PLC at %d polled addresses after one clean pass\n",
                 tally.exchanges, (unsigned long long)commands, (unsigned long long)injected.silenced,
                 (unsigned long long)injected.errors, (unsigned long long)injected.garbled,
