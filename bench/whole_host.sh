@@ -1,0 +1,101 @@
+#!/bin/bash
+# The whole host: ordelin-poll (the reference host, loading libOrdelin.so)
+# polling ordelin-sim with one-word DM reads, 11 bytes out and 7 back, in
+# two set-ups:
+#   (a) two processes on a socat pseudo-terminal pair, beside link_pingpong,
+#       plain C writing and reading the same bytes over the same pair in the
+#       same run: the link's own ceiling;
+#   (b) ordelin-poll --sim, the simulator on a pseudo-terminal in-process.
+# Each host runs twice, for N and for 2N exchanges; the difference between
+# the two runs is N steady-state exchanges, without loading, port opening,
+# the link start-up and the final report. A pseudo-terminal's speed swings
+# with the machine's load, so (a) alternates ceiling and host over ROUNDS
+# rounds and sets each host figure against the ceiling just measured.
+#
+#   bench/whole_host.sh BUILD_DIR EXCHANGES [ROUNDS]
+set -euo pipefail
+build=$1
+exchanges=$2
+rounds=${3:-3}
+tools=$build/tools
+# 100 DM words per read cycle: one line of values per 100 exchanges.
+variables=DM0:100
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+# Prints "seconds cpu_seconds" of one run of the command: the host process
+# with all its threads (with --sim, the in-process simulator's too).
+timed() {
+    local TIMEFORMAT='%R %U %S'
+    { time "$@" >/dev/null 2>"$work/stderr"; } 2>"$work/time" || {
+        cat "$work/stderr" >&2
+        return 1
+    }
+    awk '{ printf "%s %.6f\n", $1, $2 + $3 }' "$work/time"
+}
+
+# Per exchange from the N and 2N runs: exchanges/s and host CPU microseconds.
+steady() {
+    local short long
+    short=$(timed "$@" --count "$exchanges")
+    long=$(timed "$@" --count $((2 * exchanges)))
+    echo "$short $long" | awk -v n="$exchanges" '{
+        wall = $3 - $1; cpu = $4 - $2;
+        printf "per_second=%.0f host_cpu_us=%.2f\n", n / wall, cpu / n * 1e6 }'
+}
+
+# waitFor TEST PATH: until the file test holds (-e a link, -s a first line).
+waitFor() {
+    for _ in $(seq 100); do
+        [ "$1" "$2" ] && return 0
+        sleep 0.05
+    done
+    echo "whole_host: $2 did not appear" >&2
+    return 1
+}
+
+field() { sed -n "s/.*$1=\([0-9.]*\).*/\1/p"; }
+
+echo "(a) two processes on a socat pseudo-terminal pair, $exchanges exchanges a run"
+echo "    (target: host >= 95% of the ceiling, a few microseconds of host CPU per exchange)"
+socat pty,raw,echo=0,link="$work/host" pty,raw,echo=0,link="$work/plc" &
+pids+=($!)
+waitFor -e "$work/host"
+waitFor -e "$work/plc"
+for round in $(seq "$rounds"); do
+    ceiling=$("$build/bench/link_pingpong" "$work/host" "$work/plc" "$exchanges")
+    # The simulator takes the PLC end only while the host runs, since the
+    # ping-pong's PLC process needs it alone.
+    "$tools/ordelin-sim" --port "$work/plc" --baud 115200 >"$work/sim.out" &
+    sim=$!
+    pids+=("$sim")
+    waitFor -s "$work/sim.out"
+    host=$(steady "$tools/ordelin-poll" --port "$work/host" --baud 115200 --interval 0 \
+        --format csv "$variables")
+    kill "$sim"
+    wait "$sim" || true
+    rm -f "$work/sim.out"
+    printf '  round %d  ceiling: %6.0f/s, %5.2f us CPU   host: %6.0f/s, %5.2f us CPU   host/ceiling: %3.0f%%\n' \
+        "$round" "$(field per_second <<<"$ceiling")" "$(field host_cpu_us <<<"$ceiling")" \
+        "$(field per_second <<<"$host")" "$(field host_cpu_us <<<"$host")" \
+        "$(awk -v h="$(field per_second <<<"$host")" -v c="$(field per_second <<<"$ceiling")" \
+            'BEGIN { print 100 * h / c }')"
+done
+
+echo
+echo "(b) ordelin-poll --sim, $exchanges exchanges a run (target: >= 30 x 640 = 19200/s)"
+for round in $(seq "$rounds"); do
+    host=$(steady "$tools/ordelin-poll" --sim --interval 0 --format csv "$variables")
+    printf '  round %d  host and in-process simulator: %6.0f/s, %5.2f us CPU\n' \
+        "$round" "$(field per_second <<<"$host")" "$(field host_cpu_us <<<"$host")"
+done

@@ -1,0 +1,49 @@
+#!/bin/sh
+# Builds the benchmarks in Release and prints every performance figure:
+#   1 one steady-state exchange, 2 the read-list rebuild, 3 the request
+#   exports, 4 image reads alone and beside a full-speed poller,
+#   5 the whole host (reference host against the simulator).
+# Medians over ORDELIN_BENCH_REPETITIONS runs (default 10); figure 5 runs
+# ORDELIN_BENCH_EXCHANGES exchanges (default 20000) in each of
+# ORDELIN_BENCH_ROUNDS rounds (default 3).
+# Figures are only as quiet as the machine: check `uptime` first.
+set -eu
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
+build=build/bench
+repetitions=${ORDELIN_BENCH_REPETITIONS:-10}
+exchanges=${ORDELIN_BENCH_EXCHANGES:-20000}
+rounds=${ORDELIN_BENCH_ROUNDS:-3}
+
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DORDELIN_BUILD_BENCH=ON \
+    -DORDELIN_BUILD_TESTS=OFF -DORDELIN_BUILD_TOOLS=ON >/dev/null
+cmake --build "$build" -j "$(nproc)" >/dev/null
+
+echo "machine: $(nproc) x $(sed -n 's/^model name[^:]*: //p' /proc/cpuinfo | head -1);" \
+    "load average $(cut -d' ' -f1-3 /proc/loadavg)"
+
+# Google Benchmark prints the header, then one line per aggregate asked for.
+run() {
+    binary=$1
+    shift
+    "$build/bench/$binary" --benchmark_repetitions="$repetitions" \
+        --benchmark_display_aggregates_only=true "$@" 2>/dev/null \
+        | grep -E "^Benchmark|$aggregates"
+}
+
+echo
+echo "== 1. one steady-state exchange (target: median <= 0.5 us)"
+aggregates=_median run bench_exchange
+echo
+echo "== 2. ReCreatReadVarList, shuffled definitions (target: 32,110 in <= 20 ms, n log n growth)"
+aggregates=_median run bench_read_list
+echo
+echo "== 3. request exports (target: microseconds per call)"
+aggregates=_median run bench_requests
+echo
+echo "== 4. GetRegisterData (target: 10,000 DM words <= 20 us alone; beside the poller the"
+echo "      reader waits no longer than about one reply's decoding). _max: slowest repetition"
+aggregates='_median|_max' run bench_image
+echo
+echo "== 5. whole host: ordelin-poll against ordelin-sim"
+./bench/whole_host.sh "$build" "$exchanges" "$rounds"
