@@ -10,13 +10,31 @@ using namespace fuzzinput;
 namespace {
 
 ComInfo info;
-int callbacks = 0;
+// The input's remaining bytes, for what the callback does.
+FuzzedDataProvider *input = nullptr;
 
+// A host may read the image and append to the cyclic list from inside the
+// callback, which runs with the list lock held: neither may deadlock.
 void onCompletion(int hostTag, int, int, int status)
 {
-    ++callbacks;
     FUZZ_CHECK(hostTag == info.hostTag);
     FUZZ_CHECK(status == 1 || status == 2);
+    if (!input || input->remaining_bytes() == 0)
+        return;
+    switch (input->ConsumeIntegralInRange(0, 3)) {
+    case 0: {
+        VarItem item = anyRecord(*input);
+        AddListReadVar(&item);
+        break;
+    }
+    case 1: {
+        QByteArray data;
+        GetRegisterData(familyName(*input), anyInt(*input), 0, data, anyCount(*input));
+        break;
+    }
+    default:
+        break;
+    }
 }
 
 bool onTheWire(char c)
@@ -178,7 +196,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {
     FuzzedDataProvider in(bytes, size);
     freshHost(in, info);
-    callbacks = 0;
+    input = &in;
     if (in.ConsumeIntegralInRange(0, 7) != 0)
         RegistCallBackFuncIntf(&onCompletion, 0);
 
@@ -245,5 +263,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     // Then the host stops polling: empty the cyclic list as it would.
     QList<VarDef> none;
     FUZZ_CHECK(ReCreatReadVarList(&none) == 0);
+    input = nullptr;
     return 0;
 }
