@@ -109,6 +109,34 @@ TEST(Poll, WritesReachThePlcAndReadBack)
     });
 }
 
+// Distinct values in every family, read back through the driver's image:
+// a reply decoded into the wrong element, family or field shows at once.
+TEST(Poll, EveryFamilyReadsBackWhatThePlcHolds)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("values.txt")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("RLY 00015=1\nRLY 00100=1\nRLY 99915=1\nT 999=1\nC 5=1\nDM 0=65535\nDM 9999=4321\n"
+               "TM 99=99\nTV_c 7=700\nTV_p 7=7000\nCV_c 8=800\nCV_p 8=8000\nCTH 9=909\n");
+    file.close();
+    sim::SimConfig config;
+    config.initialValuesPath = file.fileName();
+    config.scanMs = 60000; // no scan tick during the test: the values stay put
+    auto plc = startSimulator(config);
+    ASSERT_TRUE(plc);
+    const Finished host = runPoll(hostOn(*plc, {"--format", "json", "--count", "60", "--interval", "0",
+                                                "RLY00014:3", "RLY00100", "RLY99915", "T999", "C4:2", "DM0",
+                                                "DM9998:2", "TM99", "TV_c7", "TV_p7", "CV_c8", "CV_p8", "CTH9"}));
+    EXPECT_EQ(host.exitCode, 0) << host.err.toStdString();
+    const QList<QJsonObject> values = valueRecords(host.out);
+    ASSERT_FALSE(values.isEmpty()) << host.out.toStdString();
+    const QJsonObject expected{{"RLY00014", 0}, {"RLY00015", 1}, {"RLY00100", 1}, {"RLY99915", 1},
+                               {"T999", 1}, {"C4", 0}, {"C5", 1}, {"DM0", 65535}, {"DM9998", 0},
+                               {"DM9999", 4321}, {"TM99", 99}, {"TV_c7", 700}, {"TV_p7", 7000},
+                               {"CV_c8", 800}, {"CV_p8", 8000}, {"CTH9", 909}};
+    EXPECT_EQ(values.last(), expected);
+}
+
 int dm0(const QString &line)
 {
     return json(line)["values"].toObject()["DM0"].toInt(-1);
@@ -148,16 +176,29 @@ TEST(Poll, LinkRecoversAfterThePlcFallsSilent)
 
 // Every DM word holds a value that names its address, so a reply taken for
 // the wrong frame shows as a wrong value.
-sim::SimConfig numberedWords(const QString &directory)
+struct NumberedRun {
+    Finished host;
+    sim::FaultCounts faults;
+};
+
+NumberedRun pollNumberedWords(const sim::FaultRates &faults, quint32 seed, const QStringList &arguments)
 {
-    QFile file(directory + QStringLiteral("/numbered.txt"));
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("numbered.txt")));
     file.open(QIODevice::WriteOnly);
     for (int address = 10; address < 14; ++address)
         file.write(QStringLiteral("DM %1=%2\n").arg(address).arg(1000 + address).toLatin1());
     file.close();
     sim::SimConfig config;
     config.initialValuesPath = file.fileName();
-    return config;
+    config.faults = faults;
+    config.seed = seed;
+    auto plc = startSimulator(config);
+    if (!plc)
+        return {};
+    NumberedRun run{runPoll(hostOn(*plc, QStringList{"--format", "json"} + arguments + QStringList{"DM10:4"})), {}};
+    run.faults = plc->inspect([](sim::SimEngine &engine) { return engine.faultCounts(); });
+    return run;
 }
 
 void expectNumberedWords(const QString &out)
@@ -176,33 +217,25 @@ void expectNumberedWords(const QString &out)
 // gap; it must be thrown away, not read as the answer to the next frame.
 TEST(Poll, LateRepliesAreNeverTakenForTheNextFrame)
 {
-    QTemporaryDir dir;
-    sim::SimConfig config = numberedWords(dir.path());
-    config.faults.delay = 0.5;
-    config.faults.delayMs = 120;
-    config.seed = 3;
-    auto plc = startSimulator(config);
-    ASSERT_TRUE(plc);
-    const Finished host = runPoll(hostOn(*plc, {"--format", "json", "--timeout", "60", "--gap", "140",
-                                                "--retries", "8", "--count", "30", "DM10:4"}));
-    expectNumberedWords(host.out);
-    EXPECT_GT(summary(host.out)["rejected"].toInt(), 0) << "the delays must have been felt";
-    plc->inspect([](sim::SimEngine &engine) { EXPECT_GT(engine.faultCounts().delayed, 0u); });
+    sim::FaultRates faults;
+    faults.delay = 0.5;
+    faults.delayMs = 120;
+    const NumberedRun run = pollNumberedWords(
+        faults, 3, {"--timeout", "60", "--gap", "140", "--retries", "8", "--count", "30"});
+    expectNumberedWords(run.host.out);
+    EXPECT_GT(summary(run.host.out)["rejected"].toInt(), 0) << "the delays must have been felt";
+    EXPECT_GT(run.faults.delayed, 0u);
 }
 
 TEST(Poll, ErrorRepliesAndTruncatedRepliesAreRejectedNotDecoded)
 {
-    QTemporaryDir dir;
-    sim::SimConfig config = numberedWords(dir.path());
-    config.faults.error = 0.25;
-    config.faults.truncate = 0.25;
-    config.seed = 11;
-    auto plc = startSimulator(config);
-    ASSERT_TRUE(plc);
-    const Finished host = runPoll(hostOn(*plc, {"--format", "json", "--timeout", "80", "--retries", "6",
-                                                "--interval", "0", "--count", "200", "DM10:4"}));
-    expectNumberedWords(host.out);
-    const QJsonObject totals = summary(host.out);
+    sim::FaultRates faults;
+    faults.error = 0.25;
+    faults.truncate = 0.25;
+    const NumberedRun run = pollNumberedWords(
+        faults, 11, {"--timeout", "80", "--retries", "6", "--interval", "0", "--count", "200"});
+    expectNumberedWords(run.host.out);
+    const QJsonObject totals = summary(run.host.out);
     EXPECT_GT(totals["rejected"].toInt(), 20);
     EXPECT_GT(totals["accepted"].toInt(), 100);
 }

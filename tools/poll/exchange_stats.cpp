@@ -66,7 +66,10 @@ QString ExchangeStats::counters() const
     line += QStringLiteral(" | dropped %1").arg(dropped);
     if (!drops.isEmpty())
         line += QStringLiteral(" (%1)").arg(drops.join(QStringLiteral(", ")));
-    return line + QStringLiteral(" | start-ups %1").arg(startups);
+    line += QStringLiteral(" | start-ups %1").arg(startups);
+    if (lateBytes > 0)
+        line += QStringLiteral(" | late bytes discarded %1").arg(lateBytes);
+    return line;
 }
 
 QString ExchangeStats::summary(const QString &port, qint64 elapsedMs) const

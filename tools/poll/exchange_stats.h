@@ -29,6 +29,7 @@ public:
     // Rejected replies by what the host saw, and drops by the driver's code.
     QMap<QString, quint64> rejectedBy;
     QMap<int, quint64> droppedBy;
+    quint64 lateBytes = 0; // thrown away before sending: late or stray replies
     LinkState link = LinkState::Opening;
     bool everOpened = false;
 

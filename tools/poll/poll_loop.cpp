@@ -51,7 +51,9 @@ void PollLoop::run()
             report(host.takeEvents());
             if (!host.requestsPending() && host.cyclicReads() == 0)
                 return; // everything asked for is done
-            pause(std::max(options.intervalMs, 1));
+            // A null frame also ends a burst of writes or once-reads; the rest
+            // only waits for the next call.
+            pause(host.requestsPending() ? options.gapMs : std::max(options.intervalMs, 1));
             continue;
         }
         if (exchange(*frame)) {
@@ -90,6 +92,7 @@ bool PollLoop::exchange(SendFrame &frame)
         printError(traceLine('<', reply, QStringLiteral("DataCom %1").arg(result)) + QLatin1Char('\n'));
     const LinkState before = counts.link;
     counts.record({startup, result, replyLength, received});
+    counts.lateBytes = link.discardedBytes();
     if (counts.link != before)
         output.linkChanged(clock.elapsed(), counts);
     report(host.takeEvents());

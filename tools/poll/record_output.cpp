@@ -99,6 +99,7 @@ public:
                             {QStringLiteral("rejected"), double(stats.rejected())},
                             {QStringLiteral("dropped"), double(stats.dropped)},
                             {QStringLiteral("startups"), double(stats.startups)},
+                            {QStringLiteral("late_bytes"), double(stats.lateBytes)},
                             {QStringLiteral("loss"), stats.lossPercent()},
                             {QStringLiteral("link"), stats.linkText()},
                             {QStringLiteral("elapsed_ms"), double(view.elapsedMs)}}}});

@@ -1,29 +1,23 @@
 #include "plc_memory.h"
 
+#include <type_traits>
+
 namespace sim {
 
 namespace {
 
+// Bit families are arrays of bytes, word families arrays of 16-bit words.
 template <class Array>
-std::optional<typename Array::value_type *> at(Array &array, int address)
+std::optional<Element> elementAt(Array &array, int address)
 {
     if (address < 0 || address >= int(array.size()))
         return std::nullopt;
-    return &array[size_t(address)];
-}
-
-template <class Array>
-std::optional<Element> bitAt(Array &array, int address)
-{
-    const auto cell = at(array, address);
-    return cell ? std::optional<Element>(Element{*cell, nullptr}) : std::nullopt;
-}
-
-template <class Array>
-std::optional<Element> wordAt(Array &array, int address)
-{
-    const auto cell = at(array, address);
-    return cell ? std::optional<Element>(Element{nullptr, *cell}) : std::nullopt;
+    Element found;
+    if constexpr (std::is_same_v<typename Array::value_type, quint8>)
+        found.bit = &array[size_t(address)];
+    else
+        found.word = &array[size_t(address)];
+    return found;
 }
 
 } // namespace
@@ -31,25 +25,25 @@ std::optional<Element> wordAt(Array &array, int address)
 std::optional<Element> element(PlcMemory &memory, const QString &family, int address)
 {
     if (family == QLatin1String("RLY"))
-        return bitAt(memory.relays, address);
+        return elementAt(memory.relays, address);
     if (family == QLatin1String("T"))
-        return bitAt(memory.timers.contact, address);
+        return elementAt(memory.timers.contact, address);
     if (family == QLatin1String("C"))
-        return bitAt(memory.counters.contact, address);
+        return elementAt(memory.counters.contact, address);
     if (family == QLatin1String("DM"))
-        return wordAt(memory.dm, address);
+        return elementAt(memory.dm, address);
     if (family == QLatin1String("TM"))
-        return wordAt(memory.tm, address);
+        return elementAt(memory.tm, address);
     if (family == QLatin1String("TV_c"))
-        return wordAt(memory.timers.current, address);
+        return elementAt(memory.timers.current, address);
     if (family == QLatin1String("TV_p"))
-        return wordAt(memory.timers.preset, address);
+        return elementAt(memory.timers.preset, address);
     if (family == QLatin1String("CV_c"))
-        return wordAt(memory.counters.current, address);
+        return elementAt(memory.counters.current, address);
     if (family == QLatin1String("CV_p"))
-        return wordAt(memory.counters.preset, address);
+        return elementAt(memory.counters.preset, address);
     if (family == QLatin1String("CTH"))
-        return wordAt(memory.highSpeed.current, address);
+        return elementAt(memory.highSpeed.current, address);
     return std::nullopt;
 }
 
