@@ -46,4 +46,8 @@ echo "      reader waits no longer than about one reply's decoding). _max: slowe
 aggregates='_median|_max' run bench_image
 echo
 echo "== 5. whole host: ordelin-poll against ordelin-sim"
-./bench/whole_host.sh "$build" "$exchanges" "$rounds"
+if [ -x "$build/tools/ordelin-poll" ] && [ -x "$build/tools/ordelin-sim" ]; then
+    ./bench/whole_host.sh "$build" "$exchanges" "$rounds"
+else
+    echo "skipped: the tools were not built"
+fi
