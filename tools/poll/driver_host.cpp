@@ -110,7 +110,7 @@ void DriverHost::queueOnceReads()
             ++onceReadsOutstanding;
         else
             unreported.append({QStringLiteral("once-read"), onceReads[i].text, 0,
-                           QStringLiteral("not queued by the driver"), {}});
+                               QStringLiteral("not queued by the driver"), {}});
     }
 }
 
@@ -139,8 +139,10 @@ QList<HostEvent> DriverHost::takeEvents()
         if (index < 0 || index >= onceReads.size())
             continue; // not one of ours
         --onceReadsOutstanding;
+        // After a drop the image still holds older values: show none.
+        const QList<int> values = completion.status == 1 ? read(onceReads[index]) : QList<int>();
         unreported.append({QStringLiteral("once-read"), onceReads[index].text, completion.status,
-                           statusText(completion.status, "answered"), read(onceReads[index])});
+                           statusText(completion.status, "answered"), values});
     }
     QList<HostEvent> events;
     events.swap(unreported);
