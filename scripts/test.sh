@@ -13,9 +13,11 @@ cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 jobs=$(nproc)
 
+# The install check builds a separate, uninstrumented host against the
+# installed library, which cannot load an ASan build; the normal run has it.
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORDELIN_SANITIZE=address
 cmake --build build/asan -j "$jobs"
-ctest --test-dir build/asan -j "$jobs" --output-on-failure
+ctest --test-dir build/asan -j "$jobs" --output-on-failure -E '^install[.]'
 
 cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORDELIN_SANITIZE=thread \
     -DORDELIN_BUILD_TOOLS=OFF
