@@ -29,9 +29,11 @@ done
 for t in $targets; do
     mkdir -p "$build/corpus/$t" "$build/artifacts"
     log="$build/fuzz_$t.log"
-    # -timeout: one input taking over 10 s counts as a hang. -max_len: a
-    # kilobyte of input already drives hundreds of calls.
-    if "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=1024 \
+    # -timeout: an input running over 25 s counts as a hang. Inputs take well
+    # under a second; the limit is wall-clock time, and the margin keeps a
+    # busy machine from looking like a hang. -max_len: a kilobyte of input
+    # already drives hundreds of calls.
+    if "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 -max_len=1024 \
         -print_final_stats=1 -artifact_prefix="$build/artifacts/$t-" \
         "$build/corpus/$t" "fuzz/corpus/$t" >"$log" 2>&1; then
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
