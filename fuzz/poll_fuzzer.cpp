@@ -195,7 +195,7 @@ void readImageBack(FuzzedDataProvider &in)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {
     FuzzedDataProvider in(bytes, size);
-    freshHost(in, info);
+    startHost(in, info);
     input = &in;
     if (in.ConsumeIntegralInRange(0, 7) != 0)
         RegistCallBackFuncIntf(&onCompletion, 0);
@@ -264,5 +264,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     QList<VarDef> none;
     FUZZ_CHECK(ReCreatReadVarList(&none) == 0);
     input = nullptr;
+    freshDriver();
     return 0;
 }

@@ -75,7 +75,7 @@ void queueWrites(FuzzedDataProvider &in)
 void rebuild(FuzzedDataProvider &in)
 {
     QList<VarDef> definitions;
-    const int n = in.ConsumeIntegralInRange(0, 12);
+    const int n = in.ConsumeIntegralInRange(0, 8);
     for (int i = 0; i < n; ++i)
         definitions.append(anyDefinition(in));
     const int size = ReCreatReadVarList(&definitions);
@@ -117,7 +117,7 @@ void lineTurn(FuzzedDataProvider &in)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {
     FuzzedDataProvider in(bytes, size);
-    freshHost(in, info);
+    startHost(in, info);
     for (int step = 0; step < 200 && in.remaining_bytes() > 0; ++step) {
         switch (in.ConsumeIntegralInRange(0, 6)) {
         case 0: onceRead(in); break;
@@ -137,5 +137,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
             break;
         }
     }
+    freshDriver();
     return 0;
 }
