@@ -1,9 +1,8 @@
 #include "reply_check.h"
 
 #include "driver.h"
+#include "image/image_lock.h"
 #include "image/reply_decoder.h"
-
-#include <QtCore/QMutexLocker>
 
 namespace ordelin {
 
@@ -51,7 +50,7 @@ int checkReply(Ordelin &driver, const SendFrame &frame, const QByteArray &reply)
         if (!endsWithLineEnd(reply))
             return ContentRejected + offset;
         {
-            QMutexLocker lock(&driver.imageMutex);
+            ImageLock lock(driver.imageMutex);
             decodeReply(driver, frame, reply);
         }
         return ReplyAccepted;

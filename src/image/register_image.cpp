@@ -1,8 +1,7 @@
 #include "register_image.h"
 
 #include "core/driver.h"
-
-#include <QtCore/QMutexLocker>
+#include "image_lock.h"
 
 #include <cstring>
 
@@ -51,7 +50,7 @@ void readImage(Ordelin &driver, const QString &registerName, int address, QByteA
     // No valid read spans more than the whole array, so a larger count is
     // cut there rather than growing the caller's array without bound.
     const int elements = qMin(count, info->elements);
-    QMutexLocker lock(&driver.imageMutex);
+    ImageLock lock(driver.imageMutex);
     if (info->isBit) {
         if (data.size() < elements)
             data.resize(elements);
@@ -82,7 +81,7 @@ void storeImage(Ordelin &driver, const QString &registerName, int address, int c
     if (!info || count < 1)
         return;
     const auto *in = reinterpret_cast<const quint8 *>(data.constData());
-    QMutexLocker lock(&driver.imageMutex);
+    ImageLock lock(driver.imageMutex);
     if (info->isBit) {
         // Bytes are stored unmasked; readers look at the lowest bit.
         const int elements = qMin(count, data.size());
