@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include <sys/resource.h>
+
 using namespace benchhost;
 
 namespace {
@@ -50,10 +52,26 @@ private:
     std::thread thread;
 };
 
-// Each read is timed alone. Beside the median the counters give the slowest
-// read and the 99.9th percentile, in microseconds, so that a wait for the
-// image mutex shows against the same reads with no poller; with one, the
-// poll rate the communication thread kept up meanwhile.
+// Context switches of the calling thread so far: voluntary ones (it slept,
+// here only ever on the image mutex) and involuntary ones (the system gave
+// its core to another thread).
+struct Switches {
+    long slept, preempted;
+};
+
+Switches switches()
+{
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return {usage.ru_nvcsw, usage.ru_nivcsw};
+}
+
+// Each read is timed alone. Beside the median the counters give the
+// slowest read and the 99.9th percentile, in microseconds; a read during
+// which the system preempted the reader says nothing about the driver, so
+// the slowest read left alone is given too (kept_worst_us), with the number
+// of reads that were preempted and of those that slept on the image mutex.
+// With a poller, the poll rate the communication thread kept up meanwhile.
 void timedReads(benchmark::State &state, Poller *poller)
 {
     const QString family = QStringLiteral("DM");
@@ -61,16 +79,27 @@ void timedReads(benchmark::State &state, Poller *poller)
     QByteArray data(2 * words, '\0');
     std::vector<double> times;
     times.reserve(1 << 22);
+    double keptWorst = 0;
+    long preempted = 0;
+    long slept = 0;
     const long long exchangesBefore = poller ? poller->count() : 0;
     const Clock::time_point begin = Clock::now();
 
     for (auto _ : state) {
+        const Switches before = switches();
         const Clock::time_point start = Clock::now();
         GetRegisterData(family, 0, 0, data, words);
         const Clock::time_point end = Clock::now();
+        const Switches after = switches();
         const double seconds = std::chrono::duration<double>(end - start).count();
         state.SetIterationTime(seconds);
         times.push_back(seconds);
+        if (after.preempted != before.preempted)
+            ++preempted;
+        else
+            keptWorst = std::max(keptWorst, seconds);
+        if (after.slept != before.slept)
+            ++slept;
     }
 
     const double elapsed = std::chrono::duration<double>(Clock::now() - begin).count();
@@ -79,6 +108,9 @@ void timedReads(benchmark::State &state, Poller *poller)
         state.counters["worst_us"] = times.back() * 1e6;
         state.counters["p99.9_us"] = times[size_t(double(times.size() - 1) * 0.999)] * 1e6;
     }
+    state.counters["kept_worst_us"] = keptWorst * 1e6;
+    state.counters["preempted"] = double(preempted);
+    state.counters["slept"] = double(slept);
     if (poller)
         state.counters["polls/s"] = double(poller->count() - exchangesBefore) / elapsed;
 }
