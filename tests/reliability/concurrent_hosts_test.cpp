@@ -75,15 +75,6 @@ public:
         });
     }
 
-    int completedInGroup(int requestGroup)
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        int done = 0;
-        for (const auto &entry : entries)
-            done += entry.first.second == requestGroup ? 1 : 0;
-        return done;
-    }
-
     // Every status is 1 or 2 and no pair outside the given calls appears.
     std::vector<std::string> problems(const std::map<std::pair<int, int>, int> &expected)
     {
