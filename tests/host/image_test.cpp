@@ -17,14 +17,6 @@ void store(const char *family, int address, QByteArray data, int count)
     EXPECT_EQ(SetRegisterData(name, address, 0, data, count), 1);
 }
 
-TEST(Image, StartsZeroedInEveryFamily)
-{
-    for (const char *family : {"RLY", "T", "C"})
-        EXPECT_EQ(image(family, 0, 3), QByteArray(3, '\0')) << family;
-    for (const char *family : {"DM", "TM", "TV_c", "TV_p", "CV_c", "CV_p", "CTH"})
-        EXPECT_EQ(image(family, 0, 3), QByteArray(6, '\0')) << family;
-}
-
 TEST(Image, WordsComeBackLowByteFirstAndBitsAsTheirLowestBit)
 {
     Host host(1, 3, 0);

@@ -54,18 +54,6 @@ TEST(Records, DriverReadsAndWritesTheWordsAtTheirOffsets)
     EXPECT_EQ(completions(), (std::vector<Completion>{{0x1234, 3, 4, 2}}));
 }
 
-TEST(Records, FieldOrderOfTheSharedRecords)
-{
-    EXPECT_EQ(offsetof(VarItem, requestId), 0u);
-    EXPECT_EQ(offsetof(VarItem, operation), 8u);
-    EXPECT_EQ(offsetof(VarItem, registerName), 24u);
-    EXPECT_EQ(offsetof(VarItem, address), 24u + 2 * sizeof(void *) + 4);
-    EXPECT_EQ(offsetof(VarItem, count), offsetof(VarItem, address) + 8);
-    EXPECT_EQ(offsetof(VarDef, registerName), 4 * sizeof(void *));
-    EXPECT_EQ(offsetof(SendFrame, replyLength), sizeof(void *) + 4);
-    EXPECT_EQ(sizeof(ComInfo), 76u);
-}
-
 // Exports that need the settings record must not crash before it exists:
 // they act as if every word were 0.
 TEST(Records, ExportsBeforeSetComInfoActOnZeroSettings)

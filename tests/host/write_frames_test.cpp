@@ -65,25 +65,6 @@ INSTANTIATE_TEST_SUITE_P(AllFamilies, WriteFrames, ::testing::ValuesIn(writeCase
                              return std::string(info.param.family) + "_" + std::to_string(info.index);
                          });
 
-TEST(WriteFrames, CommandLengthsByFamily)
-{
-    Host host;
-    const std::pair<const char *, int> lengths[] = {
-        {"RLY", 9}, {"T", 10}, {"C", 10}, {"DM", 17}, {"TM", 15}, {"TV_c", 15},
-        {"TV_p", 15}, {"CV_c", 15}, {"CV_p", 15}, {"CTH", 15}};
-    for (const auto &[family, length] : lengths) {
-        VarItem item = writeRequest(family, 1, QByteArray(2, '\x01'));
-        AddListWriteVar(&item);
-        const SendFrame *frame = ComCommunication();
-        if (!frame) // the pause after five writes in a row
-            frame = ComCommunication();
-        ASSERT_NE(frame, nullptr) << family;
-        EXPECT_EQ(frame->commandLength, length) << family;
-        QByteArray ok("OK\r\n");
-        ASSERT_EQ(DataCom(ok), 1);
-    }
-}
-
 TEST(WriteFrames, ValueReachesTheImageWhenEncodedWhileTheLinkIsUp)
 {
     Host host;
