@@ -5,10 +5,16 @@
  * host is measured on. Nothing but the system calls of the exchange.
  *
  *   link_pingpong HOST_SIDE PLC_SIDE EXCHANGES
+ *   link_pingpong --pty EXCHANGES
+ *
+ * With --pty the PLC process serves the master of a new pseudo-terminal
+ * and the host its slave, the line ordelin-poll --sim polls.
  *
  * Prints one line: exchanges, seconds, exchanges per second, and the
  * host process's CPU time per exchange in microseconds.
  */
+#define _XOPEN_SOURCE 600
+#define _DEFAULT_SOURCE
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -63,29 +69,58 @@ static void writeAll(int fd, const char *buffer, size_t length)
     }
 }
 
+/* A new pseudo-terminal: its master is the PLC's end, its slave the host's. */
+static void openPseudoTerminal(int *plc, int *host)
+{
+    *plc = posix_openpt(O_RDWR | O_NOCTTY);
+    if (*plc < 0 || grantpt(*plc) != 0 || unlockpt(*plc) != 0) {
+        fprintf(stderr, "link_pingpong: pseudo-terminal: %s\n", strerror(errno));
+        exit(1);
+    }
+    *host = openRaw(ptsname(*plc));
+}
+
 static double seconds(struct timeval t) { return (double)t.tv_sec + (double)t.tv_usec / 1e6; }
 
 int main(int argc, char **argv)
 {
-    if (argc != 4) {
-        fprintf(stderr, "usage: link_pingpong HOST_SIDE PLC_SIDE EXCHANGES\n");
+    const int ownLine = argc == 3 && strcmp(argv[1], "--pty") == 0;
+    if (argc != 4 && !ownLine) {
+        fprintf(stderr, "usage: link_pingpong HOST_SIDE PLC_SIDE EXCHANGES\n"
+                        "       link_pingpong --pty EXCHANGES\n");
         return 2;
     }
-    long exchanges = atol(argv[3]);
+    long exchanges = atol(argv[argc - 1]);
     char buffer[64];
-    int plc = openRaw(argv[2]);
-    int host = openRaw(argv[1]);
+    int plc, host;
+    if (ownLine) {
+        openPseudoTerminal(&plc, &host);
+    } else {
+        plc = openRaw(argv[2]);
+        host = openRaw(argv[1]);
+    }
 
+    /* The PLC keeps its end open until the host has read the last reply:
+     * a pseudo-terminal whose master closes drops what it still holds. */
+    int done[2];
+    if (pipe(done) != 0) {
+        fprintf(stderr, "link_pingpong: pipe: %s\n", strerror(errno));
+        return 1;
+    }
     pid_t child = fork();
     if (child == 0) {
         close(host);
+        close(done[1]);
         for (long i = 0; i < exchanges; ++i) {
             readAll(plc, buffer, commandLength);
             writeAll(plc, reply, replyLength);
         }
+        while (read(done[0], buffer, 1) < 0 && errno == EINTR) {
+        }
         _exit(0);
     }
     close(plc);
+    close(done[0]);
 
     struct rusage before, after;
     struct timespec start, end;
@@ -97,6 +132,7 @@ int main(int argc, char **argv)
     }
     clock_gettime(CLOCK_MONOTONIC, &end);
     getrusage(RUSAGE_SELF, &after);
+    close(done[1]);
     int status = 0;
     waitpid(child, &status, 0);
 

@@ -5,7 +5,8 @@
 #   (a) two processes on a socat pseudo-terminal pair, beside link_pingpong,
 #       plain C writing and reading the same bytes over the same pair in the
 #       same run: the link's own ceiling;
-#   (b) ordelin-poll --sim, the simulator on a pseudo-terminal in-process.
+#   (b) ordelin-poll --sim, the simulator on a pseudo-terminal in-process,
+#       beside link_pingpong on a pseudo-terminal of its own.
 # Each host runs twice, for N and for 2N exchanges; the difference between
 # the two runs is N steady-state exchanges, without loading, port opening,
 # the link start-up and the final report. A pseudo-terminal's speed swings
@@ -94,8 +95,11 @@ done
 
 echo
 echo "(b) ordelin-poll --sim, $exchanges exchanges a run (target: >= 30 x 640 = 19200/s)"
+echo "    beside link_pingpong --pty, the same ping-pong over a plain pseudo-terminal"
 for round in $(seq "$rounds"); do
+    ceiling=$("$build/bench/link_pingpong" --pty "$exchanges")
     host=$(steady "$tools/ordelin-poll" --sim --interval 0 --format csv "$variables")
-    printf '  round %d  host and in-process simulator: %6.0f/s, %5.2f us CPU\n' \
-        "$round" "$(field per_second <<<"$host")" "$(field host_cpu_us <<<"$host")"
+    printf '  round %d  ceiling: %6.0f/s, %5.2f us CPU   host and simulator: %6.0f/s, %5.2f us CPU\n' \
+        "$round" "$(field per_second <<<"$ceiling")" "$(field host_cpu_us <<<"$ceiling")" \
+        "$(field per_second <<<"$host")" "$(field host_cpu_us <<<"$host")"
 done
