@@ -26,6 +26,13 @@ inline ComInfo &registerHost(int writeMode = 2)
     return info;
 }
 
+// An empty definition list empties the cyclic read list.
+inline void clearReadList()
+{
+    QList<VarDef> none;
+    ReCreatReadVarList(&none);
+}
+
 inline VarItem request(const char *family, int address, int operation = 0, int requestId = 0)
 {
     VarItem item{};

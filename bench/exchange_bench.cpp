@@ -22,8 +22,7 @@ void reportAllocations(benchmark::State &state, std::uint64_t before)
 void cyclicRead(benchmark::State &state, const char *family, int address)
 {
     registerHost();
-    QList<VarDef> none;
-    ReCreatReadVarList(&none);
+    clearReadList();
     VarItem item = request(family, address);
     AddListReadVar(&item);
     CannedPlc plc;
@@ -48,8 +47,7 @@ void BM_TimerPresetRead(benchmark::State &state) { cyclicRead(state, "TV_p", 5);
 void BM_DmWrite(benchmark::State &state)
 {
     registerHost();
-    QList<VarDef> none;
-    ReCreatReadVarList(&none);
+    clearReadList();
     CannedPlc plc;
     VarItem item = request("DM", 100, 1);
     item.data = QByteArray("\x7b\x00", 2);
@@ -77,8 +75,7 @@ void BM_DmWrite(benchmark::State &state)
 void BM_FrameInFlight(benchmark::State &state)
 {
     registerHost();
-    QList<VarDef> none;
-    ReCreatReadVarList(&none);
+    clearReadList();
     VarItem item = request("DM", 100);
     AddListReadVar(&item);
     SendFrame *first = ComCommunication();

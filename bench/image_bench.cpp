@@ -41,8 +41,7 @@ public:
     {
         stop.store(true);
         thread.join();
-        QList<VarDef> none;
-        ReCreatReadVarList(&none);
+        clearReadList();
     }
     long long count() const { return exchanges.load(std::memory_order_relaxed); }
 

@@ -17,6 +17,17 @@ constexpr int dmWords = 10000;
 
 using Clock = std::chrono::steady_clock;
 
+// Times one call alone as the iteration's time and returns its result.
+template <typename Call>
+int timed(benchmark::State &state, Call call)
+{
+    const Clock::time_point start = Clock::now();
+    const int result = call();
+    const Clock::time_point end = Clock::now();
+    state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+    return result;
+}
+
 void drain(CannedPlc &plc)
 {
     for (int i = 0; i < 4 * capacity && exchange(plc); ++i) {
@@ -35,8 +46,7 @@ VarItem onceRead(int address)
 void BM_AddListOnceReadVar(benchmark::State &state)
 {
     registerHost();
-    QList<VarDef> none;
-    ReCreatReadVarList(&none);
+    clearReadList();
     CannedPlc plc;
     drain(plc);
     int next = 0;
@@ -48,11 +58,7 @@ void BM_AddListOnceReadVar(benchmark::State &state)
     for (auto _ : state) {
         VarItem item = onceRead(next);
         next = (next + 1) % dmWords;
-        const Clock::time_point start = Clock::now();
-        const int size = AddListOnceReadVar(&item);
-        const Clock::time_point end = Clock::now();
-        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
-        if (size != capacity) {
+        if (timed(state, [&item] { return AddListOnceReadVar(&item); }) != capacity) {
             state.SkipWithError("the new request was not queued");
             break;
         }
@@ -66,19 +72,14 @@ void BM_AddListOnceReadVar(benchmark::State &state)
 void BM_SetRegisterData(benchmark::State &state)
 {
     registerHost(2);
-    QList<VarDef> none;
-    ReCreatReadVarList(&none);
+    clearReadList();
     CannedPlc plc;
     drain(plc);
     QString family = QStringLiteral("DM");
     QByteArray data(2 * capacity, '\x11');
 
     for (auto _ : state) {
-        const Clock::time_point start = Clock::now();
-        const int size = SetRegisterData(family, 0, 0, data, capacity);
-        const Clock::time_point end = Clock::now();
-        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
-        if (size != capacity) {
+        if (timed(state, [&] { return SetRegisterData(family, 0, 0, data, capacity); }) != capacity) {
             state.SkipWithError("not every word was queued");
             break;
         }
