@@ -48,7 +48,9 @@ QByteArray SerialLink::exchange(const QByteArray &command, int replyLength, int 
 {
     discardWaiting();
     port.write(command);
-    if (!port.waitForBytesWritten(timeoutMs))
+    // flush() writes at once; waiting is needed only if the port took less.
+    port.flush();
+    if (port.bytesToWrite() > 0 && !port.waitForBytesWritten(timeoutMs))
         return {};
     return collect(replyLength, timeoutMs);
 }
@@ -56,7 +58,7 @@ QByteArray SerialLink::exchange(const QByteArray &command, int replyLength, int 
 void SerialLink::discardWaiting()
 {
     int inKernel = 0;
-    if (::ioctl(port.handle(), FIONREAD, &inKernel) != 0)
+    if (mayHaveLeftovers && ::ioctl(port.handle(), FIONREAD, &inKernel) != 0)
         inKernel = 0;
     const qint64 buffered = port.bytesAvailable();
     if (buffered + inKernel == 0)
@@ -70,13 +72,19 @@ QByteArray SerialLink::collect(int replyLength, int timeoutMs)
     QByteArray reply;
     QElapsedTimer clock;
     clock.start();
+    mayHaveLeftovers = true;
     for (;;) {
         reply += port.readAll();
         const int end = reply.indexOf("\r\n");
+        int complete = -1;
         if (end >= 0 && (replyLength <= 0 || end + 2 <= replyLength))
-            return reply.left(end + 2);
-        if (replyLength > 0 && reply.size() >= replyLength)
-            return reply.left(replyLength);
+            complete = end + 2;
+        else if (replyLength > 0 && reply.size() >= replyLength)
+            complete = replyLength;
+        if (complete >= 0) {
+            mayHaveLeftovers = reply.size() > complete;
+            return reply.left(complete);
+        }
         const qint64 left = timeoutMs - clock.elapsed();
         if (left <= 0 || !port.waitForReadyRead(int(left)))
             return reply;

@@ -32,6 +32,10 @@ private:
 
     QSerialPort port;
     quint64 discarded = 0;
+    // Whether bytes of an earlier reply may still be on their way: after a
+    // reply that timed out or came with more than its length. Only then is
+    // the kernel asked what waits, which saves a system call per exchange.
+    bool mayHaveLeftovers = true;
 };
 
 } // namespace pollhost
