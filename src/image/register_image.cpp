@@ -50,20 +50,20 @@ void readImage(Ordelin &driver, const QString &registerName, int address, QByteA
     // No valid read spans more than the whole array, so a larger count is
     // cut there rather than growing the caller's array without bound.
     const int elements = qMin(count, info->elements);
+    // Grown and detached before the lock, so no allocation happens while
+    // the communication thread may be waiting to decode.
+    const int bytes = info->isBit ? elements : 2 * elements;
+    if (data.size() < bytes)
+        data.resize(bytes);
+    char *out = data.data();
     ImageLock lock(driver.imageMutex);
     if (info->isBit) {
-        if (data.size() < elements)
-            data.resize(elements);
-        char *out = data.data();
         const quint8 *bits = driver.image.bits(info->family);
         for (int i = 0; i < elements; ++i) {
             const qint64 index = qint64(address) + i;
             out[i] = inImage(*info, index) ? char(bits[index] & 1) : 0;
         }
     } else {
-        if (data.size() < 2 * elements)
-            data.resize(2 * elements);
-        char *out = data.data();
         const quint16 *words = driver.image.words(info->family);
         for (int i = 0; i < elements; ++i) {
             const qint64 index = qint64(address) + i;

@@ -25,11 +25,6 @@ qint32 addressFromText(const QString &registerName, const QString &text)
     return decimal(text);
 }
 
-qint32 nthAddress(qint32 first, int k)
-{
-    return qint32(quint32(first) + quint32(k));
-}
-
 } // namespace
 
 extern "C" int AddListOnceReadVar(VarItem *item)
@@ -55,11 +50,11 @@ extern "C" int AddListOnceReadVar(VarItem *item)
         // Once the list is full nothing more can be queued by this call.
         if (d.onceReadList.size() >= onceReadCapacity)
             break;
-        item->address = nthAddress(first, k);
+        item->address = runAddress(first, k);
         if (!d.onceReadList.containsKey(*item))
             d.onceReadList.append(*item);
     }
     // The caller's record ends as the last entry considered.
-    item->address = nthAddress(first, count - 1);
+    item->address = runAddress(first, count - 1);
     return d.onceReadList.size();
 }

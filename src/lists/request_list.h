@@ -56,6 +56,13 @@ private:
 // every other number 0.
 VarItem driverRequest(int operation);
 
+// The k-th address of a run from first. Addresses are 32-bit and a run
+// may pass INT_MAX, so the sum wraps like the address it is, without UB.
+inline qint32 runAddress(qint32 first, qint64 k)
+{
+    return qint32(quint32(first) + quint32(k));
+}
+
 // The splitting rule: a request of count N >= 2 goes in as N single-element
 // requests at successive addresses; otherwise once, unchanged. The working
 // record ends with the last address and count 1.
@@ -70,8 +77,7 @@ void appendSplit(VarItem &item, Append append)
     const qint32 first = item.address;
     item.count = 1;
     for (int k = 0; k < count; ++k) {
-        // Wraps past INT_MAX like the 32-bit address it is, without UB.
-        item.address = static_cast<qint32>(static_cast<quint32>(first) + static_cast<quint32>(k));
+        item.address = runAddress(first, k);
         append(item);
     }
 }

@@ -40,11 +40,6 @@ VarItem writeTemplate(const QString &registerName, int station)
     return item;
 }
 
-qint32 nthAddress(qint32 first, qint64 k)
-{
-    return qint32(quint32(first) + quint32(k));
-}
-
 // With the list full, the rest of the call can only show its values in the
 // image (while the link is down); only elements inside the array matter.
 void storeRemaining(VarItem &work, const FamilyInfo &info, int address, qint64 from, int count,
@@ -53,7 +48,7 @@ void storeRemaining(VarItem &work, const FamilyInfo &info, int address, qint64 f
     const qint64 firstInImage = qMax<qint64>(from, -qint64(address));
     const qint64 end = qMin<qint64>(count, qint64(info.elements) - address);
     for (qint64 i = firstInImage; i < end; ++i) {
-        work.address = nthAddress(address, i);
+        work.address = runAddress(address, i);
         work.data = elementBytes(data, i, info.isBit);
         storeImage(driver(), work.registerName, work.address, 1, work.data);
     }
@@ -65,7 +60,7 @@ int queueElements(VarItem &work, const FamilyInfo &info, int address, int count,
     Ordelin &d = driver();
     int size = 0;
     for (int i = 0; i < count; ++i) {
-        work.address = nthAddress(address, i);
+        work.address = runAddress(address, i);
         work.count = 1;
         work.data = elementBytes(data, i, info.isBit);
         size = appendWrite(work);
