@@ -80,25 +80,4 @@ TEST(EndToEnd, WritesReachThePlcAndReadBack)
     EXPECT_EQ(completions(), (std::vector<Completion>{{0, 0, -1, 1}}));
 }
 
-TEST(EndToEnd, OnceReadsCompleteWithOneCallbackPerCall)
-{
-    Host host(0);
-    Responder plc;
-    plc.at("DM", 7) = 70;
-    plc.at("DM", 8) = 80;
-    completions().clear();
-    VarItem item = request("DM", 0, 0, 3, 11);
-    item.addressText = QStringLiteral("7");
-    item.count = 2;
-    AddListOnceReadVar(&item);
-    VarItem other = request("TM", 0, 0, 4, 11);
-    other.addressText = QStringLiteral("1");
-    AddListOnceReadVar(&other);
-    poll(plc, 1 + 3);
-    EXPECT_EQ(completions(), (std::vector<Completion>{{0, 3, 11, 1}, {0, 4, 11, 1}}));
-    EXPECT_EQ(word("DM", 7), 70);
-    EXPECT_EQ(word("DM", 8), 80);
-    EXPECT_EQ(ComCommunication(), nullptr);
-}
-
 } // namespace

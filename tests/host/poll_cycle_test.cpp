@@ -70,16 +70,6 @@ TEST(PollCycle, FiveWritesFiveOnceReadsOneCyclicRead)
     EXPECT_EQ(runTurns(24), "WWWWWTTTTTDWWWWWTTTTTDWW");
 }
 
-TEST(PollCycle, FrameInFlightIsHandedOutAgainUnchanged)
-{
-    Host host;
-    queueWrites(1);
-    SendFrame *first = ComCommunication();
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(ComCommunication(), first);
-    EXPECT_EQ(ComCommunication(), first);
-}
-
 TEST(PollCycle, RetriesUpToTheLimitThenDropWithTheCode)
 {
     Host host(1, 3);
@@ -168,14 +158,6 @@ TEST(PollCycle, CallbackReadsHostTagAtCallTime)
     runTurns(1);
     ASSERT_EQ(completions().size(), 1u);
     EXPECT_EQ(completions()[0].hostTag, 31);
-}
-
-TEST(PollCycle, CompletionWithoutACallbackStillRemovesTheRequest)
-{
-    Host host;
-    RegistCallBackFuncIntf(nullptr, 0);
-    queueWrites(1);
-    EXPECT_EQ(runTurns(2), "W-");
 }
 
 TEST(PollCycle, ReadCycleDoneAfterMoreBatchesThanReads)
