@@ -4,16 +4,13 @@
 #include "families.h"
 #include "messages.h"
 
+#include "core/count_ceiling.h"
+
 #include "ordelin/ordelin.h"
 
 using namespace ordelin;
 
 namespace {
-
-// No editor copies a variable to more addresses than a family holds (16000
-// relays at most); a larger count can only be a mistake, and honouring it
-// would build billions of strings. Longer runs are cut here.
-constexpr int longestRun = 65536;
 
 // Rendered through unsigned conversions, so an address below zero (reachable
 // with a negative step) shows as its 32-bit pattern rather than with a sign.
@@ -57,7 +54,7 @@ QString AddrMutilCopy(QString registerName, int start, int count, int step, QLis
     // Unsigned, so a run stepping past the 32-bit range wraps instead of
     // overflowing a signed integer.
     quint32 address = quint32(start);
-    const int entries = qMin(count, longestRun);
+    const int entries = boundedCount(count);
     texts.reserve(qMax(entries, 0));
     values.reserve(qMax(entries, 0));
     for (int entry = 0; entry < entries; ++entry) {

@@ -1,5 +1,6 @@
 #include "register_image.h"
 
+#include "core/count_ceiling.h"
 #include "core/driver.h"
 #include "image_lock.h"
 
@@ -47,9 +48,9 @@ void readImage(Ordelin &driver, const QString &registerName, int address, QByteA
     const FamilyInfo *info = findFamily(registerName);
     if (!info || count < 1)
         return;
-    // No valid read spans more than the whole array, so a larger count is
-    // cut there rather than growing the caller's array without bound.
-    const int elements = qMin(count, info->elements);
+    // The caller gets every element it asked for; those outside the
+    // family's array read 0.
+    const int elements = boundedCount(count);
     // Grown and detached before the lock, so no allocation happens while
     // the communication thread may be waiting to decode.
     const int bytes = info->isBit ? elements : 2 * elements;
@@ -84,7 +85,7 @@ void storeImage(Ordelin &driver, const QString &registerName, int address, int c
     ImageLock lock(driver.imageMutex);
     if (info->isBit) {
         // Bytes are stored unmasked; readers look at the lowest bit.
-        const int elements = qMin(count, data.size());
+        const int elements = qMin(boundedCount(count), data.size());
         quint8 *bits = driver.image.bits(info->family);
         for (int i = 0; i < elements; ++i) {
             const qint64 index = qint64(address) + i;
@@ -93,7 +94,7 @@ void storeImage(Ordelin &driver, const QString &registerName, int address, int c
         }
     } else {
         // An incomplete last pair is ignored.
-        const int elements = qMin(count, data.size() / 2);
+        const int elements = qMin(boundedCount(count), data.size() / 2);
         quint16 *words = driver.image.words(info->family);
         for (int i = 0; i < elements; ++i) {
             const qint64 index = qint64(address) + i;

@@ -1,4 +1,5 @@
 // AddListOnceReadVar: read a variable once, ahead of the cyclic list.
+#include "core/count_ceiling.h"
 #include "core/settings.h"
 
 using namespace ordelin;
@@ -42,7 +43,7 @@ extern "C" int AddListOnceReadVar(VarItem *item)
 
     Ordelin &d = driver();
     ListLock lock(d);
-    const int count = item->count;
+    const int count = boundedCount(item->count);
     if (count < 1)
         return d.onceReadList.size();
     item->count = 1;

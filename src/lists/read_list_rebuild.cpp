@@ -2,6 +2,7 @@
 // list, one single-element read per distinct address, grouped by family in
 // the table's order and sorted by address within each family. This order is
 // the order the PLC is polled in.
+#include "core/count_ceiling.h"
 #include "core/settings.h"
 
 #include <algorithm>
@@ -22,9 +23,9 @@ void splitIntoFamilies(const QList<VarDef> &definitions, FamilyLists &families)
         if (!info)
             continue;
         work.address = definition.address;
-        // A run longer than the family's whole array can only come from a
-        // corrupt definition; expanding it unbounded would exhaust memory.
-        work.count = qMin(definition.count, info->elements);
+        // Split also past the family's array, as the host asked; the read
+        // encoder decides what such an address sends.
+        work.count = boundedCount(definition.count);
         work.registerName = definition.registerName;
         work.addressText = definition.addressText;
         work.station = setting(&ComInfo::defaultStation);
