@@ -1,5 +1,6 @@
 // Writes: AddListWriteVar queues one ready request; SetRegisterData either
 // stores values into the image alone or queues one write per element.
+#include "core/count_ceiling.h"
 #include "core/settings.h"
 
 using namespace ordelin;
@@ -40,20 +41,9 @@ VarItem writeTemplate(const QString &registerName, int station)
     return item;
 }
 
-// With the list full, the rest of the call can only show its values in the
-// image (while the link is down); only elements inside the array matter.
-void storeRemaining(VarItem &work, const FamilyInfo &info, int address, qint64 from, int count,
-                    const QByteArray &data)
-{
-    const qint64 firstInImage = qMax<qint64>(from, -qint64(address));
-    const qint64 end = qMin<qint64>(count, qint64(info.elements) - address);
-    for (qint64 i = firstInImage; i < end; ++i) {
-        work.address = runAddress(address, i);
-        work.data = elementBytes(data, i, info.isBit);
-        storeImage(driver(), work.registerName, work.address, 1, work.data);
-    }
-}
-
+// One write per element. An element that finds the list full is skipped
+// and the call goes on with the next; while the link is down every element
+// is stored into the image at once, queued or not.
 int queueElements(VarItem &work, const FamilyInfo &info, int address, int count,
                   const QByteArray &data)
 {
@@ -64,14 +54,8 @@ int queueElements(VarItem &work, const FamilyInfo &info, int address, int count,
         work.count = 1;
         work.data = elementBytes(data, i, info.isBit);
         size = appendWrite(work);
-        const bool linkDown = d.linkDown.load(std::memory_order_relaxed);
-        if (linkDown)
+        if (d.linkDown.load(std::memory_order_relaxed))
             storeImage(d, work.registerName, work.address, 1, work.data);
-        if (size >= writeListCapacity) {
-            if (linkDown)
-                storeRemaining(work, info, address, qint64(i) + 1, count, data);
-            break;
-        }
     }
     return size;
 }
@@ -99,7 +83,7 @@ int SetRegisterData(QString &registerName, int address, int station, QByteArray 
     const FamilyInfo *info = findFamily(registerName);
     if (!info || count < 1)
         return 0;
-    return queueElements(work, *info, address, count, data);
+    return queueElements(work, *info, address, boundedCount(count), data);
 }
 
 } // extern "C"
