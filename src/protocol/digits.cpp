@@ -4,18 +4,13 @@ namespace ordelin {
 
 namespace {
 
-constexpr int highestDigit = 35; // "Z"
-
 // count digits of value, the leading one not reduced modulo 10.
 int writeDecimal(char *out, int count, int value)
 {
     int divisor = 1;
     for (int i = 1; i < count; ++i)
         divisor *= 10;
-    const int leading = value / divisor;
-    if (leading > highestDigit)
-        return -1;
-    out[0] = digitChar(leading);
+    out[0] = digitChar(value / divisor);
     for (int i = 1; i < count; ++i) {
         divisor /= 10;
         out[i] = digitChar((value / divisor) % 10);
@@ -32,8 +27,7 @@ int writeAddressDigits(char *out, AddressDigits digits, qint32 address)
     switch (digits) {
     case AddressDigits::RelayChannelBit: {
         // Three channel digits, then the bit within the channel as two decimals.
-        if (writeDecimal(out, 3, address / 16) < 0)
-            return -1;
+        writeDecimal(out, 3, address / 16);
         writeDecimal(out + 3, 2, address % 16);
         return 5;
     }

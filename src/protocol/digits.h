@@ -6,17 +6,21 @@
 
 namespace ordelin {
 
-// One digit character: "0" + v up to 9, then "A" for 10 and on. Only the
-// leading digit of an address beyond its family's range exceeds 9.
+// One digit character: "0" + v up to 9, then v + 55 ("A" for 10), kept to
+// its low eight bits. Only the leading digit of an address beyond its
+// family's range exceeds 9, and it has no upper end: past 35 ("Z") it
+// becomes punctuation or any other byte. Such a command still has its
+// normal length; the PLC refuses it, the retry rule drops the request and
+// its list moves on, where a request left without a frame would stay at
+// the head of its list and starve every request behind it.
 inline char digitChar(int value)
 {
-    return char(value <= 9 ? '0' + value : value + 55);
+    return char(value <= 9 ? '0' + value : (unsigned(value) + 55u) & 0xFFu);
 }
 
 // Writes the address digits at out and returns how many were written, or
-// -1 when the address cannot be printed: a negative address, or one whose
-// leading digit would pass "Z", the last character the reply decoder
-// reads back as a digit. Nothing but digit characters ever reaches the line.
+// -1 for a negative address, which the digit rule does not cover and which
+// therefore gets no frame.
 int writeAddressDigits(char *out, AddressDigits digits, qint32 address);
 
 // Five decimal digits, leading zeros kept.

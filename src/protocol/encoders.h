@@ -1,6 +1,6 @@
 // Turning one request into one command frame on the send queue. Both run on
 // the communication thread with the list mutex held; a request they cannot
-// encode (unknown family, unprintable address) appends nothing.
+// encode (unknown family, negative address) appends nothing.
 #ifndef ORDELIN_PROTOCOL_ENCODERS_H
 #define ORDELIN_PROTOCOL_ENCODERS_H
 
