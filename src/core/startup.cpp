@@ -2,6 +2,8 @@
 
 #include "settings.h"
 
+#include <cstring>
+
 namespace ordelin {
 
 namespace {
@@ -18,7 +20,9 @@ bool startupDue()
 void appendStartupFrame(Ordelin &driver)
 {
     SendFrame frame{};
-    frame.command = QByteArray::fromRawData(startupCommand, exchangeLength);
+    // A copy the frame owns, NUL-terminated like every command: a host may
+    // keep it, or read it as a C string, after the library is unloaded.
+    frame.command = QByteArray(startupCommand, exchangeLength);
     frame.commandLength = exchangeLength;
     frame.replyLength = exchangeLength;
     driver.sendQueue.append(std::move(frame));
@@ -27,7 +31,8 @@ void appendStartupFrame(Ordelin &driver)
 
 bool checkStartupReply(const QByteArray &reply)
 {
-    if (reply.size() != exchangeLength || reply != QByteArray::fromRawData(startupReply, exchangeLength))
+    if (reply.size() != exchangeLength
+        || std::memcmp(reply.constData(), startupReply, exchangeLength) != 0)
         return false;
     setSetting(&ComInfo::startupPending, 0);
     return true;
