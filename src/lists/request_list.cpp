@@ -2,6 +2,10 @@
 
 #include "core/settings.h"
 
+#include <QtCore/QHashFunctions>
+
+#include <iterator>
+
 namespace ordelin {
 
 RequestKey::RequestKey(const VarItem &item)
@@ -19,12 +23,9 @@ bool RequestKey::operator==(const RequestKey &other) const
 
 size_t RequestKeyHash::operator()(const RequestKey &key) const
 {
-    quint64 hash = 1469598103934665603ull;
-    for (qint32 field : {key.requestId, key.requestGroup, key.station, key.auxValue,
-                         key.address, key.count}) {
-        hash = (hash ^ static_cast<quint32>(field)) * 1099511628211ull;
-    }
-    return static_cast<size_t>(hash ^ (hash >> 32));
+    const qint32 fields[] = {key.requestId, key.requestGroup, key.station,
+                             key.auxValue, key.address, key.count};
+    return qHashRange(std::begin(fields), std::end(fields));
 }
 
 VarItem driverRequest(int operation)
