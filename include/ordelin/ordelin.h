@@ -74,6 +74,8 @@ struct VarDef {
 
 // One command frame, read in place by the host through the pointer that
 // ComCommunication returns. Valid until the DataCom call that removes it.
+// The command owns its bytes, and a NUL follows the last of them, so a copy
+// the host keeps stays valid also after the library is unloaded.
 struct SendFrame {
     QByteArray command;   // bytes to transmit
     qint32 commandLength; // always command.size()
@@ -87,9 +89,11 @@ struct SendFrame {
 };
 
 // Completion callback: hostTag, requestId, requestGroup, status
-// (1 answered, 2 dropped after its retries). Runs on the communication
-// thread with the driver's list lock held: it must not call
-// AddListWriteVar, AddListOnceReadVar, ReCreatReadVarList or SetRegisterData.
+// (1 answered, 2 dropped after its retries). It runs on the communication
+// thread, inside DataCom, while the driver holds its list lock: it must not
+// call an export that takes that lock (AddListWriteVar, AddListOnceReadVar,
+// ReCreatReadVarList, SetRegisterData). It may read the image with
+// GetRegisterData. It should return quickly: polling waits for it.
 typedef void (*CompletionCallback)(int hostTag, int requestId, int requestGroup, int status);
 
 static_assert(offsetof(ComInfo, defaultStation) == 24, "ComInfo layout");
@@ -138,7 +142,8 @@ ORDELIN_EXPORT void RegistCallBackFuncIntf(CompletionCallback callback, int cont
 ORDELIN_EXPORT SendFrame *ComCommunication();
 ORDELIN_EXPORT int DataCom(QByteArray &reply);
 
-// Request lists.
+// Request lists. Every count a host passes here, to GetRegisterData and to
+// AddrMutilCopy is honoured up to one ceiling (docs/integration.md, "Limits").
 ORDELIN_EXPORT int AddListReadVar(VarItem *item);
 ORDELIN_EXPORT int ReCreatReadVarList(QList<VarDef> *definitions);
 ORDELIN_EXPORT int AddListOnceReadVar(VarItem *item);

@@ -67,8 +67,9 @@ namespace ordelin {
 Ordelin &driver();
 
 // Takes the list mutex unless this thread already holds it, which happens
-// only when the completion callback, run under the mutex, calls back into a
-// list export; a second lock of the non-recursive mutex would deadlock.
+// only when the completion callback, run under the mutex, calls a list
+// export. The header forbids that; this is a safety net, so that a host
+// that does it anyway gets no deadlock on the non-recursive mutex.
 class ListLock {
 public:
     explicit ListLock(Ordelin &driver);
