@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 using namespace testhost;
 
 namespace {
@@ -20,6 +22,11 @@ const WriteCase writeCases[] = {
     {"DM", 9999, QByteArray("\xFF\xFF", 2), "WR DM9999 65535\r\n"},
     {"TM", 7, QByteArray("\x2A\x00", 2), "WR TM07 00042\r\n"},
     {"TM", 123, QByteArray("\x01\x00", 2), "WR TMC3 00001\r\n"},
+    // Past "Z" the leading address digit goes on as v + 55, low eight bits.
+    {"DM", 36000, QByteArray("\x01\x00", 2), "WR DM[000 00001\r\n"},
+    {"TV_p", 3600, QByteArray("\x01\x00", 2), "WS T[00 00001\r\n"},
+    {"T", 57600, QByteArray("\x01", 1), "ST T[0000\r"},
+    {"RLY", INT_MAX, QByteArray("\x01", 1), "ST \x18" "2715\r"},
     {"TV_c", 12, QByteArray("\xE8\x03", 2), "WR T012 01000\r\n"},
     {"TV_p", 12, QByteArray("\xE8\x03", 2), "WS T012 01000\r\n"},
     {"CV_c", 12, QByteArray("\xE8\x03", 2), "WR C012 01000\r\n"},
@@ -53,6 +60,7 @@ TEST_P(WriteFrames, CommandIsExactAndExpectsAnAcknowledgement)
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(frame->command, bytes(c.command));
     EXPECT_EQ(frame->commandLength, frame->command.size());
+    EXPECT_EQ(frame->command.constData()[frame->commandLength], '\0');
     EXPECT_EQ(frame->replyLength, 4);
     EXPECT_EQ(frame->valueOffset, 0);
     EXPECT_EQ(frame->valueWidth, 0);
