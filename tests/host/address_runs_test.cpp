@@ -106,13 +106,4 @@ TEST(AddressRuns, NothingToGenerateEmptiesTheOutputs)
     }
 }
 
-// A count no editor could mean is cut rather than building billions of texts.
-TEST(AddressRuns, HugeCountsAreCutAtTheLongestRun)
-{
-    const CopyResult run = copy("DM", 0, INT_MAX, 0);
-    EXPECT_EQ(run.texts.size(), 65536);
-    EXPECT_EQ(run.values.size(), 65536);
-    EXPECT_EQ(run.texts.last(), QStringLiteral("0"));
-}
-
 } // namespace

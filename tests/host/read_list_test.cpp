@@ -120,14 +120,6 @@ TEST(ReadList, EmptyDefinitionsEmptyTheListAndLeaveTheCycleAlone)
     EXPECT_EQ(ComCommunication(), nullptr);
 }
 
-// A run longer than the family's array can only be a corrupt definition.
-TEST(ReadList, HugeCountsAreCutAtTheFamilysSize)
-{
-    Host host;
-    QList<VarDef> defs{definition("CTH", 5, 1000000000)};
-    EXPECT_EQ(ReCreatReadVarList(&defs), 10);
-}
-
 TEST(ReadList, AddListReadVarAppendsAnUnchangedCopy)
 {
     Host host;
