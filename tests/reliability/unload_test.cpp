@@ -3,7 +3,8 @@
 // object is destroyed at unload and must release all of it; the ASan build
 // runs this under LeakSanitizer, which reports any block left behind when
 // the process ends (or run the binary under valgrind --leak-check=full).
-// This binary does not link libOrdelin.so, so dlclose really unloads it.
+// A host's copies of frame commands must outlive the library. This binary
+// does not link libOrdelin.so, so dlclose really unloads it.
 #include "ordelin/ordelin.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +23,7 @@ struct Driver {
     int (*rebuild)(QList<VarDef> *) = nullptr;
     int (*setRegister)(QString &, int, int, QByteArray &, int) = nullptr;
     SendFrame *(*next)() = nullptr;
+    int (*dataCom)(QByteArray &) = nullptr;
 
     template <typename Function>
     void resolve(Function &function, const char *name)
@@ -41,7 +43,9 @@ struct Driver {
         resolve(rebuild, "ReCreatReadVarList");
         resolve(setRegister, "SetRegisterData");
         resolve(next, "ComCommunication");
-        return setComInfo && addRead && addWrite && addOnceRead && rebuild && setRegister && next;
+        resolve(dataCom, "DataCom");
+        return setComInfo && addRead && addWrite && addOnceRead && rebuild && setRegister && next
+            && dataCom;
     }
 };
 
@@ -64,6 +68,14 @@ bool stillLoaded()
     return again != nullptr;
 }
 
+// The commands are copied as a host keeps them, and read after the unload:
+// each must still hold its bytes, followed by a NUL.
+void expectCommand(const QByteArray &kept, const QByteArray &bytes)
+{
+    EXPECT_EQ(kept, bytes);
+    EXPECT_EQ(kept.constData()[kept.size()], '\0');
+}
+
 TEST(Unload, QueuedRequestsAndAFrameInFlightAreReleasedAtEveryUnload)
 {
     for (int cycle = 0; cycle < 3; ++cycle) {
@@ -75,9 +87,13 @@ TEST(Unload, QueuedRequestsAndAFrameInFlightAreReleasedAtEveryUnload)
         info.writeMode = 2;
         driver.setComInfo(&info);
 
+        SendFrame *startup = driver.next();
+        ASSERT_NE(startup, nullptr);
+        const QByteArray startupCommand = startup->command;
+        QByteArray opened("CC\r\n");
+        EXPECT_EQ(driver.dataCom(opened), 1);
+
         // Each load starts from a fresh driver: the lists are empty again.
-        VarItem write = item("DM", 7, 1);
-        EXPECT_EQ(driver.addWrite(&write), 1);
         QList<VarDef> definitions;
         for (int i = 0; i < 50; ++i) {
             VarDef definition{};
@@ -92,17 +108,22 @@ TEST(Unload, QueuedRequestsAndAFrameInFlightAreReleasedAtEveryUnload)
         driver.addRead(&cyclic);
         VarItem onceRead = item("TM", 5, 4);
         EXPECT_EQ(driver.addOnceRead(&onceRead), 4);
+
+        // A frame handed out and never answered.
+        SendFrame *read = driver.next();
+        ASSERT_NE(read, nullptr);
+        const QByteArray readCommand = read->command;
+
+        VarItem write = item("DM", 7, 1);
+        EXPECT_EQ(driver.addWrite(&write), 1);
         QString family = QStringLiteral("TV_p");
         QByteArray values(20, '\x05');
         EXPECT_EQ(driver.setRegister(family, 3, 0, values, 10), 11);
 
-        // A frame handed out and never answered.
-        SendFrame *frame = driver.next();
-        ASSERT_NE(frame, nullptr);
-        EXPECT_EQ(frame->command, QByteArray("CR\r\n"));
-
         EXPECT_EQ(dlclose(driver.library), 0);
         EXPECT_FALSE(stillLoaded()) << "the library stayed mapped after dlclose";
+        expectCommand(startupCommand, QByteArray("CR\r\n"));
+        expectCommand(readCommand, QByteArray("RD TM05\r\n"));
     }
 }
 
