@@ -104,8 +104,8 @@ TEST(DriverState, StartupOutcomeIsRecordedInLastRequest)
     EXPECT_EQ(d.lastRequest.resultCode, 1);
 }
 
-// A host may call the list exports from its completion callback, which runs
-// with the list mutex held; that must append, not deadlock.
+// The completion callback runs with the list mutex held and must not call
+// the list exports; one that does anyway must not deadlock the poll loop.
 void callBackIntoTheLists(int, int requestId, int, int)
 {
     if (requestId != 1)
@@ -121,7 +121,7 @@ void callBackIntoTheLists(int, int requestId, int, int)
     GetRegisterData(QStringLiteral("DM"), 0, 0, value, 1);
 }
 
-TEST(DriverState, CallbackMayCallBackIntoTheLists)
+TEST(DriverState, CallbackThatCallsTheListsDoesNotDeadlock)
 {
     Host host;
     RegistCallBackFuncIntf(&callBackIntoTheLists, 0);
