@@ -35,11 +35,13 @@ void splitIntoFamilies(const QList<VarDef> &definitions, FamilyLists &families)
 }
 
 // Stable, so among equal addresses the host's order decides which entry
-// survives the de-duplication below.
+// survives the de-duplication below. Definitions usually come in address
+// order, and a run is split in order, so most lists need no sort at all.
 void sortByAddress(std::vector<VarItem> &list)
 {
-    std::stable_sort(list.begin(), list.end(),
-                     [](const VarItem &a, const VarItem &b) { return a.address < b.address; });
+    const auto byAddress = [](const VarItem &a, const VarItem &b) { return a.address < b.address; };
+    if (!std::is_sorted(list.begin(), list.end(), byAddress))
+        std::stable_sort(list.begin(), list.end(), byAddress);
 }
 
 void appendDistinct(RequestList &readList, const std::vector<VarItem> &list)
