@@ -5,6 +5,8 @@
 // 0) and direct mode (1) both come up.
 #include "fuzz_input.h"
 
+#include <cstring>
+
 using namespace fuzzinput;
 
 namespace {
@@ -42,14 +44,28 @@ bool onTheWire(char c)
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == ' ' || c == '\r' || c == '\n';
 }
 
+// Where the leading address digit stands, after the command word, a space
+// and the family part: past the family's range it may be any byte. Write
+// frames expect the four-byte acknowledgement; the start-up frame has no
+// family.
+int leadingDigitAt(const SendFrame &frame)
+{
+    const ordelin::FamilyInfo *family = ordelin::findFamily(frame.request.registerName);
+    if (!family)
+        return -1;
+    return 3 + int(std::strlen(frame.replyLength == 4 ? family->write.prefix : family->read.prefix));
+}
+
 void checkFrame(const SendFrame &frame)
 {
     FUZZ_CHECK(frame.commandLength == frame.command.size());
+    FUZZ_CHECK(frame.command.constData()[frame.commandLength] == '\0');
     const int length = frame.commandLength;
     FUZZ_CHECK(length == 4 || length == 9 || length == 10 || length == 11 || length == 15
                || length == 17);
-    for (char c : frame.command)
-        FUZZ_CHECK(onTheWire(c));
+    const int leading = leadingDigitAt(frame);
+    for (int i = 0; i < length; ++i)
+        FUZZ_CHECK(i == leading || onTheWire(frame.command[i]));
     FUZZ_CHECK(frame.command.endsWith('\r') || frame.command.endsWith("\r\n"));
     const int reply = frame.replyLength;
     FUZZ_CHECK(reply == 3 || reply == 4 || reply == 7 || reply == 15);
@@ -179,15 +195,18 @@ void readImageBack(FuzzedDataProvider &in)
     QByteArray data = anyBytes(in, 4);
     const QByteArray before = data;
     FUZZ_CHECK(GetRegisterData(family, address, in.ConsumeIntegral<int>(), data, count) == 1);
-    if (count < 1 || data == before)
-        return;
-    // Whatever it wrote, it wrote whole elements, and never more than the
-    // family's array holds.
     const ordelin::FamilyInfo *known = ordelin::findFamily(family);
-    FUZZ_CHECK(known);
+    if (count < 1 || !known) {
+        FUZZ_CHECK(data == before);
+        return;
+    }
+    // Every element asked for, those outside the family's array as 0.
     const int width = known->isBit ? 1 : 2;
-    FUZZ_CHECK(data.size() >= width * qMin(count, known->elements));
-    FUZZ_CHECK(data.size() <= qMax(before.size(), width * known->elements));
+    FUZZ_CHECK(data.size() == qMax(before.size(), width * count));
+    for (int i = 0; i < count; ++i) {
+        if (!ordelin::inImage(*known, qint64(address) + i))
+            FUZZ_CHECK(data.mid(width * i, width) == QByteArray(width, '\0'));
+    }
 }
 
 } // namespace
