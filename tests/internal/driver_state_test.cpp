@@ -46,20 +46,6 @@ TEST(DriverState, RegistrationStoresWithoutUsing)
     EXPECT_EQ(d.callbackContext, 99);
 }
 
-TEST(DriverState, SplittingCarriesAcrossARelayChannel)
-{
-    Host host;
-    VarDef def{};
-    def.registerName = QStringLiteral("RLY");
-    def.address = 10 * 16 + 14;
-    def.count = 4;
-    QList<VarDef> defs{def};
-    ReCreatReadVarList(&defs);
-    EXPECT_EQ(readListAddresses(), (std::vector<int>{174, 175, 176, 177}));
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(d.readList.at(i).count, 1);
-}
-
 TEST(DriverState, NegativeAddressesSortFirst)
 {
     Host host;
