@@ -142,8 +142,8 @@ ORDELIN_EXPORT void RegistCallBackFuncIntf(CompletionCallback callback, int cont
 ORDELIN_EXPORT SendFrame *ComCommunication();
 ORDELIN_EXPORT int DataCom(QByteArray &reply);
 
-// Request lists. Every count a host passes here, to GetRegisterData and to
-// AddrMutilCopy is honoured up to one ceiling (docs/integration.md, "Limits").
+// Request lists. Every count a host passes (here, to GetRegisterData and to
+// AddrMutilCopy) is honoured up to one ceiling (docs/integration.md, "Limits").
 ORDELIN_EXPORT int AddListReadVar(VarItem *item);
 ORDELIN_EXPORT int ReCreatReadVarList(QList<VarDef> *definitions);
 ORDELIN_EXPORT int AddListOnceReadVar(VarItem *item);

@@ -10,9 +10,9 @@ namespace ordelin {
 // its low eight bits. Only the leading digit of an address beyond its
 // family's range exceeds 9, and it has no upper end: past 35 ("Z") it
 // becomes punctuation or any other byte. Such a command still has its
-// normal length; the PLC refuses it, the retry rule drops the request and
-// its list moves on, where a request left without a frame would stay at
-// the head of its list and starve every request behind it.
+// normal length: the PLC refuses it, the retry rule handles it like any
+// refused command, and its list moves on, where a request left without a
+// frame would stay at the head of its list and starve those behind it.
 inline char digitChar(int value)
 {
     return char(value <= 9 ? '0' + value : (unsigned(value) + 55u) & 0xFFu);
