@@ -17,6 +17,11 @@ void printError(const QString &text)
     std::fputs(text.toUtf8().constData(), stderr);
 }
 
+void Output::trace(const QString &line)
+{
+    printError(line + QLatin1Char('\n'));
+}
+
 QString describe(const HostEvent &event)
 {
     QString text = QStringLiteral("%1 %2: %3").arg(event.kind, event.target, event.note);

@@ -3,28 +3,15 @@
 #ifndef ORDELIN_POLL_OUTPUT_H
 #define ORDELIN_POLL_OUTPUT_H
 
-#include "driver_host.h"
-#include "exchange_stats.h"
+#include "host/loop_events.h"
 
 #include <memory>
 
 namespace pollhost {
 
-struct PollView {
-    qint64 elapsedMs = 0;
-    const ExchangeStats *stats = nullptr;
-    const QList<Variable> *variables = nullptr;
-    QList<QList<int>> values; // per variable, one per element
-};
-
-class Output {
+class Output : public LoopEvents {
 public:
-    virtual ~Output() = default;
-    // Called after every read cycle; an output may show fewer.
-    virtual void show(const PollView &view) = 0;
-    virtual void event(qint64 elapsedMs, const HostEvent &event) = 0;
-    // The link opened, went down after a drop, or came back.
-    virtual void linkChanged(qint64 elapsedMs, const ExchangeStats &stats) = 0;
+    void trace(const QString &line) override;
     virtual void finish(const PollView &view, const QString &summary) = 0;
 };
 

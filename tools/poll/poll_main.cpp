@@ -1,13 +1,14 @@
 // ordelin-poll: the reference host. Loads the driver at run time, polls a
 // PLC on a serial port (or the built-in simulator) and shows the values.
-#include "driver_api.h"
-#include "driver_host.h"
-#include "embedded_sim.h"
 #include "output.h"
-#include "poll_loop.h"
 #include "poll_options.h"
-#include "request_set.h"
-#include "serial_link.h"
+
+#include "host/driver_api.h"
+#include "host/driver_host.h"
+#include "host/embedded_sim.h"
+#include "host/poll_loop.h"
+#include "host/request_set.h"
+#include "host/serial_link.h"
 
 #include <QtCore/QCoreApplication>
 
@@ -41,7 +42,7 @@ std::unique_ptr<Output> makeOutput(const PollOptions &options, const QString &po
     case OutputFormat::Table: break;
     }
     // A trace on the same terminal would scroll the table away mid-redraw.
-    return tableOutput(port, isatty(STDOUT_FILENO) && !options.trace);
+    return tableOutput(port, isatty(STDOUT_FILENO) && !options.host.trace);
 }
 
 int exitCode(const PollLoop &loop)
@@ -61,7 +62,8 @@ int runHost(const PollOptions &options)
     const auto api = loadDriver(options.library.isEmpty() ? defaultLibraryPath() : options.library);
     if (!api.ok())
         return fail(api.error(), LibraryFailed);
-    const auto requests = buildRequests(api.value(), options);
+    const auto requests = buildRequests(api.value(), options.variables, options.writes,
+                                        options.onceReads, options.host.language);
     if (!requests.ok())
         return fail(requests.error(), BadVariable);
 
@@ -80,11 +82,11 @@ int runHost(const PollOptions &options)
         return fail(opened.error(), PortFailed);
 
     const RequestSet &set = requests.value();
-    DriverHost host(api.value(), options, set.cyclic, set.writes, set.onceReads);
+    DriverHost host(api.value(), options.host, set.cyclic, set.writes, set.onceReads);
     const std::unique_ptr<Output> output = makeOutput(options, port);
     installStopHandlers();
     host.start();
-    PollLoop loop(api.value(), host, link, *output, options);
+    PollLoop loop(api.value(), host, link, *output, options.host);
     loop.run();
     output->finish(loop.view(), loop.stats().summary(port, loop.elapsedMs()));
     if (simulator) {

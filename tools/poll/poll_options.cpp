@@ -1,6 +1,6 @@
 #include "poll_options.h"
 
-#include "variables.h"
+#include "host/variables.h"
 
 #include "common/option_values.h"
 #include "sim/sim_options.h"
@@ -89,14 +89,15 @@ QStringList readNumbers(const QCommandLineParser &parser, PollOptions &o)
         else
             errors << value.error();
     };
-    set(o.station, "station", -most, most);
-    set(o.retries, "retries", 0, 1000000);
-    set(o.protocolMode, "protocol-mode", -most, most);
-    set(o.writeMode, "write-mode", -most, most);
-    set(o.timeoutMs, "timeout", 1, 600000);
-    set(o.gapMs, "gap", 0, 600000);
-    set(o.intervalMs, "interval", 0, 600000);
-    set(o.openTimeoutMs, "open-timeout", 1, 86400000);
+    HostSettings &h = o.host;
+    set(h.station, "station", -most, most);
+    set(h.retries, "retries", 0, 1000000);
+    set(h.protocolMode, "protocol-mode", -most, most);
+    set(h.writeMode, "write-mode", -most, most);
+    set(h.timeoutMs, "timeout", 1, 600000);
+    set(h.gapMs, "gap", 0, 600000);
+    set(h.intervalMs, "interval", 0, 600000);
+    set(h.openTimeoutMs, "open-timeout", 1, 86400000);
     const auto count = tools::integerOption(parser, QStringLiteral("count"), 0, 1LL << 62);
     const auto seconds = tools::decimalOption(parser, QStringLiteral("duration"), 0, 1e7);
     if (!count.ok())
@@ -104,8 +105,8 @@ QStringList readNumbers(const QCommandLineParser &parser, PollOptions &o)
     if (!seconds.ok())
         errors << seconds.error();
     if (errors.isEmpty()) {
-        o.count = count.value();
-        o.durationMs = qint64(seconds.value() * 1000);
+        h.count = count.value();
+        h.durationMs = qint64(seconds.value() * 1000);
     }
     return errors;
 }
@@ -121,7 +122,7 @@ QStringList readChoices(const QCommandLineParser &parser, PollOptions &o)
         return {lang.error()};
     if (!format.ok())
         return {format.error()};
-    o.language = lang.value() == QLatin1String("zh") ? 0 : 1;
+    o.host.language = lang.value() == QLatin1String("zh") ? 0 : 1;
     o.format = format.value() == QLatin1String("csv")    ? OutputFormat::Csv
              : format.value() == QLatin1String("json")   ? OutputFormat::Json
                                                          : OutputFormat::Table;
@@ -183,7 +184,7 @@ Result<PollOptions> parsePollOptions(const QStringList &arguments)
     if (o.showHelp)
         return o;
     o.library = parser.value(QStringLiteral("library"));
-    o.trace = parser.isSet(QStringLiteral("trace"));
+    o.host.trace = parser.isSet(QStringLiteral("trace"));
     for (const QStringList &errors : {readNumbers(parser, o), readChoices(parser, o),
                                       readLine(parser, o), readRequests(parser, o)}) {
         if (!errors.isEmpty())

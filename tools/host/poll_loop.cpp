@@ -31,8 +31,8 @@ void installStopHandlers()
     sigaction(SIGTERM, &action, nullptr);
 }
 
-PollLoop::PollLoop(const DriverApi &api, DriverHost &host, SerialLink &link, Output &output,
-                   const PollOptions &options)
+PollLoop::PollLoop(const DriverApi &api, DriverHost &host, SerialLink &link, LoopEvents &output,
+                   const HostSettings &options)
     : api(api), host(host), link(link), output(output), options(options)
 {
 }
@@ -84,12 +84,12 @@ bool PollLoop::exchange(SendFrame &frame)
     const bool startup = command == startupCommand;
     const bool cyclic = !startup && frame.request.operation == 0 && frame.request.requestGroup == -1;
     if (options.trace)
-        printError(traceLine('>', command) + QLatin1Char('\n'));
+        output.trace(traceLine('>', command));
     QByteArray reply = link.exchange(command, replyLength, options.timeoutMs);
     const int received = reply.size();
     const int result = api.dataCom(reply);
     if (options.trace)
-        printError(traceLine('<', reply, QStringLiteral("DataCom %1").arg(result)) + QLatin1Char('\n'));
+        output.trace(traceLine('<', reply, QStringLiteral("DataCom %1").arg(result)));
     const LinkState before = counts.link;
     counts.record({startup, result, replyLength, received});
     counts.lateBytes = link.discardedBytes();

@@ -33,15 +33,15 @@ QString statusText(int status, const char *answered)
 
 } // namespace
 
-DriverHost::DriverHost(const DriverApi &api, const PollOptions &options, QList<Variable> cyclic,
+DriverHost::DriverHost(const DriverApi &api, const HostSettings &settings, QList<Variable> cyclic,
                        QList<WriteRequest> writes, QList<Variable> onceReads)
-    : api(api), station(options.station), cyclic(std::move(cyclic)), writes(std::move(writes)),
+    : api(api), station(settings.station), cyclic(std::move(cyclic)), writes(std::move(writes)),
       onceReads(std::move(onceReads))
 {
-    info.defaultStation = options.station;
-    info.retryLimit = options.retries;
-    info.protocolMode = options.protocolMode;
-    info.writeMode = options.writeMode;
+    info.defaultStation = settings.station;
+    info.retryLimit = settings.retries;
+    info.protocolMode = settings.protocolMode;
+    info.writeMode = settings.writeMode;
 }
 
 void DriverHost::start()

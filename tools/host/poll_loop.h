@@ -1,11 +1,11 @@
 // The host's communication loop: ask the driver for a frame, exchange it on
 // the line, hand the reply back, and between read cycles show the values.
-#ifndef ORDELIN_POLL_POLL_LOOP_H
-#define ORDELIN_POLL_POLL_LOOP_H
+#ifndef ORDELIN_HOST_POLL_LOOP_H
+#define ORDELIN_HOST_POLL_LOOP_H
 
 #include "driver_host.h"
 #include "exchange_stats.h"
-#include "output.h"
+#include "loop_events.h"
 #include "serial_link.h"
 
 #include <QtCore/QElapsedTimer>
@@ -14,8 +14,8 @@ namespace pollhost {
 
 class PollLoop {
 public:
-    PollLoop(const DriverApi &api, DriverHost &host, SerialLink &link, Output &output,
-             const PollOptions &options);
+    PollLoop(const DriverApi &api, DriverHost &host, SerialLink &link, LoopEvents &output,
+             const HostSettings &options);
 
     // Runs until --count or --duration is reached, Ctrl-C, the port fails,
     // the link does not open in time, or nothing is left to do.
@@ -38,8 +38,8 @@ private:
     const DriverApi &api;
     DriverHost &host;
     SerialLink &link;
-    Output &output;
-    const PollOptions &options;
+    LoopEvents &output;
+    const HostSettings &options;
     ExchangeStats counts;
     QElapsedTimer clock;
     int cyclicInCycle = 0;

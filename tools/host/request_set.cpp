@@ -14,24 +14,26 @@ Result<Variable> checked(const DriverApi &api, const QString &text, int language
 
 } // namespace
 
-Result<RequestSet> buildRequests(const DriverApi &api, const PollOptions &options)
+Result<RequestSet> buildRequests(const DriverApi &api, const QStringList &cyclic,
+                                 const QStringList &writes, const QStringList &onceReads,
+                                 int language)
 {
     RequestSet set;
-    for (const QString &text : options.variables) {
-        const auto variable = checked(api, text, options.language);
+    for (const QString &text : cyclic) {
+        const auto variable = checked(api, text, language);
         if (!variable.ok())
             return Result<RequestSet>::failure(variable.error());
         set.cyclic << variable.value();
     }
-    for (const QString &text : options.onceReads) {
-        const auto variable = checked(api, text, options.language);
+    for (const QString &text : onceReads) {
+        const auto variable = checked(api, text, language);
         if (!variable.ok())
             return Result<RequestSet>::failure(variable.error());
         set.onceReads << variable.value();
     }
-    for (const QString &text : options.writes) {
+    for (const QString &text : writes) {
         auto write = parseWrite(text);
-        const auto target = write.ok() ? checkVariable(api, write.value().target, options.language)
+        const auto target = write.ok() ? checkVariable(api, write.value().target, language)
                                        : Result<Variable>::failure(write.error());
         if (!target.ok())
             return Result<RequestSet>::failure(target.error());

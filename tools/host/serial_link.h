@@ -1,7 +1,7 @@
 // The host's serial port and one exchange on it: discard whatever waits on
 // the line, send a frame, collect its reply.
-#ifndef ORDELIN_POLL_SERIAL_LINK_H
-#define ORDELIN_POLL_SERIAL_LINK_H
+#ifndef ORDELIN_HOST_SERIAL_LINK_H
+#define ORDELIN_HOST_SERIAL_LINK_H
 
 #include "common/line_settings.h"
 #include "common/result.h"

@@ -1,6 +1,6 @@
 // --trace: every frame and reply as hex and ASCII, with a timestamp.
-#ifndef ORDELIN_POLL_TRACE_H
-#define ORDELIN_POLL_TRACE_H
+#ifndef ORDELIN_HOST_TRACE_H
+#define ORDELIN_HOST_TRACE_H
 
 #include <QtCore/QByteArray>
 #include <QtCore/QString>

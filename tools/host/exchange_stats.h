@@ -1,7 +1,7 @@
 // Counters of the exchanges, the state of the link and the ping-style
 // summary a user reads at the end.
-#ifndef ORDELIN_POLL_EXCHANGE_STATS_H
-#define ORDELIN_POLL_EXCHANGE_STATS_H
+#ifndef ORDELIN_HOST_EXCHANGE_STATS_H
+#define ORDELIN_HOST_EXCHANGE_STATS_H
 
 #include <QtCore/QMap>
 #include <QtCore/QString>

@@ -1,11 +1,11 @@
 // What the host asks of the driver, and what it learns back: the settings
 // record, the cyclic read list, the writes and once-reads with their
 // completion callbacks, and the values of the register image.
-#ifndef ORDELIN_POLL_DRIVER_HOST_H
-#define ORDELIN_POLL_DRIVER_HOST_H
+#ifndef ORDELIN_HOST_DRIVER_HOST_H
+#define ORDELIN_HOST_DRIVER_HOST_H
 
 #include "driver_api.h"
-#include "poll_options.h"
+#include "host_settings.h"
 #include "variables.h"
 
 namespace pollhost {
@@ -21,7 +21,7 @@ struct HostEvent {
 
 class DriverHost {
 public:
-    DriverHost(const DriverApi &api, const PollOptions &options, QList<Variable> cyclic,
+    DriverHost(const DriverApi &api, const HostSettings &settings, QList<Variable> cyclic,
                QList<WriteRequest> writes, QList<Variable> onceReads);
     DriverHost(const DriverHost &) = delete;
     DriverHost &operator=(const DriverHost &) = delete;

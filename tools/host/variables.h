@@ -1,8 +1,8 @@
 // Variables as the HMI editor names them: a family, an address text and,
 // after a colon, how many successive elements. The syntax is split here;
 // whether the address is valid is the driver's to say, in its own words.
-#ifndef ORDELIN_POLL_VARIABLES_H
-#define ORDELIN_POLL_VARIABLES_H
+#ifndef ORDELIN_HOST_VARIABLES_H
+#define ORDELIN_HOST_VARIABLES_H
 
 #include "driver_api.h"
 

@@ -1,5 +1,7 @@
 #include "variables.h"
 
+#include "common/families.h"
+
 #include <QtCore/QFile>
 #include <QtCore/QRegularExpression>
 
@@ -9,18 +11,14 @@ using tools::Result;
 
 bool Variable::isBit() const
 {
-    return family == QLatin1String("RLY") || family == QLatin1String("T")
-        || family == QLatin1String("C");
+    const tools::Family *known = tools::findFamily(family);
+    return known && known->bit;
 }
 
 QString Variable::label(int index) const
 {
-    const int element = address + index;
-    if (family == QLatin1String("RLY"))
-        return QStringLiteral("RLY%1%2")
-            .arg(element / 16, 3, 10, QLatin1Char('0'))
-            .arg(element % 16, 2, 10, QLatin1Char('0'));
-    return family + QString::number(element);
+    const tools::Family *known = tools::findFamily(family);
+    return known ? tools::elementName(*known, address + index) : family + QString::number(address + index);
 }
 
 Result<Variable> parseVariable(const QString &text)
