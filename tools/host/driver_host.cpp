@@ -91,7 +91,9 @@ void DriverHost::completed(int requestGroup, int status)
 void DriverHost::learn(const FrameFacts &frame, int result, qint64 nowMs)
 {
     const bool accepted = result == 1;
-    if (frame.kind == FrameFacts::CyclicRead)
+    // Once-reads refresh the image like cyclic reads; a write puts its value
+    // into the image when it is encoded, which its acknowledgement confirms.
+    if (frame.kind != FrameFacts::Startup)
         freshness.readAttempt(frame.family, frame.address, accepted, nowMs);
     if (accepted && frame.kind == FrameFacts::Write && writeInFlight)
         writes[nextWrite].answered.insert(frame.address);
