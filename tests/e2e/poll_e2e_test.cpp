@@ -354,7 +354,7 @@ TEST(Poll, ExitCodesTellWhatWentWrong)
     EXPECT_EQ(full.exitCode, 6) << full.err.toStdString();
     const QList<QJsonObject> done = events(full.out);
     ASSERT_EQ(done.size(), 2) << full.out.toStdString();
-    EXPECT_EQ(done[1]["note"].toString(), "answered 4 of 9 elements; not answered: DM4 DM5 DM6 DM7 DM8");
+    EXPECT_EQ(done[1]["note"].toString(), "answered 4 of 9 elements; not queued, the driver's list was full: DM4 DM5 DM6 DM7 DM8");
     EXPECT_EQ(done[1]["values"].toArray().last(), QJsonValue());
 }
 
@@ -390,18 +390,6 @@ TEST(Poll, ComInfoOptionsReachTheDriver)
         EXPECT_EQ(engine.counters().writes, 0u);
         EXPECT_EQ(engine.memory().dm[300], 0);
     });
-}
-
-// The README's main job: the built-in simulator, no set-up.
-TEST(Poll, BuiltInSimulatorNeedsNothingButTheProgram)
-{
-    const Finished host = runPoll({"--sim", "--library", ORDELIN_LIBRARY_PATH, "--duration", "0.5",
-                                   "--format", "json", "--write", "DM100=5", "--once", "DM100", "DM0"});
-    EXPECT_EQ(host.exitCode, 0) << host.err.toStdString();
-    const QList<QJsonObject> done = events(host.out);
-    ASSERT_EQ(done.size(), 2) << host.out.toStdString();
-    EXPECT_EQ(done[1]["values"].toArray(), QJsonArray({5}));
-    EXPECT_TRUE(host.err.contains(QLatin1String("simulator: "))) << host.err.toStdString();
 }
 
 } // namespace
