@@ -247,8 +247,11 @@ TEST(Poll, SignalsAndOpenTimeoutEndTheRunAtOnce)
     ASSERT_TRUE(plc);
     plc->setSilent(true);
     for (int interrupts : {1, 2}) {
+        const auto commands = [&] { return plc->inspect([](sim::SimEngine &e) { return e.counters().commands; }); };
+        const quint64 before = commands();
         Running host(QStringLiteral(ORDELIN_POLL_PROGRAM), hostOn(*plc, {"--timeout", "600000", "DM0"}));
-        QThread::msleep(300);
+        for (int i = 0; i < 250 && commands() == before; ++i)
+            QThread::msleep(20); // until its start-up frame is out: it waits for the reply
         QElapsedTimer clock;
         clock.start();
         if (interrupts == 2)
