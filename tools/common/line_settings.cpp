@@ -2,22 +2,23 @@
 
 #include "option_values.h"
 
+#include <QtSerialPort/QSerialPort>
+#include <QtSerialPort/QSerialPortInfo>
+
 namespace tools {
 
-const QList<qint32> &supportedBauds()
+QList<qint32> supportedBauds()
 {
-    static const QList<qint32> bauds{1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-    return bauds;
+    return QSerialPortInfo::standardBaudRates();
 }
 
 void addLineOptions(QCommandLineParser &parser)
 {
-    QStringList bauds;
-    for (qint32 baud : supportedBauds())
-        bauds << QString::number(baud);
+    const QList<qint32> bauds = supportedBauds();
     parser.addOptions({
         {QStringLiteral("baud"),
-         QStringLiteral("Baud rate: %1 (default 9600).").arg(bauds.join(QStringLiteral(", "))),
+         QStringLiteral("Baud rate: a standard rate from %1 to %2, e.g. 9600, 19200, 115200 "
+                        "(default 9600).").arg(bauds.value(0)).arg(bauds.value(bauds.size() - 1)),
          QStringLiteral("rate"), QStringLiteral("9600")},
         {QStringLiteral("data-bits"), QStringLiteral("Data bits: 5 to 8 (default 8)."),
          QStringLiteral("bits"), QStringLiteral("8")},
@@ -54,6 +55,30 @@ Result<LineSettings> lineSettings(const QCommandLineParser &parser)
         return Failure::failure(stopBits.error());
     settings.stopBits = int(stopBits.value());
     return settings;
+}
+
+namespace {
+
+QSerialPort::Parity parityOf(Parity parity)
+{
+    switch (parity) {
+    case Parity::Even: return QSerialPort::EvenParity;
+    case Parity::Odd: return QSerialPort::OddParity;
+    case Parity::None: break;
+    }
+    return QSerialPort::NoParity;
+}
+
+} // namespace
+
+bool openPort(QSerialPort &port, const LineSettings &settings)
+{
+    return port.open(QIODevice::ReadWrite)
+        && port.setBaudRate(settings.baud)
+        && port.setDataBits(QSerialPort::DataBits(settings.dataBits))
+        && port.setParity(parityOf(settings.parity))
+        && port.setStopBits(settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop)
+        && port.setFlowControl(QSerialPort::NoFlowControl);
 }
 
 QString describe(const LineSettings &settings)

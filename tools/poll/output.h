@@ -3,28 +3,15 @@
 #ifndef ORDELIN_POLL_OUTPUT_H
 #define ORDELIN_POLL_OUTPUT_H
 
-#include "driver_host.h"
-#include "exchange_stats.h"
+#include "host/loop_events.h"
 
 #include <memory>
 
 namespace pollhost {
 
-struct PollView {
-    qint64 elapsedMs = 0;
-    const ExchangeStats *stats = nullptr;
-    const QList<Variable> *variables = nullptr;
-    QList<QList<int>> values; // per variable, one per element
-};
-
-class Output {
+class Output : public LoopEvents {
 public:
-    virtual ~Output() = default;
-    // Called after every read cycle; an output may show fewer.
-    virtual void show(const PollView &view) = 0;
-    virtual void event(qint64 elapsedMs, const HostEvent &event) = 0;
-    // The link opened, went down after a drop, or came back.
-    virtual void linkChanged(qint64 elapsedMs, const ExchangeStats &stats) = 0;
+    void trace(const QString &line) override;
     virtual void finish(const PollView &view, const QString &summary) = 0;
 };
 
@@ -36,8 +23,15 @@ std::unique_ptr<Output> jsonOutput();
 void printOut(const QString &text);
 void printError(const QString &text);
 
-// "write DM100=1234: answered", for the text outputs.
+// "write DM100=1234: acknowledged", for the text outputs.
 QString describe(const HostEvent &event);
+
+// Seconds since the start with three decimals, the time of every record.
+QString seconds(qint64 elapsedMs);
+// A value, or "-" for one not read.
+QString valueText(int value);
+// "fresh", "never read" or "stale since 3.200 s" (the time it was last read).
+QString stateText(const ElementState &state);
 
 } // namespace pollhost
 

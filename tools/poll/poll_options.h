@@ -2,6 +2,8 @@
 #ifndef ORDELIN_POLL_POLL_OPTIONS_H
 #define ORDELIN_POLL_POLL_OPTIONS_H
 
+#include "host/host_settings.h"
+#include "host/variables.h"
 #include "sim/sim_engine.h"
 
 #include "common/line_settings.h"
@@ -21,26 +23,13 @@ struct PollOptions {
     tools::LineSettings line;
     QString library;
 
-    // ComInfo and the driver's language for messages (1 English, 0 Chinese).
-    int station = 0;
-    int retries = 3;
-    int protocolMode = 0;
-    int writeMode = 2;
-    int language = 1;
+    HostSettings host;
 
-    QStringList variables; // cyclic reads, from the arguments and --file
+    QList<VariableText> variables; // cyclic reads, from the arguments and --file
     QStringList writes;    // FAMILYADDRESS=VALUE[,VALUE...]
     QStringList onceReads;
 
-    int timeoutMs = 500;
-    int gapMs = 0;
-    int intervalMs = 100;
-    int openTimeoutMs = 5000;
-    qint64 durationMs = 0; // 0: no limit
-    qint64 count = 0;      // exchanges; 0: no limit
-
     OutputFormat format = OutputFormat::Table;
-    bool trace = false;
 
     bool showHelp = false;
     QString helpText;

@@ -14,19 +14,6 @@ namespace {
 using Assignment = std::function<void(PlcMemory &)>;
 using tools::Result;
 
-std::optional<int> integerAddress(const QString &family, const QString &text)
-{
-    bool converted = false;
-    const int number = text.toInt(&converted);
-    if (!converted || number < 0)
-        return std::nullopt;
-    if (family != QLatin1String("RLY"))
-        return number;
-    if (number % 100 > 15)
-        return std::nullopt;
-    return number / 100 * 16 + number % 100;
-}
-
 // One line turned into the change it makes, or the reason it makes none.
 Result<Assignment> parseLine(PlcMemory &probe, const QString &line)
 {
@@ -37,9 +24,10 @@ Result<Assignment> parseLine(PlcMemory &probe, const QString &line)
         return Result<Assignment>::failure(QStringLiteral("expected FAMILY ADDRESS=VALUE"));
     const QString family = match.captured(1);
     const QString addressText = match.captured(2);
-    if (!element(probe, family, 0))
+    const tools::Family *known = tools::findFamily(family);
+    if (!known)
         return Result<Assignment>::failure(QStringLiteral("unknown family '%1'").arg(family));
-    const auto address = integerAddress(family, addressText);
+    const auto address = tools::integerAddress(*known, addressText);
     const auto target = address ? element(probe, family, *address) : std::nullopt;
     if (!target)
         return Result<Assignment>::failure(

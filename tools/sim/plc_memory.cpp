@@ -7,6 +7,8 @@ namespace sim {
 namespace {
 
 // Bit families are arrays of bytes, word families arrays of 16-bit words.
+// The table's ranges and these arrays agree; the size check keeps a
+// mismatch from ever reaching past an array.
 template <class Array>
 std::optional<Element> elementAt(Array &array, int address)
 {
@@ -20,31 +22,33 @@ std::optional<Element> elementAt(Array &array, int address)
     return found;
 }
 
+// Where each family of the tools' table lives in the PLC.
+std::optional<Element> cell(PlcMemory &memory, tools::FamilyId family, int address)
+{
+    using tools::FamilyId;
+    switch (family) {
+    case FamilyId::Relay: return elementAt(memory.relays, address);
+    case FamilyId::TimerContact: return elementAt(memory.timers.contact, address);
+    case FamilyId::CounterContact: return elementAt(memory.counters.contact, address);
+    case FamilyId::Dm: return elementAt(memory.dm, address);
+    case FamilyId::Tm: return elementAt(memory.tm, address);
+    case FamilyId::TimerCurrent: return elementAt(memory.timers.current, address);
+    case FamilyId::TimerPreset: return elementAt(memory.timers.preset, address);
+    case FamilyId::CounterCurrent: return elementAt(memory.counters.current, address);
+    case FamilyId::CounterPreset: return elementAt(memory.counters.preset, address);
+    case FamilyId::HighSpeed: break;
+    }
+    return elementAt(memory.highSpeed.current, address);
+}
+
 } // namespace
 
-std::optional<Element> element(PlcMemory &memory, const QString &family, int address)
+std::optional<Element> element(PlcMemory &memory, const QString &name, int address)
 {
-    if (family == QLatin1String("RLY"))
-        return elementAt(memory.relays, address);
-    if (family == QLatin1String("T"))
-        return elementAt(memory.timers.contact, address);
-    if (family == QLatin1String("C"))
-        return elementAt(memory.counters.contact, address);
-    if (family == QLatin1String("DM"))
-        return elementAt(memory.dm, address);
-    if (family == QLatin1String("TM"))
-        return elementAt(memory.tm, address);
-    if (family == QLatin1String("TV_c"))
-        return elementAt(memory.timers.current, address);
-    if (family == QLatin1String("TV_p"))
-        return elementAt(memory.timers.preset, address);
-    if (family == QLatin1String("CV_c"))
-        return elementAt(memory.counters.current, address);
-    if (family == QLatin1String("CV_p"))
-        return elementAt(memory.counters.preset, address);
-    if (family == QLatin1String("CTH"))
-        return elementAt(memory.highSpeed.current, address);
-    return std::nullopt;
+    const tools::Family *family = tools::findFamily(name);
+    if (!family || address < 0 || address >= family->elements)
+        return std::nullopt;
+    return cell(memory, family->id, address);
 }
 
 std::optional<int> valueOf(const PlcMemory &memory, const QString &family, int address)

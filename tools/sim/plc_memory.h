@@ -4,6 +4,8 @@
 #ifndef ORDELIN_SIM_PLC_MEMORY_H
 #define ORDELIN_SIM_PLC_MEMORY_H
 
+#include "common/families.h"
+
 #include <QtCore/QString>
 
 #include <array>
@@ -30,9 +32,8 @@ struct PlcMemory {
     std::array<quint16, 100> tm{};
 };
 
-// One element named as the driver's host names it: a family ("RLY", "T",
-// "C", "DM", "TM", "TV_c", "TV_p", "CV_c", "CV_p", "CTH") and its integer
-// address. Exactly one of the two pointers is set.
+// One element named as the driver's host names it: a family of the tools'
+// table (common/families.h) and its integer address. Exactly one of the two pointers is set.
 struct Element {
     quint8 *bit = nullptr;
     quint16 *word = nullptr;

@@ -1,8 +1,8 @@
 // The driver as a runtime sees it: a shared library opened at run time and
 // its exports looked up by name. Nothing of the driver is linked in; the
 // header serves only for the record types and the function signatures.
-#ifndef ORDELIN_POLL_DRIVER_API_H
-#define ORDELIN_POLL_DRIVER_API_H
+#ifndef ORDELIN_HOST_DRIVER_API_H
+#define ORDELIN_HOST_DRIVER_API_H
 
 #include "common/result.h"
 

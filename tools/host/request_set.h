@@ -1,9 +1,8 @@
 // Everything the user asked to poll, write and read once, each variable
 // checked by the driver before anything is sent.
-#ifndef ORDELIN_POLL_REQUEST_SET_H
-#define ORDELIN_POLL_REQUEST_SET_H
+#ifndef ORDELIN_HOST_REQUEST_SET_H
+#define ORDELIN_HOST_REQUEST_SET_H
 
-#include "poll_options.h"
 #include "variables.h"
 
 namespace pollhost {
@@ -15,7 +14,9 @@ struct RequestSet {
 };
 
 // Fails with the first bad variable's message.
-tools::Result<RequestSet> buildRequests(const DriverApi &api, const PollOptions &options);
+tools::Result<RequestSet> buildRequests(const DriverApi &api, const QList<VariableText> &cyclic,
+                                        const QStringList &writes, const QStringList &onceReads,
+                                        int language);
 
 } // namespace pollhost
 

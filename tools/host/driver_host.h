@@ -1,0 +1,82 @@
+// What the host asks of the driver, and what it learns back: the settings
+// record, the cyclic read list, the writes and once-reads with their
+// completion callbacks, and the values of the register image with how far
+// each can be trusted.
+#ifndef ORDELIN_HOST_DRIVER_HOST_H
+#define ORDELIN_HOST_DRIVER_HOST_H
+
+#include "driver_api.h"
+#include "frame_facts.h"
+#include "freshness.h"
+#include "host_settings.h"
+#include "pending_request.h"
+
+#include <vector>
+
+namespace pollhost {
+
+class DriverHost {
+public:
+    DriverHost(const DriverApi &api, const HostSettings &settings, QList<Variable> cyclic,
+               QList<WriteRequest> writes, QList<Variable> onceReads);
+    ~DriverHost();
+    DriverHost(const DriverHost &) = delete;
+    DriverHost &operator=(const DriverHost &) = delete;
+
+    // Registers the settings record and the callback, builds the cyclic read
+    // list and queues the first request.
+    void start();
+
+    int cyclicReads() const { return readListSize; }
+    bool requestsPending() const;
+    const QList<Variable> &cyclicVariables() const { return cyclic; }
+    const ComInfo &settings() const { return info; }
+
+    // What DataCom said of a frame: result 1 accepted, 0 rejected with a
+    // retry left, anything else the drop of its batch.
+    void learn(const FrameFacts &frame, int result, qint64 nowMs);
+
+    // The completions reported since the last call, as events; queues the
+    // next write or the once-reads when their turn has come.
+    QList<HostEvent> takeEvents();
+
+    // Reports every write and once-read not completed yet as given up.
+    void abandonPending(const QString &why);
+
+    // The image's values of each cyclic variable, one per element, and how
+    // far each can be trusted.
+    QList<QList<int>> values() const;
+    QList<QList<ElementState>> states() const;
+
+    // Called back by the driver (see driver_host.cpp).
+    void completed(int requestGroup, int status);
+
+private:
+    QList<int> read(const Variable &variable) const;
+    void queueNextWrite();
+    void queueOnceReads();
+    HostEvent event(const PendingRequest &request, int status) const;
+
+    const DriverApi &api;
+    ComInfo info{};
+    int station;
+    QList<Variable> cyclic;
+    QList<PendingRequest> writes;
+    QList<PendingRequest> onceReads;
+    int readListSize = 0;
+    int nextWrite = 0;        // writes before it are done
+    bool writeInFlight = false;
+    bool onceReadsQueued = false;
+    QSet<int> onceReadsOutstanding; // by index, which is also their requestGroup
+    struct Completion {
+        int requestGroup;
+        int status;
+    };
+    std::vector<Completion> reported; // by the callback, not yet taken
+    QList<HostEvent> unreported;
+    Freshness freshness;
+};
+
+} // namespace pollhost
+
+#endif

@@ -1,0 +1,30 @@
+// What a front end tells the host library: the settings record's words, the
+// driver's language, and the timing of the loop.
+#ifndef ORDELIN_HOST_HOST_SETTINGS_H
+#define ORDELIN_HOST_HOST_SETTINGS_H
+
+#include <QtCore/QtGlobal>
+
+namespace pollhost {
+
+struct HostSettings {
+    // ComInfo and the driver's language for messages (1 English, 0 Chinese).
+    int station = 0;
+    int retries = 3;
+    int protocolMode = 0;
+    int writeMode = 2;
+    int language = 1;
+
+    int timeoutMs = 500;
+    int guardMs = 500; // quiet time after a timeout before the next frame
+    int gapMs = 0;
+    int intervalMs = 100;
+    int openTimeoutMs = 5000;
+    qint64 durationMs = 0; // 0: no limit
+    qint64 count = 0;      // exchanges; 0: no limit
+    bool trace = false;
+};
+
+} // namespace pollhost
+
+#endif

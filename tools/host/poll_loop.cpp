@@ -1,0 +1,153 @@
+#include "poll_loop.h"
+
+#include "reply_judge.h"
+#include "trace.h"
+
+namespace pollhost {
+
+PollLoop::PollLoop(const DriverApi &api, DriverHost &host, SerialLink &link, LoopEvents &events,
+                   const HostSettings &settings, const WakeUp &stop)
+    : api(api), host(host), link(link), events(events), settings(settings), stop(stop)
+{
+}
+
+PollView PollLoop::view() const
+{
+    return {clock.elapsed(), &counts, &host.cyclicVariables(), host.values(), host.states()};
+}
+
+LoopEnd PollLoop::run()
+{
+    clock.start();
+    if (settings.durationMs > 0)
+        durationEnd = QDeadlineTimer(settings.durationMs);
+    openEnd = QDeadlineTimer(settings.openTimeoutMs);
+    LoopEnd end = LoopEnd::Running;
+    while (end == LoopEnd::Running)
+        end = turn();
+    report(host.takeEvents());
+    if (host.requestsPending()) {
+        host.abandonPending(QStringLiteral("not completed: the run ended first"));
+        report(host.takeEvents());
+    }
+    return end;
+}
+
+// Between two frames: the driver chooses what to send; the line must be
+// quiet; the frame goes out and its reply comes back (or the timeout);
+// DataCom judges it; the host learns what it did; completions are shown.
+LoopEnd PollLoop::turn()
+{
+    if (reason() != LoopEnd::Running)
+        return reason();
+    SendFrame *frame = api.comCommunication();
+    if (!frame)
+        return idle();
+    const FrameFacts facts = FrameFacts::of(*frame); // DataCom may free the frame
+    if (facts.kind == FrameFacts::Write || facts.kind == FrameFacts::OnceRead)
+        idleCalls = 0;
+    if (!link.settle(deadline()) || reason() != LoopEnd::Running)
+        return reason();
+    return exchange(facts);
+}
+
+LoopEnd PollLoop::exchange(const FrameFacts &frame)
+{
+    if (settings.trace)
+        events.trace(traceLine('>', frame.command));
+    LinkReply reply = link.exchange(frame.command, frame.replyLength, settings.timeoutMs, deadline());
+    if (reply.end == ReplyEnd::Interrupted || reply.end == ReplyEnd::PortFailed)
+        return reason();
+    const int result = api.dataCom(reply.bytes);
+    if (settings.trace)
+        events.trace(traceLine('<', reply.bytes, QStringLiteral("DataCom %1").arg(result)));
+    const LinkState before = counts.link;
+    learn(frame, reply.bytes, result);
+    const bool cycleDone = frame.kind == FrameFacts::CyclicRead && ++cyclicInCycle >= host.cyclicReads();
+    if (cycleDone)
+        cyclicInCycle = 0;
+    // Also when the link changes, and once a second while no cycle
+    // completes, so what is shown never keeps an old link state.
+    const bool due = cycleDone || counts.link != before || clock.elapsed() - shownAtMs >= 1000;
+    if (due && host.cyclicReads() > 0) {
+        shownAtMs = clock.elapsed();
+        events.show(view());
+    }
+    pause(cycleDone ? settings.intervalMs : settings.gapMs);
+    return reason();
+}
+
+// ComCommunication had nothing to send. Once, that only ends a burst of
+// writes or once-reads; twice in a row while one of them waits, the driver
+// makes no frame for it and never will: it stays at the head of its list.
+LoopEnd PollLoop::idle()
+{
+    report(host.takeEvents());
+    if (!host.requestsPending() && host.cyclicReads() == 0)
+        return LoopEnd::Done;
+    if (host.requestsPending() && ++idleCalls < 2)
+        return reason();
+    if (host.requestsPending()) {
+        host.abandonPending(QStringLiteral("not sent: the driver makes no frame for it"));
+        report(host.takeEvents());
+        return host.cyclicReads() == 0 ? LoopEnd::Done : reason();
+    }
+    pause(qMax(settings.intervalMs, 100));
+    return reason();
+}
+
+void PollLoop::learn(const FrameFacts &frame, const QByteArray &reply, int result)
+{
+    const LinkState before = counts.link;
+    const QString cause = result == 1 ? QString() : rejectionCause(reply, frame.replyLength);
+    counts.record({frame.kind == FrameFacts::Startup, result, cause});
+    counts.lateBytes = link.discardedBytes();
+    host.learn(frame, result, clock.elapsed());
+    if (counts.link != before)
+        events.linkChanged(clock.elapsed(), counts);
+    report(host.takeEvents());
+}
+
+void PollLoop::report(const QList<HostEvent> &done)
+{
+    for (const HostEvent &event : done) {
+        if (!event.complete)
+            ++failed;
+        events.event(clock.elapsed(), event);
+    }
+}
+
+bool PollLoop::pause(int ms)
+{
+    if (ms <= 0)
+        return true;
+    const QDeadlineTimer until(ms);
+    const QDeadlineTimer cap = deadline();
+    return stop.sleepUntil(!cap.isForever() && cap.deadline() < until.deadline() ? cap : until);
+}
+
+// The earliest moment the run must end by itself: --duration, and
+// --open-timeout while the link has never opened.
+QDeadlineTimer PollLoop::deadline() const
+{
+    if (counts.everOpened || (!durationEnd.isForever() && durationEnd.deadline() < openEnd.deadline()))
+        return durationEnd;
+    return openEnd;
+}
+
+LoopEnd PollLoop::reason() const
+{
+    if (stop.raised())
+        return LoopEnd::Stopped;
+    if (!link.failure().isEmpty())
+        return LoopEnd::PortFailed;
+    if (!counts.everOpened && openEnd.hasExpired())
+        return LoopEnd::NeverOpened;
+    if (settings.count > 0 && qint64(counts.exchanges) >= settings.count)
+        return LoopEnd::Limit;
+    if (durationEnd.hasExpired())
+        return LoopEnd::Limit;
+    return LoopEnd::Running;
+}
+
+} // namespace pollhost
