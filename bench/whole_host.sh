@@ -13,11 +13,13 @@
 # with the machine's load, so (a) alternates ceiling and host over ROUNDS
 # rounds and sets each host figure against the ceiling just measured.
 #
-#   bench/whole_host.sh BUILD_DIR EXCHANGES [ROUNDS]
+#   bench/whole_host.sh BUILD_DIR EXCHANGES [ROUNDS [TOOL_SUFFIX]]
+# TOOL_SUFFIX is -qt6 for a Qt 6 build (ordelin-poll-qt6, ordelin-sim-qt6).
 set -euo pipefail
 build=$1
 exchanges=$2
 rounds=${3:-3}
+suffix=${4:-}
 tools=$build/tools
 # 100 DM words per read cycle: one line of values per 100 exchanges.
 variables=DM0:100
@@ -77,11 +79,11 @@ for round in $(seq "$rounds"); do
     ceiling=$("$build/bench/link_pingpong" "$work/host" "$work/plc" "$exchanges")
     # The simulator takes the PLC end only while the host runs, since the
     # ping-pong's PLC process needs it alone.
-    "$tools/ordelin-sim" --port "$work/plc" --baud 115200 >"$work/sim.out" &
+    "$tools/ordelin-sim$suffix" --port "$work/plc" --baud 115200 >"$work/sim.out" &
     sim=$!
     pids+=("$sim")
     waitFor -s "$work/sim.out"
-    host=$(steady "$tools/ordelin-poll" --port "$work/host" --baud 115200 --interval 0 \
+    host=$(steady "$tools/ordelin-poll$suffix" --port "$work/host" --baud 115200 --interval 0 \
         --format csv "$variables")
     kill "$sim"
     wait "$sim" || true
@@ -98,7 +100,7 @@ echo "(b) ordelin-poll --sim, $exchanges exchanges a run (target: >= 30 x 640 = 
 echo "    beside link_pingpong --pty, the same ping-pong over a plain pseudo-terminal"
 for round in $(seq "$rounds"); do
     ceiling=$("$build/bench/link_pingpong" --pty "$exchanges")
-    host=$(steady "$tools/ordelin-poll" --sim --interval 0 --format csv "$variables")
+    host=$(steady "$tools/ordelin-poll$suffix" --sim --interval 0 --format csv "$variables")
     printf '  round %d  ceiling: %6.0f/s, %5.2f us CPU   host and simulator: %6.0f/s, %5.2f us CPU\n' \
         "$round" "$(field per_second <<<"$ceiling")" "$(field host_cpu_us <<<"$ceiling")" \
         "$(field per_second <<<"$host")" "$(field host_cpu_us <<<"$host")"

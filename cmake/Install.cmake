@@ -1,23 +1,30 @@
-# cmake --install puts the library, its header, a CMake package (hosts write
-# find_package(Ordelin) and link Ordelin::Ordelin) and ordelin.pc.
+# cmake --install puts the library, its header, a CMake package and a
+# pkg-config file, under this variant's names (cmake/QtMajor.cmake): a Qt 5
+# host writes find_package(Ordelin) and links Ordelin::Ordelin, a Qt 6 host
+# find_package(OrdelinQt6) and OrdelinQt6::Ordelin.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-install(TARGETS Ordelin EXPORT OrdelinTargets
+set(ORDELIN_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}${ORDELIN_INCLUDE_SUBDIR})
+install(TARGETS Ordelin EXPORT ${ORDELIN_PACKAGE}Targets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-    INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(DIRECTORY include/ordelin DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+    INCLUDES DESTINATION ${ORDELIN_INSTALL_INCLUDEDIR})
+install(DIRECTORY include/ordelin DESTINATION ${ORDELIN_INSTALL_INCLUDEDIR})
 
-set(ORDELIN_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Ordelin)
-install(EXPORT OrdelinTargets NAMESPACE Ordelin:: DESTINATION ${ORDELIN_CMAKE_DIR})
+set(ORDELIN_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/${ORDELIN_PACKAGE})
+install(EXPORT ${ORDELIN_PACKAGE}Targets NAMESPACE ${ORDELIN_PACKAGE}:: DESTINATION ${ORDELIN_CMAKE_DIR})
 configure_package_config_file(cmake/OrdelinConfig.cmake.in
-    ${CMAKE_CURRENT_BINARY_DIR}/OrdelinConfig.cmake
+    ${CMAKE_CURRENT_BINARY_DIR}/${ORDELIN_PACKAGE}Config.cmake
     INSTALL_DESTINATION ${ORDELIN_CMAKE_DIR})
-write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/OrdelinConfigVersion.cmake
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/${ORDELIN_PACKAGE}ConfigVersion.cmake
     COMPATIBILITY SameMajorVersion)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/OrdelinConfig.cmake
-              ${CMAKE_CURRENT_BINARY_DIR}/OrdelinConfigVersion.cmake
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${ORDELIN_PACKAGE}Config.cmake
+              ${CMAKE_CURRENT_BINARY_DIR}/${ORDELIN_PACKAGE}ConfigVersion.cmake
         DESTINATION ${ORDELIN_CMAKE_DIR})
 
-configure_file(cmake/ordelin.pc.in ${CMAKE_CURRENT_BINARY_DIR}/ordelin.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/ordelin.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+set(ORDELIN_PKGCONFIG_NAME ordelin${ORDELIN_FILE_SUFFIX})
+file(RELATIVE_PATH ORDELIN_PKGCONFIG_TO_PREFIX
+    ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+configure_file(cmake/ordelin.pc.in ${CMAKE_CURRENT_BINARY_DIR}/${ORDELIN_PKGCONFIG_NAME}.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${ORDELIN_PKGCONFIG_NAME}.pc
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

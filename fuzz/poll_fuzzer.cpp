@@ -98,7 +98,7 @@ QByteArray anyReply(FuzzedDataProvider &in, const SendFrame *frame)
         return wellFormedReply(in, *frame);
     if (frame && kind == 3) {
         QByteArray reply = wellFormedReply(in, *frame);
-        const int at = in.ConsumeIntegralInRange(0, reply.size());
+        const int at = in.ConsumeIntegralInRange(0, int(reply.size()));
         if (in.ConsumeBool())
             reply.truncate(at);
         else if (at < reply.size())

@@ -6,20 +6,23 @@
 # Medians over ORDELIN_BENCH_REPETITIONS runs (default 10); figure 5 runs
 # ORDELIN_BENCH_EXCHANGES exchanges (default 20000) in each of
 # ORDELIN_BENCH_ROUNDS rounds (default 3).
+# ORDELIN_QT_MAJOR=6 measures the Qt 6 variant, in build/bench-qt6.
 # Figures are only as quiet as the machine: check `uptime` first.
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
-build=build/bench
+qt=${ORDELIN_QT_MAJOR:-5}
+suffix=$([ "$qt" = 5 ] || echo "-qt$qt")
+build=build/bench$suffix
 repetitions=${ORDELIN_BENCH_REPETITIONS:-10}
 exchanges=${ORDELIN_BENCH_EXCHANGES:-20000}
 rounds=${ORDELIN_BENCH_ROUNDS:-3}
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DORDELIN_BUILD_BENCH=ON \
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DORDELIN_QT_MAJOR="$qt" -DORDELIN_BUILD_BENCH=ON \
     -DORDELIN_BUILD_TESTS=OFF -DORDELIN_BUILD_TOOLS=ON >/dev/null
 cmake --build "$build" -j "$(nproc)" >/dev/null
 
-echo "machine: $(nproc) x $(sed -n 's/^model name[^:]*: //p' /proc/cpuinfo | head -1);" \
+echo "Qt $qt; machine: $(nproc) x $(sed -n 's/^model name[^:]*: //p' /proc/cpuinfo | head -1);" \
     "load average $(cut -d' ' -f1-3 /proc/loadavg)"
 
 # Google Benchmark prints the header, then one line per aggregate asked for.
@@ -46,8 +49,8 @@ echo "      reader waits no longer than about one reply's decoding). _max: slowe
 aggregates='_median|_max' run bench_image
 echo
 echo "== 5. whole host: ordelin-poll against ordelin-sim"
-if [ -x "$build/tools/ordelin-poll" ] && [ -x "$build/tools/ordelin-sim" ]; then
-    ./bench/whole_host.sh "$build" "$exchanges" "$rounds"
+if [ -x "$build/tools/ordelin-poll$suffix" ] && [ -x "$build/tools/ordelin-sim$suffix" ]; then
+    ./bench/whole_host.sh "$build" "$exchanges" "$rounds" "$suffix"
 else
     echo "skipped: the tools were not built"
 fi

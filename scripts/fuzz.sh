@@ -5,6 +5,7 @@
 # fuzzer finds goes to build/fuzz/corpus/TARGET and is kept between runs.
 # A crash, hang or broken invariant stops the run with a non-zero exit and
 # leaves the input under build/fuzz/artifacts/ (replay: build/fuzz/fuzz/fuzz_TARGET FILE).
+# ORDELIN_QT_MAJOR=6 builds against Qt 6, in build/fuzz-qt6.
 set -eu
 cd "$(dirname "$0")/.."
 usage="usage: scripts/fuzz.sh poll|address|producers|all SECONDS"
@@ -16,9 +17,10 @@ case $target in
     *) echo "$usage" >&2; exit 2 ;;
 esac
 
-build=build/fuzz
+qt=${ORDELIN_QT_MAJOR:-5}
+build=build/fuzz$([ "$qt" = 5 ] || echo "-qt$qt")
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DORDELIN_BUILD_FUZZ=ON -DORDELIN_SANITIZE=address \
+    -DORDELIN_QT_MAJOR="$qt" -DORDELIN_BUILD_FUZZ=ON -DORDELIN_SANITIZE=address \
     -DORDELIN_BUILD_TESTS=OFF -DORDELIN_BUILD_TOOLS=OFF >"$build.configure.log" 2>&1 \
     || { cat "$build.configure.log"; exit 1; }
 for t in $targets; do
@@ -38,7 +40,7 @@ for t in $targets; do
         "$build/corpus/$t" "fuzz/corpus/$t" >"$log" 2>&1; then
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
         coverage=$(grep -o 'cov: [0-9]*' "$log" | tail -1)
-        echo "fuzz $t: $runs executions in ${seconds}s, $coverage, no crash"
+        echo "fuzz $t (Qt $qt): $runs executions in ${seconds}s, $coverage, no crash"
     else
         tail -40 "$log"
         echo "fuzz $t: FAILED, input saved under $build/artifacts/ (log: $log)" >&2

@@ -1,31 +1,40 @@
 #!/bin/sh
-# Builds everything and runs the whole test suite: installs what is
-# missing, then
-#   1. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer
+# Builds everything and runs the whole test suite against both Qt major
+# versions, each under different checks so nothing runs twice: installs
+# what is missing, then
+#   1. Qt 5: the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer
 #      (build/asan; LeakSanitizer checks the unload test too),
-#   2. the concurrency stress test under ThreadSanitizer (build/tsan, only
-#      what that test needs),
-#   3. each fuzz target for a short while (build/fuzz, clang),
-#   4. a normal build and its tests (build/release), last, so the run ends
-#      with its summary.
+#   2. Qt 6: the concurrency stress test under ThreadSanitizer (build/tsan-qt6,
+#      only what that test needs; Qt 6's QMutex tells the sanitizer itself),
+#   3. Qt 6: each fuzz target for a short while under ASan + UBSan
+#      (build/fuzz-qt6, clang),
+#   4. Qt 5: a normal build of the library and the tools (build/release),
+#   5. Qt 6: a normal build and the whole suite (build/release-qt6), last, so
+#      the run ends with its summary; its install test installs 4 and 5 into
+#      one prefix and checks both variants side by side.
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 jobs=$(nproc)
 
 # The install check builds a separate, uninstrumented host against the
-# installed library, which cannot load an ASan build; the normal run has it.
-cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORDELIN_SANITIZE=address
+# installed library, which cannot load an ASan build; step 5 has it.
+cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORDELIN_QT_MAJOR=5 \
+    -DORDELIN_SANITIZE=address
 cmake --build build/asan -j "$jobs"
 ctest --test-dir build/asan -j "$jobs" --output-on-failure -E '^install[.]'
 
-cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORDELIN_SANITIZE=thread \
-    -DORDELIN_BUILD_TOOLS=OFF
-cmake --build build/tsan -j "$jobs" --target reliability_concurrent_hosts_test
-ctest --test-dir build/tsan -R ConcurrentHosts --output-on-failure
+cmake -S . -B build/tsan-qt6 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORDELIN_QT_MAJOR=6 \
+    -DORDELIN_SANITIZE=thread -DORDELIN_BUILD_TOOLS=OFF
+cmake --build build/tsan-qt6 -j "$jobs" --target reliability_concurrent_hosts_test
+ctest --test-dir build/tsan-qt6 -R ConcurrentHosts --output-on-failure
 
-./scripts/fuzz.sh all "${ORDELIN_FUZZ_SECONDS:-20}"
+ORDELIN_QT_MAJOR=6 ./scripts/fuzz.sh all "${ORDELIN_FUZZ_SECONDS:-20}"
 
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build/release -j "$jobs"
-ctest --test-dir build/release -j "$jobs" --output-on-failure
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORDELIN_QT_MAJOR=5
+cmake --build build/release -j "$jobs" --target Ordelin ordelin-poll ordelin-sim
+
+cmake -S . -B build/release-qt6 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORDELIN_QT_MAJOR=6 \
+    -DORDELIN_OTHER_QT_BUILD="$PWD/build/release"
+cmake --build build/release-qt6 -j "$jobs"
+ctest --test-dir build/release-qt6 -j "$jobs" --output-on-failure

@@ -111,22 +111,28 @@ static_assert(offsetof(ComInfo, readCycleDone) == 68, "ComInfo layout");
 static_assert(offsetof(ComInfo, hostTag) == 72, "ComInfo layout");
 static_assert(sizeof(ComInfo) == 76, "ComInfo layout");
 
-static_assert(sizeof(QString) == sizeof(void *) && sizeof(QByteArray) == sizeof(void *),
-              "records assume Qt's one-pointer string and byte array");
+// The records that hold Qt values are laid out in terms of those values'
+// sizes: QString and QByteArray are one pointer wide under Qt 5 and three
+// under Qt 6, so a host and its driver agree only when they share one Qt
+// major version. ComInfo holds no Qt value and is the same under both.
+static_assert(sizeof(QString) == (QT_VERSION_MAJOR < 6 ? 1 : 3) * sizeof(void *)
+                  && sizeof(QByteArray) == sizeof(QString) && alignof(QString) == alignof(void *),
+              "QString and QByteArray as the records below assume them");
 static_assert(offsetof(VarItem, resultCode) == 20, "VarItem layout");
 static_assert(offsetof(VarItem, registerName) == 24, "VarItem layout");
-static_assert(offsetof(VarItem, addressText) == 24 + sizeof(void *), "VarItem layout");
-static_assert(offsetof(VarItem, auxValue) == 24 + 2 * sizeof(void *), "VarItem layout");
+static_assert(offsetof(VarItem, addressText) == 24 + sizeof(QString), "VarItem layout");
+static_assert(offsetof(VarItem, auxValue) == 24 + 2 * sizeof(QString), "VarItem layout");
 static_assert(offsetof(VarItem, reserved2) == offsetof(VarItem, auxValue) + 20, "VarItem layout");
 static_assert(offsetof(VarItem, data) == offsetof(VarItem, reserved2) + 4, "VarItem layout");
 
-static_assert(offsetof(VarDef, hostBytes) == sizeof(void *), "VarDef layout");
-static_assert(offsetof(VarDef, count) == 4 * sizeof(void *) + sizeof(void *), "VarDef layout");
+// hostBytes takes 8 bytes: its 4 and the padding up to the next QString.
+static_assert(offsetof(VarDef, hostBytes) == sizeof(QString), "VarDef layout");
+static_assert(offsetof(VarDef, count) == 4 * sizeof(QString) + 8, "VarDef layout");
 static_assert(offsetof(VarDef, address) == offsetof(VarDef, count) + 8, "VarDef layout");
 
-static_assert(offsetof(SendFrame, commandLength) == sizeof(void *), "SendFrame layout");
-static_assert(offsetof(SendFrame, valueWidth) == sizeof(void *) + 12, "SendFrame layout");
-static_assert(offsetof(SendFrame, request) == sizeof(void *) + 16, "SendFrame layout");
+static_assert(offsetof(SendFrame, commandLength) == sizeof(QByteArray), "SendFrame layout");
+static_assert(offsetof(SendFrame, valueWidth) == sizeof(QByteArray) + 12, "SendFrame layout");
+static_assert(offsetof(SendFrame, request) == sizeof(QByteArray) + 16, "SendFrame layout");
 static_assert(offsetof(SendFrame, spare1) == offsetof(SendFrame, request) + sizeof(VarItem), "SendFrame layout");
 static_assert(offsetof(SendFrame, spare3) == offsetof(SendFrame, spare1) + 8, "SendFrame layout");
 

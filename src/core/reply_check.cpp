@@ -25,18 +25,14 @@ bool isAcknowledgement(const QByteArray &reply)
     return (ok || noError) && reply[2] == '\r' && reply[3] == '\n';
 }
 
-bool endsWithLineEnd(const QByteArray &reply)
-{
-    const int size = reply.size();
-    return size >= 2 && reply[size - 2] == '\r' && reply[size - 1] == '\n';
-}
-
 } // namespace
 
 int checkReply(Ordelin &driver, const SendFrame &frame, const QByteArray &reply)
 {
     const int offset = kindOffset(frame.request);
-    const int length = reply.size();
+    // Qt 6 byte arrays may pass 2 GiB: an int would judge such a reply by
+    // the low bits of its length.
+    const qsizetype length = reply.size();
     // Length first: a well-formed reply with extra bytes is a wrong length.
     if (length == 0 && frame.replyLength != 0)
         return EmptyReply + offset;
@@ -47,7 +43,7 @@ int checkReply(Ordelin &driver, const SendFrame &frame, const QByteArray &reply)
     case writeOperation:
         return isAcknowledgement(reply) ? int(ReplyAccepted) : ContentRejected + offset;
     case readOperation:
-        if (!endsWithLineEnd(reply))
+        if (!reply.endsWith("\r\n"))
             return ContentRejected + offset;
         {
             ImageLock lock(driver.imageMutex);

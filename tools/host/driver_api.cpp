@@ -1,5 +1,7 @@
 #include "driver_api.h"
 
+#include "common/qt_major_check.h"
+
 #include <QtCore/QCoreApplication>
 #include <QtCore/QFileInfo>
 #include <QtCore/QLibrary>
@@ -18,13 +20,22 @@ void resolve(QLibrary &library, const char *name, Function &target, QStringList 
 
 } // namespace
 
-tools::Result<DriverApi> loadDriver(const QString &path)
+tools::Result<DriverApi> loadDriver(const QString &path, bool *otherQtMajor)
 {
     DriverApi api;
     api.library = std::make_shared<QLibrary>(path);
     if (!api.library->load())
         return tools::Result<DriverApi>::failure(
             QStringLiteral("cannot load the driver library %1: %2").arg(path, api.library->errorString()));
+    if (const int major = tools::otherQtMajorLoaded()) {
+        api.library->unload();
+        if (otherQtMajor)
+            *otherQtMajor = true;
+        return tools::Result<DriverApi>::failure(
+            QStringLiteral("%1 was built against Qt %2, this program runs on Qt %3: "
+                           "give it the driver built against Qt %3 (" ORDELIN_LIBRARY_FILE ")")
+                .arg(path).arg(major).arg(QT_VERSION_MAJOR));
+    }
     QLibrary &l = *api.library;
     QStringList missing;
     resolve(l, "SetComInfo", api.setComInfo, missing);
@@ -51,8 +62,8 @@ QString defaultLibraryPath()
 {
     const QString here = QCoreApplication::applicationDirPath();
     const QStringList candidates{
-        here + QStringLiteral("/libOrdelin.so"),
-        here + QStringLiteral("/" ORDELIN_INSTALLED_LIBRARY_DIR "/libOrdelin.so"),
+        here + QStringLiteral("/" ORDELIN_LIBRARY_FILE),
+        here + QStringLiteral("/" ORDELIN_INSTALLED_LIBRARY_DIR "/" ORDELIN_LIBRARY_FILE),
     };
     for (const QString &candidate : candidates) {
         if (QFileInfo::exists(candidate))

@@ -34,8 +34,10 @@ struct DriverApi {
 };
 
 // Loads the library and resolves all fourteen exports; a missing export is
-// an error that names it, as a runtime would refuse such a driver.
-tools::Result<DriverApi> loadDriver(const QString &path);
+// an error that names it, as a runtime would refuse such a driver. A library
+// built against another Qt major version is unloaded before any call and
+// refused; *otherQtMajor then tells this refusal from the other failures.
+tools::Result<DriverApi> loadDriver(const QString &path, bool *otherQtMajor = nullptr);
 
 // Where the library is looked for without --library: next to the program,
 // in the library folder of an installation, then in the build tree.

@@ -28,6 +28,7 @@ enum ExitCode {
     PortFailed = 4,
     LinkNeverOpened = 5,
     ErrorsSeen = 6,
+    OtherQtMajor = 7,
 };
 
 int fail(const QString &message, ExitCode code)
@@ -73,9 +74,11 @@ QString badInitialValues(const sim::SimConfig &config)
 
 int runHost(const PollOptions &options)
 {
-    const auto api = loadDriver(options.library.isEmpty() ? defaultLibraryPath() : options.library);
+    bool otherQtMajor = false;
+    const auto api = loadDriver(options.library.isEmpty() ? defaultLibraryPath() : options.library,
+                                &otherQtMajor);
     if (!api.ok())
-        return fail(api.error(), LibraryFailed);
+        return fail(api.error(), otherQtMajor ? OtherQtMajor : LibraryFailed);
     const auto requests = buildRequests(api.value(), options.variables, options.writes,
                                         options.onceReads, options.host.language);
     if (!requests.ok())

@@ -43,7 +43,8 @@ void describeOptions(QCommandLineParser &parser)
         "  4  the port (or the built-in simulator) cannot be opened, or failed\n"
         "  5  the link never opened (--open-timeout, --count, --duration or Ctrl-C came first)\n"
         "  6  errors: a request was dropped after its retries, or a write or once-read was\n"
-        "     not queued, not sent, dropped, or not completed when the run ended"));
+        "     not queued, not sent, dropped, or not completed when the run ended\n"
+        "  7  the driver library was built against another Qt major version"));
     parser.addPositionalArgument(QStringLiteral("variables"),
                                  QStringLiteral("Variables to poll cyclically."),
                                  QStringLiteral("[VARIABLE...]"));
