@@ -50,20 +50,22 @@ TEST(Poll, CyclicValuesArriveAndMove)
     EXPECT_EQ(host.exitCode, 0) << host.err.toStdString();
     const QStringList lines = host.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_GE(lines.size(), 6) << host.out.toStdString();
-    EXPECT_EQ(lines[0], "time,DM0,RLY00000,TV_c1,TV_p1,T1");
+    EXPECT_EQ(lines[0], "time,clock,DM0,RLY00000,TV_c1,TV_p1,T1");
+    const QRegularExpression wallClock(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d)$)");
     QSet<QString> blinkStates;
     int previousCount = -1;
     for (const QString &line : lines.mid(1)) {
         const QStringList cells = line.split(',');
-        ASSERT_EQ(cells.size(), 6) << line.toStdString();
-        EXPECT_GE(cells[1].toInt(), previousCount); // DM 0 counts scan ticks
-        previousCount = cells[1].toInt();
-        blinkStates << cells[2];
-        EXPECT_EQ(cells[4], "20"); // timer 1's preset
+        ASSERT_EQ(cells.size(), 7) << line.toStdString();
+        EXPECT_TRUE(wallClock.match(cells[1]).hasMatch()) << line.toStdString();
+        EXPECT_GE(cells[2].toInt(), previousCount); // DM 0 counts scan ticks
+        previousCount = cells[2].toInt();
+        blinkStates << cells[3];
+        EXPECT_EQ(cells[5], "20"); // timer 1's preset
     }
     EXPECT_GE(previousCount, 10);
     EXPECT_EQ(blinkStates, (QSet<QString>{"0", "1"}));
-    EXPECT_GT(lines.last().split(',')[3].toInt(), lines[1].split(',')[3].toInt());
+    EXPECT_GT(lines.last().split(',')[4].toInt(), lines[1].split(',')[4].toInt());
     EXPECT_TRUE(host.err.contains(QLatin1String("0 rejected, 0 dropped, 0.0% loss"))) << host.err.toStdString();
 }
 

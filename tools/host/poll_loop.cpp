@@ -31,6 +31,11 @@ void installStopHandlers()
     sigaction(SIGTERM, &action, nullptr);
 }
 
+void requestStop()
+{
+    stopRequested = true;
+}
+
 PollLoop::PollLoop(const DriverApi &api, DriverHost &host, SerialLink &link, LoopEvents &output,
                    const HostSettings &options)
     : api(api), host(host), link(link), output(output), options(options)

@@ -51,6 +51,8 @@ private:
 // SIGINT and SIGTERM end the loop after the exchange in progress; a second
 // Ctrl-C ends the program at once.
 void installStopHandlers();
+// Ends the loop after the exchange in progress, as Ctrl-C does.
+void requestStop();
 
 } // namespace pollhost
 

@@ -3,8 +3,11 @@
 #ifndef ORDELIN_POLL_OUTPUT_H
 #define ORDELIN_POLL_OUTPUT_H
 
+#include "host/log_sink.h"
 #include "host/loop_events.h"
+#include "host/shown_tags.h"
 
+#include <functional>
 #include <memory>
 
 namespace pollhost {
@@ -15,9 +18,19 @@ public:
     virtual void finish(const PollView &view, const QString &summary) = 0;
 };
 
-std::unique_ptr<Output> tableOutput(const QString &port, bool terminal);
-std::unique_ptr<Output> csvOutput();
-std::unique_ptr<Output> jsonOutput();
+// Where the CSV or JSON lines go and what they show.
+struct RecordTarget {
+    QList<ShownTag> tags;
+    std::unique_ptr<LogSink> file; // null: standard output, with events on standard error
+    bool logChanges = false;       // a line only when a value or the link changed
+    std::function<void(const QString &)> failed; // the file could not be written
+};
+
+std::unique_ptr<Output> tableOutput(const QString &port, bool terminal, QList<ShownTag> tags);
+std::unique_ptr<Output> csvOutput(RecordTarget target);
+std::unique_ptr<Output> jsonOutput(RecordTarget target);
+// The table on the terminal and the records in a file, side by side.
+std::unique_ptr<Output> bothOutputs(std::unique_ptr<Output> screen, std::unique_ptr<Output> file);
 
 // Writes UTF-8 text to standard output or standard error.
 void printOut(const QString &text);
@@ -25,6 +38,11 @@ void printError(const QString &text);
 
 // "write DM100=1234: answered", for the text outputs.
 QString describe(const HostEvent &event);
+
+// Seconds since the start, and the wall clock in ISO 8601 with
+// milliseconds and the offset from UTC: every record carries both.
+QString seconds(qint64 elapsedMs);
+QString wallClock();
 
 } // namespace pollhost
 

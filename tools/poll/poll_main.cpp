@@ -7,6 +7,7 @@
 #include "host/driver_host.h"
 #include "host/embedded_sim.h"
 #include "host/poll_loop.h"
+#include "host/project_file.h"
 #include "host/request_set.h"
 #include "host/serial_link.h"
 
@@ -26,6 +27,7 @@ enum ExitCode {
     PortFailed = 4,
     LinkNeverOpened = 5,
     ErrorsSeen = 6,
+    OutputFailed = 7,
 };
 
 int fail(const QString &message, ExitCode code)
@@ -34,19 +36,46 @@ int fail(const QString &message, ExitCode code)
     return code;
 }
 
-std::unique_ptr<Output> makeOutput(const PollOptions &options, const QString &port)
+// A log file that cannot be written ends the run: nothing is lost silently.
+QString outputFailure;
+
+std::unique_ptr<Output> makeOutput(const PollOptions &options, const QString &port,
+                                   const QList<ShownTag> &tags)
 {
-    switch (options.format) {
-    case OutputFormat::Csv: return csvOutput();
-    case OutputFormat::Json: return jsonOutput();
-    case OutputFormat::Table: break;
-    }
+    RecordTarget target{tags, nullptr, options.logChanges, [](const QString &why) {
+                            outputFailure = why;
+                            requestStop();
+                        }};
+    if (!options.outputPath.isEmpty())
+        target.file = std::make_unique<LogSink>(options.outputPath, options.rotation);
     // A trace on the same terminal would scroll the table away mid-redraw.
-    return tableOutput(port, isatty(STDOUT_FILENO) && !options.host.trace);
+    auto table = tableOutput(port, isatty(STDOUT_FILENO) && !options.host.trace, tags);
+    auto records = options.format == OutputFormat::Json ? jsonOutput(std::move(target))
+                 : options.format == OutputFormat::Csv  ? csvOutput(std::move(target))
+                                                        : nullptr;
+    if (!records)
+        return table;
+    return options.outputPath.isEmpty() ? std::move(records)
+                                        : bothOutputs(std::move(table), std::move(records));
+}
+
+int saveProject(const PollOptions &options, const RequestSet &set)
+{
+    Project project{options.projectLine, {}};
+    for (const ShownTag &shown : set.tags)
+        project.tags << shown.tag;
+    const auto saved = writeProject(options.saveConfig, project);
+    if (!saved.ok())
+        return fail(saved.error(), OutputFailed);
+    printError(QStringLiteral("ordelin-poll: saved %1 tags and the line settings in %2; nothing was sent\n")
+                   .arg(project.tags.size()).arg(options.saveConfig));
+    return Success;
 }
 
 int exitCode(const PollLoop &loop)
 {
+    if (!outputFailure.isEmpty())
+        return fail(QStringLiteral("cannot write the log: ") + outputFailure, OutputFailed);
     if (loop.gaveUpOpening())
         return fail(QStringLiteral("the link did not open within %1 ms").arg(loop.elapsedMs()),
                     LinkNeverOpened);
@@ -62,10 +91,12 @@ int runHost(const PollOptions &options)
     const auto api = loadDriver(options.library.isEmpty() ? defaultLibraryPath() : options.library);
     if (!api.ok())
         return fail(api.error(), LibraryFailed);
-    const auto requests = buildRequests(api.value(), options.variables, options.writes,
-                                        options.onceReads, options.host.language);
+    const auto requests = buildRequests(api.value(), options.variables, options.projectTags,
+                                        options.writes, options.onceReads, options.host.language);
     if (!requests.ok())
         return fail(requests.error(), BadVariable);
+    if (!options.saveConfig.isEmpty())
+        return saveProject(options, requests.value());
 
     std::shared_ptr<sim::Simulator> simulator;
     QString port = options.port;
@@ -83,7 +114,7 @@ int runHost(const PollOptions &options)
 
     const RequestSet &set = requests.value();
     DriverHost host(api.value(), options.host, set.cyclic, set.writes, set.onceReads);
-    const std::unique_ptr<Output> output = makeOutput(options, port);
+    const std::unique_ptr<Output> output = makeOutput(options, port, set.tags);
     installStopHandlers();
     host.start();
     PollLoop loop(api.value(), host, link, *output, options.host);
@@ -105,6 +136,8 @@ int main(int argc, char *argv[])
     const auto options = parsePollOptions(QCoreApplication::arguments());
     if (!options.ok())
         return fail(options.error() + QStringLiteral(" (see --help)"), BadOption);
+    if (!options.value().projectError.isEmpty())
+        return fail(options.value().projectError, BadVariable);
     if (options.value().showHelp) {
         printOut(options.value().helpText);
         return Success;

@@ -1,6 +1,8 @@
-// CSV and JSON lines: one record per read cycle, for logging and plotting.
-// Standard output carries only the records; events and the ping-style
-// summary of CSV go to standard error, JSON keeps them as records too.
+// CSV and JSON lines: one record per read cycle, for logging and plotting,
+// each with the seconds since the start and the wall clock. On standard
+// output the CSV lines carry only the records, and events and the summary go
+// to standard error; JSON keeps them as records too. In a file (--output)
+// the table beside it shows events and the summary.
 #include "output.h"
 
 #include <QtCore/QJsonArray>
@@ -12,62 +14,106 @@ namespace pollhost {
 
 namespace {
 
-QString seconds(qint64 elapsedMs)
-{
-    return QString::number(elapsedMs / 1000.0, 'f', 3);
-}
-
-class CsvOutput : public Output {
+class RecordOutput : public Output {
 public:
+    explicit RecordOutput(RecordTarget target) : target(std::move(target)) {}
+
+protected:
+    bool toFile() const { return bool(target.file); }
+
+    // With --log-changes, a record whose `content` equals the last one's is left out.
+    bool unchanged(const QString &content)
+    {
+        const bool same = target.logChanges && content == lastContent;
+        lastContent = content;
+        return same;
+    }
+
+    void writeLine(const QString &line)
+    {
+        if (!toFile()) {
+            printOut(line + QLatin1Char('\n'));
+            return;
+        }
+        const auto written = target.file->write(line);
+        if (!written.ok() && !failureReported && target.failed) {
+            failureReported = true;
+            target.failed(written.error());
+        }
+    }
+
+    RecordTarget target;
+
+private:
+    QString lastContent;
+    bool failureReported = false;
+};
+
+class CsvOutput : public RecordOutput {
+public:
+    using RecordOutput::RecordOutput;
+
     void show(const PollView &view) override
     {
-        QStringList header{QStringLiteral("time")};
-        QStringList row{seconds(view.elapsedMs)};
-        for (int i = 0; i < view.variables->size(); ++i) {
-            const Variable &variable = view.variables->at(i);
-            for (int k = 0; k < variable.count; ++k) {
-                header << variable.label(k);
-                row << QString::number(view.values.value(i).value(k));
-            }
+        QStringList header{QStringLiteral("time"), QStringLiteral("clock")};
+        QStringList cells;
+        for (const ShownTag &shown : target.tags) {
+            header << shown.tag.name;
+            cells << readShown(shown, view.values).text;
         }
-        if (!headerDone)
-            printOut(header.join(QLatin1Char(',')) + QLatin1Char('\n'));
+        if (unchanged(cells.join(QLatin1Char(','))))
+            return;
+        if (!headerDone && toFile())
+            target.file->setHeader(header.join(QLatin1Char(',')));
+        else if (!headerDone)
+            writeLine(header.join(QLatin1Char(',')));
         headerDone = true;
-        printOut(row.join(QLatin1Char(',')) + QLatin1Char('\n'));
+        writeLine((QStringList{seconds(view.elapsedMs), wallClock()} + cells).join(QLatin1Char(',')));
     }
 
     void event(qint64, const HostEvent &event) override
     {
-        printError(QStringLiteral("ordelin-poll: %1\n").arg(describe(event)));
+        if (!toFile())
+            printError(QStringLiteral("ordelin-poll: %1\n").arg(describe(event)));
     }
 
     void linkChanged(qint64 elapsedMs, const ExchangeStats &stats) override
     {
-        printError(QStringLiteral("ordelin-poll: %1 s: link %2\n").arg(seconds(elapsedMs), stats.linkText()));
+        if (!toFile())
+            printError(QStringLiteral("ordelin-poll: %1 s: link %2\n").arg(seconds(elapsedMs), stats.linkText()));
     }
 
     void finish(const PollView &, const QString &summary) override
     {
-        printError(summary + QLatin1Char('\n'));
+        if (!toFile())
+            printError(summary + QLatin1Char('\n'));
     }
 
 private:
     bool headerDone = false;
 };
 
-class JsonOutput : public Output {
+QJsonValue jsonValue(const TagReading &reading, const Tag &tag)
+{
+    if (!reading.valid || tag.type->id == TypeId::Hex16)
+        return reading.text;
+    return reading.text.toDouble(); // the shown digits, without binary noise
+}
+
+class JsonOutput : public RecordOutput {
 public:
+    using RecordOutput::RecordOutput;
+
     void show(const PollView &view) override
     {
         QJsonObject values;
-        for (int i = 0; i < view.variables->size(); ++i) {
-            const Variable &variable = view.variables->at(i);
-            for (int k = 0; k < variable.count; ++k)
-                values.insert(variable.label(k), view.values.value(i).value(k));
-        }
-        print({{QStringLiteral("time"), seconds(view.elapsedMs).toDouble()},
-               {QStringLiteral("link"), view.stats->linkText()},
-               {QStringLiteral("values"), values}});
+        for (const ShownTag &shown : target.tags)
+            values.insert(shown.tag.name, jsonValue(readShown(shown, view.values), shown.tag));
+        const QJsonObject content{{QStringLiteral("link"), view.stats->linkText()},
+                                  {QStringLiteral("values"), values}};
+        if (unchanged(QString::fromUtf8(QJsonDocument(content).toJson(QJsonDocument::Compact))))
+            return;
+        print(view.elapsedMs, content);
     }
 
     void event(qint64 elapsedMs, const HostEvent &event) override
@@ -75,54 +121,61 @@ public:
         QJsonArray values;
         for (int value : event.values)
             values.append(value);
-        print({{QStringLiteral("time"), seconds(elapsedMs).toDouble()},
-               {QStringLiteral("event"), event.kind},
-               {QStringLiteral("target"), event.target},
-               {QStringLiteral("status"), event.status},
-               {QStringLiteral("note"), event.note},
-               {QStringLiteral("values"), values}});
+        print(elapsedMs, {{QStringLiteral("event"), event.kind},
+                          {QStringLiteral("target"), event.target},
+                          {QStringLiteral("status"), event.status},
+                          {QStringLiteral("note"), event.note},
+                          {QStringLiteral("values"), values}});
     }
 
     void linkChanged(qint64 elapsedMs, const ExchangeStats &stats) override
     {
-        print({{QStringLiteral("time"), seconds(elapsedMs).toDouble()},
-               {QStringLiteral("link"), stats.linkText()},
-               {QStringLiteral("dropped"), double(stats.dropped)}});
+        print(elapsedMs, {{QStringLiteral("link"), stats.linkText()},
+                          {QStringLiteral("dropped"), double(stats.dropped)}});
     }
 
     void finish(const PollView &view, const QString &summary) override
     {
         const ExchangeStats &stats = *view.stats;
-        print({{QStringLiteral("summary"),
-                QJsonObject{{QStringLiteral("exchanges"), double(stats.exchanges)},
-                            {QStringLiteral("accepted"), double(stats.accepted)},
-                            {QStringLiteral("rejected"), double(stats.rejected())},
-                            {QStringLiteral("dropped"), double(stats.dropped)},
-                            {QStringLiteral("startups"), double(stats.startups)},
-                            {QStringLiteral("late_bytes"), double(stats.lateBytes)},
-                            {QStringLiteral("loss"), stats.lossPercent()},
-                            {QStringLiteral("link"), stats.linkText()},
-                            {QStringLiteral("elapsed_ms"), double(view.elapsedMs)}}}});
-        printError(summary + QLatin1Char('\n'));
+        writeLine(compact({{QStringLiteral("summary"),
+                            QJsonObject{{QStringLiteral("exchanges"), double(stats.exchanges)},
+                                        {QStringLiteral("accepted"), double(stats.accepted)},
+                                        {QStringLiteral("rejected"), double(stats.rejected())},
+                                        {QStringLiteral("dropped"), double(stats.dropped)},
+                                        {QStringLiteral("startups"), double(stats.startups)},
+                                        {QStringLiteral("late_bytes"), double(stats.lateBytes)},
+                                        {QStringLiteral("loss"), stats.lossPercent()},
+                                        {QStringLiteral("link"), stats.linkText()},
+                                        {QStringLiteral("elapsed_ms"), double(view.elapsedMs)}}},
+                           {QStringLiteral("clock"), wallClock()}}));
+        if (!toFile())
+            printError(summary + QLatin1Char('\n'));
     }
 
 private:
-    static void print(const QJsonObject &record)
+    void print(qint64 elapsedMs, QJsonObject record)
     {
-        printOut(QString::fromUtf8(QJsonDocument(record).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
+        record.insert(QStringLiteral("time"), seconds(elapsedMs).toDouble());
+        record.insert(QStringLiteral("clock"), wallClock());
+        writeLine(compact(record));
+    }
+
+    static QString compact(const QJsonObject &record)
+    {
+        return QString::fromUtf8(QJsonDocument(record).toJson(QJsonDocument::Compact));
     }
 };
 
 } // namespace
 
-std::unique_ptr<Output> csvOutput()
+std::unique_ptr<Output> csvOutput(RecordTarget target)
 {
-    return std::make_unique<CsvOutput>();
+    return std::make_unique<CsvOutput>(std::move(target));
 }
 
-std::unique_ptr<Output> jsonOutput()
+std::unique_ptr<Output> jsonOutput(RecordTarget target)
 {
-    return std::make_unique<JsonOutput>();
+    return std::make_unique<JsonOutput>(std::move(target));
 }
 
 } // namespace pollhost

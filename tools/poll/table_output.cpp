@@ -10,7 +10,8 @@ namespace {
 
 class TableOutput : public Output {
 public:
-    TableOutput(const QString &port, bool terminal) : port(port), terminal(terminal) {}
+    TableOutput(const QString &port, bool terminal, QList<ShownTag> tags)
+        : port(port), terminal(terminal), tags(std::move(tags)) {}
 
     void show(const PollView &view) override
     {
@@ -69,13 +70,30 @@ private:
                 values << QString::number(value);
             lines << QStringLiteral("%1  %2").arg(view.variables->at(i).text, -14).arg(values.join(QLatin1Char(' ')));
         }
+        // The project's tags have the last variables of the read list, one each.
+        const int firstTagRow = lines.size() - int(view.variables->size());
+        for (const ShownTag &shown : tags) {
+            if (shown.named)
+                lines[firstTagRow + shown.variable] = tagRow(shown, view);
+        }
         if (terminal && !recent.isEmpty())
             lines << QString() << recent;
         return lines;
     }
 
+    // A tag of the project: its name, its value and unit, where it lives.
+    static QString tagRow(const ShownTag &shown, const PollView &view)
+    {
+        const Tag &tag = shown.tag;
+        const QString value = readShown(shown, view.values).text
+                            + (tag.unit.isEmpty() ? QString() : QLatin1Char(' ') + tag.unit);
+        return QStringLiteral("%1  %2  (%3 %4)")
+            .arg(tag.name, -14).arg(value, -12).arg(tag.address, QLatin1String(tag.type->name));
+    }
+
     QString port;
     bool terminal;
+    QList<ShownTag> tags;
     qint64 shownAtMs = -1;
     int drawnLines = 0;
     QStringList recent;
@@ -83,9 +101,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<Output> tableOutput(const QString &port, bool terminal)
+std::unique_ptr<Output> tableOutput(const QString &port, bool terminal, QList<ShownTag> tags)
 {
-    return std::make_unique<TableOutput>(port, terminal);
+    return std::make_unique<TableOutput>(port, terminal, std::move(tags));
 }
 
 } // namespace pollhost
