@@ -285,6 +285,9 @@ TEST(Poll, ExitCodesTellWhatWentWrong)
     EXPECT_EQ(runPoll({"--sim", "--library", "/nonexistent/libOrdelin.so", "DM0"}).exitCode, 3);
     EXPECT_EQ(runPoll({"--sim", "--format", "xml", "DM0"}).exitCode, 1);
     EXPECT_EQ(runPoll({"--sim", "--port", "/dev/null", "DM0"}).exitCode, 1);
+    const Finished full = runPoll({"--sim", "--library", library, "--output", "/dev/full", "DM0"});
+    EXPECT_EQ(full.exitCode, 7);
+    EXPECT_TRUE(full.err.contains("cannot write the log: /dev/full: No space left on device")) << full.err.toStdString();
 
     auto plc = startSimulator();
     ASSERT_TRUE(plc);

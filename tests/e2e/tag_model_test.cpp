@@ -1,6 +1,8 @@
 // Tags as the host reads and writes them: each data type over its family,
 // scaling both ways, the combinations that are refused, the project file
 // that stores them, and the log file that rotates under a long run.
+#include "programs.h"
+
 #include "host/log_sink.h"
 #include "host/project_file.h"
 
@@ -70,6 +72,30 @@ const struct {
     {{QStringLiteral("oven temp"), QStringLiteral("DM0"), {}, 1, 0, {}, {}}, "tag 'oven temp': a name needs"},
 };
 
+// Every accepted write, by tag name, through ordelin-poll and its built-in
+// simulator (its scan stopped), then read back by the same tags.
+void expectWritesReadBack(const QList<Tag> &tags, const QString &path)
+{
+    ASSERT_TRUE(writeProject(path, {{}, tags}).ok());
+    QStringList arguments{"--sim", "--library", ORDELIN_LIBRARY_PATH, "--sim-options", "--scan-ms 60000",
+                          "--config", path, "--format", "json", "--interval", "0", "--count", "300"};
+    QMap<QString, QString> expected;
+    for (int i = 0; i < tags.size(); ++i) {
+        if (accepted[i].written.isEmpty())
+            continue;
+        arguments << "--write" << tags[i].name + '=' + QLatin1String(accepted[i].typed);
+        expected[tags[i].name] = readTag(tags[i], accepted[i].written).text;
+    }
+    const e2e::Finished host = e2e::runPoll(arguments);
+    ASSERT_EQ(host.exitCode, 0) << host.err.toStdString();
+    const QJsonObject last = e2e::valueRecords(host.out).value(e2e::valueRecords(host.out).size() - 1);
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        const QJsonValue value = last[it.key()];
+        EXPECT_EQ(value.isString() ? value.toString() : QString::number(value.toDouble(), 'g', 12), it.value())
+            << it.key().toStdString();
+    }
+}
+
 TEST(Tags, TypesScalingAndRefusals)
 {
     QList<Tag> tags;
@@ -96,6 +122,7 @@ TEST(Tags, TypesScalingAndRefusals)
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("plant.json"));
+    expectWritesReadBack(tags, path);
     const Project saved{QJsonObject{{"port", "/dev/ttyUSB0"}, {"baud", 19200}, {"parity", "even"}}, tags};
     ASSERT_TRUE(writeProject(path, saved).ok());
     const auto loaded = readProject(path);
