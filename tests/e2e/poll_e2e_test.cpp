@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QtCore/QFile>
+#include <QtCore/QFileInfo>
 #include <QtCore/QJsonArray>
 #include <QtCore/QRegularExpression>
 #include <QtCore/QTemporaryDir>
@@ -174,6 +175,47 @@ TEST(Poll, LinkRecoversAfterThePlcFallsSilent)
         EXPECT_GT(engine.counters().ignored, 0u);
         EXPECT_GE(engine.counters().startups, 2u) << "the link is opened again after the drop";
     });
+}
+
+// A cable of two pseudo-terminals (socat) with the simulator at one end: the
+// host's device vanishes when it is killed and comes back with a new one.
+struct Cable {
+    Cable(const QString &plcEnd, const QString &hostEnd)
+        : socat(QStringLiteral(SOCAT_PROGRAM), {"pty,raw,echo=0,link=" + plcEnd, "pty,raw,echo=0,link=" + hostEnd})
+    {
+        for (int tries = 0; tries < 250 && !QFileInfo::exists(plcEnd); ++tries)
+            QThread::msleep(20);
+        plc = std::make_unique<Running>(QStringLiteral(ORDELIN_SIM_PROGRAM), QStringList{"--port", plcEnd});
+    }
+    Running socat;
+    std::unique_ptr<Running> plc;
+};
+
+TEST(Poll, ReconnectResumesWhenThePortComesBack)
+{
+    if (QStringLiteral(SOCAT_PROGRAM).isEmpty())
+        GTEST_SKIP() << "socat is needed";
+    QTemporaryDir dir;
+    const QString plcEnd = dir.filePath("plc"), hostEnd = dir.filePath("host");
+    auto cable = std::make_unique<Cable>(plcEnd, hostEnd);
+    Running host(QStringLiteral(ORDELIN_POLL_PROGRAM),
+                 {"--port", hostEnd, "--library", ORDELIN_LIBRARY_PATH, "--reconnect", "--format", "json",
+                  "--timeout", "100", "--retries", "1", "DM0"});
+    const auto linkIs = [](const char *state) {
+        return [state](const QString &l) { return !json(l).contains("values") && json(l)["link"] == state; };
+    };
+    ASSERT_FALSE(host.waitForLine([](const QString &l) { return dm0(l) >= 1; }, 5000).isEmpty())
+        << host.seen.join('\n').toStdString();
+    cable.reset();
+    const QString down = host.waitForLine(linkIs("down"), 5000);
+    ASSERT_FALSE(down.isEmpty()) << host.seen.join('\n').toStdString();
+    EXPECT_EQ(json(down)["outages"].toInt(), 1);
+    cable = std::make_unique<Cable>(plcEnd, hostEnd);
+    ASSERT_FALSE(host.waitForLine(linkIs("up"), 8000).isEmpty()) << host.seen.join('\n').toStdString();
+    EXPECT_FALSE(host.waitForLine([](const QString &l) { return dm0(l) >= 1; }, 5000).isEmpty());
+    const Finished stopped = host.stop(SIGINT);
+    EXPECT_EQ(stopped.exitCode, 6) << "an outage is an error seen";
+    EXPECT_EQ(summary(stopped.out)["outages"].toInt(), 1);
 }
 
 // Every DM word holds a value that names its address, so a reply taken for

@@ -30,6 +30,7 @@ public:
     QMap<QString, quint64> rejectedBy;
     QMap<int, quint64> droppedBy;
     quint64 lateBytes = 0; // thrown away before sending: late or stray replies
+    quint64 outages = 0;   // times the port failed (--reconnect)
     LinkState link = LinkState::Opening;
     bool everOpened = false;
 

@@ -40,6 +40,7 @@ PollLoop::PollLoop(const DriverApi &api, DriverHost &host, SerialLink &link, Loo
                    const HostSettings &options)
     : api(api), host(host), link(link), output(output), options(options)
 {
+    clock.start();
 }
 
 PollView PollLoop::view() const
@@ -49,7 +50,6 @@ PollView PollLoop::view() const
 
 void PollLoop::run()
 {
-    clock.start();
     while (!finished()) {
         SendFrame *frame = api.comCommunication();
         if (!frame) {
@@ -68,6 +68,20 @@ void PollLoop::run()
             pause(options.gapMs);
         }
     }
+}
+
+void PollLoop::portDown()
+{
+    ++counts.outages;
+    counts.link = LinkState::Down;
+    output.linkChanged(clock.elapsed(), counts);
+    lastPortError = portError;
+    portError.clear();
+}
+
+bool PollLoop::waitingEnds() const
+{
+    return stopRequested || (options.durationMs > 0 && clock.elapsed() >= options.durationMs);
 }
 
 bool PollLoop::finished() const

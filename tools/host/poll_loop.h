@@ -27,6 +27,12 @@ public:
 
     bool gaveUpOpening() const { return openTimedOut; }
     const QString &portFailure() const { return portError; }
+    // The port failed and the link is down: count the outage and report it,
+    // so run() may go on once the port is open again (--reconnect).
+    void portDown();
+    const QString &lastOutage() const { return lastPortError; }
+    // Whether waiting for the port should end: Ctrl-C or --duration.
+    bool waitingEnds() const;
     int failedRequests() const { return failed; }
 
 private:
@@ -46,6 +52,7 @@ private:
     int failed = 0;
     bool openTimedOut = false;
     QString portError;
+    QString lastPortError;
 };
 
 // SIGINT and SIGTERM end the loop after the exchange in progress; a second

@@ -13,6 +13,7 @@ namespace pollhost {
 class SerialLink {
 public:
     tools::Result<bool> open(const QString &portName, const tools::LineSettings &settings);
+    void close() { port.close(); }
 
     // Sends `command` and returns the reply: complete after `replyLength`
     // bytes or at the first CR LF, whichever comes first, or whatever came

@@ -8,6 +8,7 @@
 #include "host/embedded_sim.h"
 #include "host/poll_loop.h"
 #include "host/project_file.h"
+#include "host/reconnect.h"
 #include "host/request_set.h"
 #include "host/serial_link.h"
 
@@ -81,7 +82,7 @@ int exitCode(const PollLoop &loop)
                     LinkNeverOpened);
     if (!loop.portFailure().isEmpty())
         return fail(QStringLiteral("the port failed: ") + loop.portFailure(), ErrorsSeen);
-    if (loop.stats().dropped > 0 || loop.failedRequests() > 0)
+    if (loop.stats().dropped > 0 || loop.failedRequests() > 0 || loop.stats().outages > 0)
         return ErrorsSeen;
     return Success;
 }
@@ -119,6 +120,14 @@ int runHost(const PollOptions &options)
     host.start();
     PollLoop loop(api.value(), host, link, *output, options.host);
     loop.run();
+    while (options.reconnect && !loop.portFailure().isEmpty()) {
+        printError(QStringLiteral("ordelin-poll: the port failed: %1; reopening it every second\n")
+                       .arg(loop.portFailure()));
+        loop.portDown();
+        if (!reopenEverySecond(link, port, options.line, [&] { return loop.waitingEnds(); }))
+            break;
+        loop.run();
+    }
     output->finish(loop.view(), loop.stats().summary(port, loop.elapsedMs()));
     if (simulator) {
         simulator->stop();

@@ -131,7 +131,8 @@ public:
     void linkChanged(qint64 elapsedMs, const ExchangeStats &stats) override
     {
         print(elapsedMs, {{QStringLiteral("link"), stats.linkText()},
-                          {QStringLiteral("dropped"), double(stats.dropped)}});
+                          {QStringLiteral("dropped"), double(stats.dropped)},
+                          {QStringLiteral("outages"), double(stats.outages)}});
     }
 
     void finish(const PollView &view, const QString &summary) override
@@ -144,6 +145,7 @@ public:
                                         {QStringLiteral("dropped"), double(stats.dropped)},
                                         {QStringLiteral("startups"), double(stats.startups)},
                                         {QStringLiteral("late_bytes"), double(stats.lateBytes)},
+                                        {QStringLiteral("outages"), double(stats.outages)},
                                         {QStringLiteral("loss"), stats.lossPercent()},
                                         {QStringLiteral("link"), stats.linkText()},
                                         {QStringLiteral("elapsed_ms"), double(view.elapsedMs)}}},
