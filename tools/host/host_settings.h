@@ -16,12 +16,14 @@ struct HostSettings {
     int language = 1;
 
     int timeoutMs = 500;
+    int guardMs = 500; // quiet time after a timeout before the next frame
     int gapMs = 0;
     int intervalMs = 100;
     int openTimeoutMs = 5000;
     qint64 durationMs = 0; // 0: no limit
     qint64 count = 0;      // exchanges; 0: no limit
     bool trace = false;
+    bool reconnect = false; // reopen a failed port every second instead of ending
 };
 
 } // namespace pollhost

@@ -1,147 +1,177 @@
 #include "poll_loop.h"
 
+#include "reply_judge.h"
 #include "trace.h"
-
-#include <atomic>
-#include <csignal>
-#include <thread>
 
 namespace pollhost {
 
-namespace {
-
-std::atomic<bool> stopRequested{false};
-
-void onStopSignal(int)
+PollLoop::PollLoop(const DriverApi &api, DriverHost &host, SerialLink &link, LoopEvents &events,
+                   const HostSettings &settings, const WakeUp &stop)
+    : api(api), host(host), link(link), events(events), settings(settings), stop(stop)
 {
-    stopRequested = true;
-}
-
-const QByteArray startupCommand("CR\r\n");
-
-} // namespace
-
-void installStopHandlers()
-{
-    struct sigaction action {};
-    action.sa_handler = &onStopSignal;
-    action.sa_flags = SA_RESETHAND;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
-void requestStop()
-{
-    stopRequested = true;
-}
-
-PollLoop::PollLoop(const DriverApi &api, DriverHost &host, SerialLink &link, LoopEvents &output,
-                   const HostSettings &options)
-    : api(api), host(host), link(link), output(output), options(options)
-{
-    clock.start();
 }
 
 PollView PollLoop::view() const
 {
-    return {clock.elapsed(), &counts, &host.cyclicVariables(), host.values()};
+    return {clock.elapsed(), &counts, &host.cyclicVariables(), host.values(), host.states()};
 }
 
-void PollLoop::run()
+LoopEnd PollLoop::run()
 {
-    while (!finished()) {
-        SendFrame *frame = api.comCommunication();
-        if (!frame) {
-            report(host.takeEvents());
-            if (!host.requestsPending() && host.cyclicReads() == 0)
-                return; // everything asked for is done
-            // A null frame also ends a burst of writes or once-reads; the rest
-            // only waits for the next call.
-            pause(host.requestsPending() ? options.gapMs : std::max(options.intervalMs, 1));
-            continue;
-        }
-        if (exchange(*frame)) {
-            output.show(view());
-            pause(options.intervalMs);
-        } else {
-            pause(options.gapMs);
-        }
+    clock.start();
+    if (settings.durationMs > 0)
+        durationEnd = QDeadlineTimer(settings.durationMs);
+    openEnd = QDeadlineTimer(settings.openTimeoutMs);
+    LoopEnd end = LoopEnd::Running;
+    while (end == LoopEnd::Running) {
+        end = turn();
+        if (end == LoopEnd::PortFailed && settings.reconnect)
+            end = reconnect();
+    }
+    report(host.takeEvents());
+    if (host.requestsPending()) {
+        host.abandonPending(QStringLiteral("not completed: the run ended first"));
+        report(host.takeEvents());
+    }
+    return end;
+}
+
+// Between two frames: the driver chooses what to send; the line must be
+// quiet; the frame goes out and its reply comes back (or the timeout);
+// DataCom judges it; the host learns what it did; completions are shown.
+LoopEnd PollLoop::turn()
+{
+    if (reason() != LoopEnd::Running)
+        return reason();
+    SendFrame *frame = api.comCommunication();
+    if (!frame)
+        return idle();
+    const FrameFacts facts = FrameFacts::of(*frame); // DataCom may free the frame
+    if (facts.kind == FrameFacts::Write || facts.kind == FrameFacts::OnceRead)
+        idleCalls = 0;
+    if (!link.settle(deadline()) || reason() != LoopEnd::Running)
+        return reason();
+    return exchange(facts);
+}
+
+LoopEnd PollLoop::exchange(const FrameFacts &frame)
+{
+    if (settings.trace)
+        events.trace(traceLine('>', frame.command));
+    LinkReply reply = link.exchange(frame.command, frame.replyLength, settings.timeoutMs, deadline());
+    if (reply.end == ReplyEnd::Interrupted || reply.end == ReplyEnd::PortFailed)
+        return reason();
+    const int result = api.dataCom(reply.bytes);
+    if (settings.trace)
+        events.trace(traceLine('<', reply.bytes, QStringLiteral("DataCom %1").arg(result)));
+    learn(frame, reply.bytes, result);
+    if (frame.kind == FrameFacts::CyclicRead && ++cyclicInCycle >= host.cyclicReads()) {
+        cyclicInCycle = 0;
+        events.show(view());
+        pause(settings.intervalMs);
+    } else {
+        pause(settings.gapMs);
+    }
+    return reason();
+}
+
+// ComCommunication had nothing to send. Once, that only ends a burst of
+// writes or once-reads; twice in a row while one of them waits, the driver
+// makes no frame for it and never will: it stays at the head of its list.
+LoopEnd PollLoop::idle()
+{
+    report(host.takeEvents());
+    if (!host.requestsPending() && host.cyclicReads() == 0)
+        return LoopEnd::Done;
+    if (host.requestsPending() && ++idleCalls < 2)
+        return reason();
+    if (host.requestsPending()) {
+        host.abandonPending(QStringLiteral("not sent: the driver makes no frame for it"));
+        report(host.takeEvents());
+        return host.cyclicReads() == 0 ? LoopEnd::Done : reason();
+    }
+    pause(qMax(settings.intervalMs, 100));
+    return reason();
+}
+
+void PollLoop::learn(const FrameFacts &frame, const QByteArray &reply, int result)
+{
+    const LinkState before = counts.link;
+    const QString cause = result == 1 ? QString() : rejectionCause(reply, frame.replyLength);
+    counts.record({frame.kind == FrameFacts::Startup, result, cause});
+    counts.lateBytes = link.discardedBytes();
+    host.learn(frame, result, clock.elapsed());
+    if (counts.link != before)
+        events.linkChanged(clock.elapsed(), counts);
+    report(host.takeEvents());
+}
+
+void PollLoop::report(const QList<HostEvent> &done)
+{
+    for (const HostEvent &event : done) {
+        if (!event.complete)
+            ++failed;
+        events.event(clock.elapsed(), event);
     }
 }
 
-void PollLoop::portDown()
+bool PollLoop::pause(int ms)
+{
+    if (ms <= 0)
+        return true;
+    const QDeadlineTimer until(ms);
+    const QDeadlineTimer cap = deadline();
+    return stop.sleepUntil(!cap.isForever() && cap.deadline() < until.deadline() ? cap : until);
+}
+
+// The earliest moment the run must end by itself: --duration, and
+// --open-timeout while the link has never opened.
+QDeadlineTimer PollLoop::deadline() const
+{
+    if (counts.everOpened || (!durationEnd.isForever() && durationEnd.deadline() < openEnd.deadline()))
+        return durationEnd;
+    return openEnd;
+}
+
+// The port failed (a USB adapter pulled out): the link is down, its values
+// stale, and the port is tried again every second. The driver keeps its
+// lists, so polling, writes and once-reads resume where they were.
+LoopEnd PollLoop::reconnect()
 {
     ++counts.outages;
     counts.link = LinkState::Down;
-    output.linkChanged(clock.elapsed(), counts);
-    lastPortError = portError;
-    portError.clear();
-}
-
-bool PollLoop::waitingEnds() const
-{
-    return stopRequested || (options.durationMs > 0 && clock.elapsed() >= options.durationMs);
-}
-
-bool PollLoop::finished() const
-{
-    if (stopRequested)
-        return true;
-    if (options.count > 0 && qint64(counts.exchanges) >= options.count)
-        return true;
-    if (options.durationMs > 0 && clock.elapsed() >= options.durationMs)
-        return true;
-    return openTimedOut || !portError.isEmpty();
-}
-
-bool PollLoop::exchange(SendFrame &frame)
-{
-    // The frame belongs to the driver and DataCom may free it: copy first.
-    const QByteArray command = frame.command.left(frame.commandLength);
-    const int replyLength = frame.replyLength;
-    const bool startup = command == startupCommand;
-    const bool cyclic = !startup && frame.request.operation == 0 && frame.request.requestGroup == -1;
-    if (options.trace)
-        output.trace(traceLine('>', command));
-    QByteArray reply = link.exchange(command, replyLength, options.timeoutMs);
-    const int received = reply.size();
-    const int result = api.dataCom(reply);
-    if (options.trace)
-        output.trace(traceLine('<', reply, QStringLiteral("DataCom %1").arg(result)));
-    const LinkState before = counts.link;
-    counts.record({startup, result, replyLength, received});
-    counts.lateBytes = link.discardedBytes();
-    if (counts.link != before)
-        output.linkChanged(clock.elapsed(), counts);
-    report(host.takeEvents());
-    portError = link.failure();
-    if (!counts.everOpened && clock.elapsed() >= options.openTimeoutMs)
-        openTimedOut = true;
-    if (!cyclic || ++cyclicInCycle < host.cyclicReads())
-        return false;
-    cyclicInCycle = 0;
-    return true;
-}
-
-void PollLoop::report(const QList<HostEvent> &events)
-{
-    for (const HostEvent &event : events) {
-        if (event.status != 1)
-            ++failed;
-        output.event(clock.elapsed(), event);
+    host.linkLost();
+    events.linkChanged(clock.elapsed(), counts);
+    for (;;) {
+        pause(1000);
+        if (stop.raised())
+            return LoopEnd::Stopped;
+        if (limits() != LoopEnd::Running)
+            return limits();
+        if (link.reopen().ok())
+            return LoopEnd::Running;
     }
 }
 
-// Sleeps in short steps so Ctrl-C and --duration still end the run promptly.
-void PollLoop::pause(int ms) const
+LoopEnd PollLoop::reason() const
 {
-    QElapsedTimer slept;
-    slept.start();
-    while (slept.elapsed() < ms && !finished()) {
-        const qint64 step = std::min<qint64>(20, ms - slept.elapsed());
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::max<qint64>(step, 1)));
-    }
+    if (stop.raised())
+        return LoopEnd::Stopped;
+    if (!link.failure().isEmpty())
+        return LoopEnd::PortFailed;
+    return limits();
+}
+
+// The ends a run reaches by itself: --open-timeout, --count, --duration.
+LoopEnd PollLoop::limits() const
+{
+    if (!counts.everOpened && openEnd.hasExpired())
+        return LoopEnd::NeverOpened;
+    if (settings.count > 0 && qint64(counts.exchanges) >= settings.count)
+        return LoopEnd::Limit;
+    if (durationEnd.hasExpired())
+        return LoopEnd::Limit;
+    return LoopEnd::Running;
 }
 
 } // namespace pollhost

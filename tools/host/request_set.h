@@ -16,7 +16,7 @@ struct RequestSet {
 
 // Fails with the first bad variable's message. A write to a project tag,
 // NAME=VALUE, goes through the tag's type and scaling.
-tools::Result<RequestSet> buildRequests(const DriverApi &api, const QStringList &cyclic,
+tools::Result<RequestSet> buildRequests(const DriverApi &api, const QList<VariableText> &cyclic,
                                         const QList<Tag> &projectTags, const QStringList &writes,
                                         const QStringList &onceReads, int language);
 

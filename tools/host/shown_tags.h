@@ -4,6 +4,7 @@
 #ifndef ORDELIN_HOST_SHOWN_TAGS_H
 #define ORDELIN_HOST_SHOWN_TAGS_H
 
+#include "freshness.h"
 #include "tag.h"
 
 namespace pollhost {
@@ -21,6 +22,10 @@ QList<ShownTag> placeTags(const QList<Variable> &plain, const QList<Tag> &projec
 
 // A tag's reading from the values of the cyclic variables.
 TagReading readShown(const ShownTag &shown, const QList<QList<int>> &values);
+
+// How far a tag can be trusted: as far as the least trusted of its
+// elements (never read before stale before fresh; stale since the oldest read).
+ElementState shownState(const ShownTag &shown, const QList<QList<ElementState>> &states);
 
 } // namespace pollhost
 

@@ -34,6 +34,30 @@ QString wallClock()
     return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
 
+QString valueText(int value)
+{
+    return value == notRead ? QStringLiteral("-") : QString::number(value);
+}
+
+QString stateText(const ElementState &state)
+{
+    if (state.quality != Quality::Stale)
+        return qualityName(state.quality);
+    return QStringLiteral("stale since %1 s").arg(seconds(state.readAtMs));
+}
+
+QString describe(const HostEvent &event)
+{
+    QString text = QStringLiteral("%1 %2: %3").arg(event.kind, event.target, event.note);
+    if (event.kind == QLatin1String("once-read") && !event.values.isEmpty()) {
+        QStringList values;
+        for (int value : event.values)
+            values << valueText(value);
+        text += QStringLiteral(": ") + values.join(QLatin1Char(' '));
+    }
+    return text;
+}
+
 namespace {
 
 class BothOutputs : public Output {
@@ -72,18 +96,6 @@ private:
 std::unique_ptr<Output> bothOutputs(std::unique_ptr<Output> screen, std::unique_ptr<Output> file)
 {
     return std::make_unique<BothOutputs>(std::move(screen), std::move(file));
-}
-
-QString describe(const HostEvent &event)
-{
-    QString text = QStringLiteral("%1 %2: %3").arg(event.kind, event.target, event.note);
-    if (event.kind == QLatin1String("once-read") && !event.values.isEmpty()) {
-        QStringList values;
-        for (int value : event.values)
-            values << QString::number(value);
-        text += QStringLiteral(": ") + values.join(QLatin1Char(' '));
-    }
-    return text;
 }
 
 } // namespace pollhost

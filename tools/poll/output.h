@@ -22,7 +22,7 @@ public:
 struct RecordTarget {
     QList<ShownTag> tags;
     std::unique_ptr<LogSink> file; // null: standard output, with events on standard error
-    bool logChanges = false;       // a line only when a value or the link changed
+    bool logChanges = false;       // a line only when a value, its quality or the link changed
     std::function<void(const QString &)> failed; // the file could not be written
 };
 
@@ -36,13 +36,18 @@ std::unique_ptr<Output> bothOutputs(std::unique_ptr<Output> screen, std::unique_
 void printOut(const QString &text);
 void printError(const QString &text);
 
-// "write DM100=1234: answered", for the text outputs.
+// "write DM100=1234: acknowledged", for the text outputs.
 QString describe(const HostEvent &event);
 
-// Seconds since the start, and the wall clock in ISO 8601 with
-// milliseconds and the offset from UTC: every record carries both.
+// Seconds since the start with three decimals, the time of every record,
+// and beside it the wall clock in ISO 8601 with milliseconds and the
+// offset from UTC.
 QString seconds(qint64 elapsedMs);
 QString wallClock();
+// A value, or "-" for one not read.
+QString valueText(int value);
+// "fresh", "never read" or "stale since 3.200 s" (the time it was last read).
+QString stateText(const ElementState &state);
 
 } // namespace pollhost
 

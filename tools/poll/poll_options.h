@@ -5,6 +5,7 @@
 #include "host/host_settings.h"
 #include "host/log_sink.h"
 #include "host/tag.h"
+#include "host/variables.h"
 #include "sim/sim_engine.h"
 
 #include "common/line_settings.h"
@@ -26,7 +27,7 @@ struct PollOptions {
 
     HostSettings host;
 
-    QStringList variables; // cyclic reads, from the arguments and --file
+    QList<VariableText> variables; // cyclic reads, from the arguments and --file
     QStringList writes;    // FAMILYADDRESS=VALUE[,VALUE...]
     QStringList onceReads;
 
@@ -43,7 +44,6 @@ struct PollOptions {
     QString outputPath;
     Rotation rotation;
     bool logChanges = false;
-    bool reconnect = false;
 
     bool showHelp = false;
     QString helpText;

@@ -1,5 +1,6 @@
 // CSV and JSON lines: one record per read cycle, for logging and plotting,
-// each with the seconds since the start and the wall clock. On standard
+// each with the seconds since the start, the wall clock and the link, and
+// every tag with its quality. On standard
 // output the CSV lines carry only the records, and events and the summary go
 // to standard error; JSON keeps them as records too. In a file (--output)
 // the table beside it shows events and the summary.
@@ -53,13 +54,16 @@ class CsvOutput : public RecordOutput {
 public:
     using RecordOutput::RecordOutput;
 
+    // Per tag its value (empty when never read) and its state.
     void show(const PollView &view) override
     {
-        QStringList header{QStringLiteral("time"), QStringLiteral("clock")};
-        QStringList cells;
+        QStringList header{QStringLiteral("time"), QStringLiteral("clock"), QStringLiteral("link")};
+        QStringList cells{view.stats->linkText()};
         for (const ShownTag &shown : target.tags) {
-            header << shown.tag.name;
-            cells << readShown(shown, view.values).text;
+            const ElementState state = shownState(shown, view.states);
+            header << shown.tag.name << shown.tag.name + QStringLiteral(" state");
+            cells << (state.quality == Quality::NeverRead ? QString() : readShown(shown, view.values).text)
+                  << stateText(state);
         }
         if (unchanged(cells.join(QLatin1Char(','))))
             return;
@@ -106,13 +110,22 @@ public:
 
     void show(const PollView &view) override
     {
-        QJsonObject values;
-        for (const ShownTag &shown : target.tags)
-            values.insert(shown.tag.name, jsonValue(readShown(shown, view.values), shown.tag));
-        const QJsonObject content{{QStringLiteral("link"), view.stats->linkText()},
-                                  {QStringLiteral("values"), values}};
-        if (unchanged(QString::fromUtf8(QJsonDocument(content).toJson(QJsonDocument::Compact))))
+        QJsonObject values, quality, readAt;
+        for (const ShownTag &shown : target.tags) {
+            const ElementState state = shownState(shown, view.states);
+            const bool read = state.quality != Quality::NeverRead;
+            values.insert(shown.tag.name, read ? jsonValue(readShown(shown, view.values), shown.tag) : QJsonValue());
+            quality.insert(shown.tag.name, qualityName(state.quality));
+            if (read)
+                readAt.insert(shown.tag.name, seconds(state.readAtMs).toDouble());
+        }
+        QJsonObject content{{QStringLiteral("link"), view.stats->linkText()},
+                            {QStringLiteral("values"), values},
+                            {QStringLiteral("quality"), quality}};
+        // The times of reads move on every cycle; a change is a value, a quality or the link.
+        if (unchanged(compact(content)))
             return;
+        content.insert(QStringLiteral("read_at"), readAt);
         print(view.elapsedMs, content);
     }
 
@@ -120,10 +133,11 @@ public:
     {
         QJsonArray values;
         for (int value : event.values)
-            values.append(value);
+            values.append(value == notRead ? QJsonValue() : QJsonValue(value));
         print(elapsedMs, {{QStringLiteral("event"), event.kind},
                           {QStringLiteral("target"), event.target},
                           {QStringLiteral("status"), event.status},
+                          {QStringLiteral("complete"), event.complete},
                           {QStringLiteral("note"), event.note},
                           {QStringLiteral("values"), values}});
     }
