@@ -71,20 +71,6 @@ TEST(SimProgram, AnswersOnItsPseudoTerminalAndCountsUntilStopped)
         << stopped.out.toStdString();
 }
 
-TEST(SimProgram, FaultFlagsTakeEffect)
-{
-    Running simulator(simProgram, {"--no-reply", "1", "--seed", "9"});
-    const QString path = simulator.waitForLine([](const QString &) { return true; }, 5000);
-    {
-        PtyClient host(path);
-        ASSERT_TRUE(host.isOpen());
-        EXPECT_TRUE(host.ask("CR\r\n", 4, 300).isEmpty());
-    }
-    const Finished stopped = simulator.stop(SIGINT);
-    EXPECT_EQ(stopped.exitCode, 0);
-    EXPECT_TRUE(stopped.out.contains(QLatin1String("faults: 1 no reply"))) << stopped.out.toStdString();
-}
-
 // Both ends of a cable: a pseudo-terminal pair made by socat.
 struct Cable {
     Cable() : cable(QStringLiteral(SOCAT_PROGRAM), {"pty,raw,echo=0,link=" + plcEnd, "pty,raw,echo=0,link=" + hostEnd})

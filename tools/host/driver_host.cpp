@@ -91,7 +91,9 @@ void DriverHost::completed(int requestGroup, int status)
 void DriverHost::learn(const FrameFacts &frame, int result, qint64 nowMs)
 {
     const bool accepted = result == 1;
-    if (frame.kind == FrameFacts::CyclicRead)
+    // Once-reads refresh the image like cyclic reads; a write puts its value
+    // into the image when it is encoded, which its acknowledgement confirms.
+    if (frame.kind != FrameFacts::Startup)
         freshness.readAttempt(frame.family, frame.address, accepted, nowMs);
     if (accepted && frame.kind == FrameFacts::Write && writeInFlight)
         writes[nextWrite].answered.insert(frame.address);
@@ -160,37 +162,50 @@ void DriverHost::queueOnceReads()
     }
 }
 
-// Elements answered, then the ones that were not: never queued (the
-// driver's list was full) or dropped after their retries.
+namespace {
+
+// "DM4 DM5 DM6", at most eight of them.
+QString names(const QStringList &labels)
+{
+    return labels.mid(0, 8).join(QLatin1Char(' ')) + (labels.size() > 8 ? QStringLiteral(" ...") : QString());
+}
+
+} // namespace
+
+// How a write or once-read went, element by element: answered (its frame
+// accepted), dropped after its retries, or never queued (the driver's list
+// was full). Only answered elements of a once-read carry a value.
 HostEvent DriverHost::event(const Pending &request, const char *kind, int status) const
 {
     const bool isRead = QLatin1String(kind) == QLatin1String("once-read");
     const int count = request.variable.count;
     HostEvent done{QLatin1String(kind), request.text, status, false, {}, {}};
     const QList<int> image = isRead && status > 0 ? read(request.variable) : QList<int>();
-    QStringList missing;
+    QStringList dropped, notQueued;
     for (int k = 0; k < count; ++k) {
         const bool answered = request.answered.contains(request.variable.address + k);
         if (isRead)
             done.values << (answered ? image.value(k, notRead) : notRead);
         if (!answered)
-            missing << request.variable.label(k);
+            (k < request.queued ? dropped : notQueued) << request.variable.label(k);
     }
     if (!isRead)
         done.values = request.values;
-    done.complete = status == 1 && missing.isEmpty();
-    const char *verb = isRead ? "answered" : "acknowledged";
+    done.complete = status == 1 && dropped.isEmpty() && notQueued.isEmpty();
+    const QString verb = QLatin1String(isRead ? "answered" : "acknowledged");
+    const int answered = count - dropped.size() - notQueued.size();
     if (done.complete)
-        done.note = QLatin1String(verb);
+        done.note = verb;
     else if (status == 0)
         done.note = QStringLiteral("not sent");
-    else if (missing.size() == count)
+    else if (answered == 0)
         done.note = QStringLiteral("dropped after its retries");
     else
-        done.note = QStringLiteral("%1 %2 of %3 elements; not %1: %4%5")
-                        .arg(QLatin1String(verb)).arg(count - missing.size()).arg(count)
-                        .arg(missing.mid(0, 8).join(QLatin1Char(' ')),
-                             missing.size() > 8 ? QStringLiteral(" ...") : QString());
+        done.note = QStringLiteral("%1 %2 of %3 elements").arg(verb).arg(answered).arg(count);
+    if (status != 0 && !dropped.isEmpty() && answered > 0)
+        done.note += QStringLiteral("; dropped after their retries: ") + names(dropped);
+    if (status != 0 && !notQueued.isEmpty())
+        done.note += QStringLiteral("; not queued, the driver's list was full: ") + names(notQueued);
     return done;
 }
 

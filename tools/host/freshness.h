@@ -1,10 +1,11 @@
 // How far each polled value can be trusted, from what the host saw of the
 // frames that read it. An element is
 //  - never read: no reply for it has been accepted since the host started;
-//  - fresh: the last read of it was accepted and the link has not gone down
-//    since;
-//  - stale: it was read at readAtMs, but a later read of it was rejected or
-//    the link went down since; the value shown is the one read then.
+//  - fresh: the last read (or write) of it was accepted and the link has
+//    not gone down since;
+//  - stale: it was read at readAtMs, but a later read or write of it was
+//    rejected or the link went down since; the value shown is the one read
+//    then, or one written since that the PLC has not acknowledged.
 #ifndef ORDELIN_HOST_FRESHNESS_H
 #define ORDELIN_HOST_FRESHNESS_H
 

@@ -86,16 +86,21 @@ bool LogSink::rotate()
     return startFile();
 }
 
-QString LogSink::finishedName() const
+// Names sort in the order the files were started: a file started in the
+// same millisecond as the one before it is named a millisecond later, even
+// when the earlier name has been removed since.
+QString LogSink::finishedName()
 {
     const QFileInfo info(path);
     const QString stem = info.dir().filePath(info.completeBaseName()) + QLatin1Char('.');
     const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
-    // Two files started in the same millisecond take the next free one.
-    for (QDateTime at = startedAt;; at = at.addMSecs(1)) {
+    QDateTime at = lastNamed.isValid() && startedAt <= lastNamed ? lastNamed.addMSecs(1) : startedAt;
+    for (;; at = at.addMSecs(1)) {
         const QString name = stem + at.toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")) + suffix;
-        if (!QFileInfo::exists(name))
+        if (!QFileInfo::exists(name)) {
+            lastNamed = at;
             return name;
+        }
     }
 }
 

@@ -44,7 +44,7 @@ private:
     bool startFile();
     bool rotate();
     void removeOld() const;
-    QString finishedName() const;
+    QString finishedName();
     bool fail(const QString &why);
 
     QString path;
@@ -52,6 +52,7 @@ private:
     QString headerLine;
     QFile file;
     QDateTime startedAt;
+    QDateTime lastNamed; // the time in the newest finished file's name
     qint64 written = 0;
     qint64 headerBytes = 0;
     QString error;

@@ -19,7 +19,8 @@ struct PollView {
 class LoopEvents {
 public:
     virtual ~LoopEvents() = default;
-    // After every read cycle; a front end may show fewer.
+    // After every read cycle, when the link changes, and once a second while
+    // no cycle completes; a front end may show fewer.
     virtual void show(const PollView &view) = 0;
     // A write or once-read completed, or could not be queued.
     virtual void event(qint64 elapsedMs, const HostEvent &event) = 0;

@@ -64,14 +64,18 @@ LoopEnd PollLoop::exchange(const FrameFacts &frame)
     const int result = api.dataCom(reply.bytes);
     if (settings.trace)
         events.trace(traceLine('<', reply.bytes, QStringLiteral("DataCom %1").arg(result)));
+    const LinkState before = counts.link;
     learn(frame, reply.bytes, result);
-    if (frame.kind == FrameFacts::CyclicRead && ++cyclicInCycle >= host.cyclicReads()) {
+    const bool cycleDone = frame.kind == FrameFacts::CyclicRead && ++cyclicInCycle >= host.cyclicReads();
+    if (cycleDone)
         cyclicInCycle = 0;
+    // Also when the link changes, and once a second while no cycle
+    // completes, so what is shown never keeps an old link state.
+    if (cycleDone || counts.link != before || clock.elapsed() - shownAtMs >= 1000) {
+        shownAtMs = clock.elapsed();
         events.show(view());
-        pause(settings.intervalMs);
-    } else {
-        pause(settings.gapMs);
     }
+    pause(cycleDone ? settings.intervalMs : settings.gapMs);
     return reason();
 }
 
@@ -143,6 +147,7 @@ LoopEnd PollLoop::reconnect()
     host.linkLost();
     events.linkChanged(clock.elapsed(), counts);
     for (;;) {
+        events.show(view()); // once a second, so every output shows the link down
         pause(1000);
         if (stop.raised())
             return LoopEnd::Stopped;

@@ -62,6 +62,7 @@ private:
     int cyclicInCycle = 0;
     int idleCalls = 0; // null frames since the last write or once-read frame
     int failed = 0;
+    qint64 shownAtMs = 0;
     QDeadlineTimer durationEnd{QDeadlineTimer::Forever};
     QDeadlineTimer openEnd{QDeadlineTimer::Forever};
 };

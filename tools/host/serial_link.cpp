@@ -148,7 +148,7 @@ bool SerialLink::settle(const QDeadlineTimer &until)
     return true;
 }
 
-bool SerialLink::send(const QByteArray &command, const QDeadlineTimer &until)
+SerialLink::Ready SerialLink::send(const QByteArray &command, const QDeadlineTimer &until)
 {
     qint64 sent = 0;
     while (sent < command.size()) {
@@ -159,42 +159,41 @@ bool SerialLink::send(const QByteArray &command, const QDeadlineTimer &until)
         }
         if (wrote < 0 && errno != EAGAIN && errno != EINTR) {
             failed = QString::fromLocal8Bit(std::strerror(errno));
-            return false;
+            return Ready::Failed;
         }
-        if (waitFor(POLLOUT, until) != Ready::Yes)
-            return false;
+        const Ready ready = waitFor(POLLOUT, until);
+        if (ready != Ready::Yes)
+            return ready;
     }
-    return true;
+    return Ready::Yes;
 }
 
 LinkReply SerialLink::exchange(const QByteArray &command, int replyLength, int timeoutMs,
                                const QDeadlineTimer &until)
 {
-    LinkReply reply;
-    if (!send(command, until)) {
-        reply.end = failed.isEmpty() ? ReplyEnd::Interrupted : ReplyEnd::PortFailed;
-        return reply;
-    }
     const QDeadlineTimer timeout(timeoutMs);
+    const bool capped = !until.isForever() && until.deadline() < timeout.deadline();
+    const QDeadlineTimer waitUntil = capped ? until : timeout;
+    LinkReply reply;
     QByteArray received;
-    for (;;) {
+    Ready ready = send(command, waitUntil);
+    while (ready == Ready::Yes) {
         const int end = replyEnd(received, replyLength);
         if (end >= 0) {
             discard(received.size() - end);
             reply.bytes = received.left(end);
             return reply;
         }
-        const bool capped = !until.isForever() && until.deadline() < timeout.deadline();
-        const Ready ready = waitFor(POLLIN, capped ? until : timeout);
-        if (ready == Ready::Yes && readSome(received, true) >= 0)
-            continue;
-        reply.bytes = received;
-        mayBeNoisy = true;
-        reply.end = !failed.isEmpty()               ? ReplyEnd::PortFailed
-                  : ready == Ready::TimedOut && !capped ? ReplyEnd::TimedOut
-                                                        : ReplyEnd::Interrupted;
-        return reply;
+        ready = waitFor(POLLIN, waitUntil);
+        if (ready == Ready::Yes && readSome(received, true) < 0)
+            ready = Ready::Failed;
     }
+    reply.bytes = received;
+    mayBeNoisy = true;
+    reply.end = ready == Ready::Failed                ? ReplyEnd::PortFailed
+              : ready == Ready::TimedOut && !capped   ? ReplyEnd::TimedOut
+                                                      : ReplyEnd::Interrupted;
+    return reply;
 }
 
 } // namespace pollhost
