@@ -39,12 +39,15 @@ void describeOptions(QCommandLineParser &parser)
         "  0  everything asked for happened: the link opened, every write and once-read\n"
         "     was answered, no request was dropped\n"
         "  1  bad option\n"
-        "  2  bad variable or write, or a bad --init for the built-in simulator\n"
+        "  2  bad variable, write, tag or project file, or a bad --init for the built-in\n"
+        "     simulator\n"
         "  3  the driver library cannot be loaded or lacks an export\n"
         "  4  the port (or the built-in simulator) cannot be opened, or failed\n"
         "  5  the link never opened (--open-timeout, --count, --duration or Ctrl-C came first)\n"
         "  6  errors: a request was dropped after its retries, or a write or once-read was\n"
-        "     not queued, not sent, dropped, or not completed when the run ended"));
+        "     not queued, not sent, dropped, or not completed when the run ended; or the\n"
+        "     port failed and was reopened (--reconnect)\n"
+        "  7  the --output or --save-config file could not be written"));
     parser.addPositionalArgument(QStringLiteral("variables"),
                                  QStringLiteral("Variables to poll cyclically."),
                                  QStringLiteral("[VARIABLE...]"));
@@ -194,6 +197,12 @@ tools::Result<QStringList> withProject(const QCommandLineParser &parser, const Q
     QJsonObject line = project.value().line;
     if (parser.isSet(QStringLiteral("port")) || parser.isSet(QStringLiteral("sim")))
         line.remove(QStringLiteral("port"));
+    // The built-in simulator's pseudo-terminal takes no framing: a project
+    // made for a 7E1 line still runs against it.
+    for (const char *key : {"baud", "data_bits", "parity", "stop_bits"}) {
+        if (parser.isSet(QStringLiteral("sim")))
+            line.remove(QLatin1String(key));
+    }
     return QStringList{arguments.first()} + lineArguments(line) + arguments.mid(1);
 }
 
