@@ -13,6 +13,7 @@
 #include "host/serial_link.h"
 
 #include <QtCore/QCoreApplication>
+#include <QtCore/QSet>
 
 #include <unistd.h>
 
@@ -64,8 +65,18 @@ std::unique_ptr<Output> makeOutput(const PollOptions &options, const QString &po
 int saveProject(const PollOptions &options, const RequestSet &set)
 {
     Project project{options.projectLine, {}};
-    for (const ShownTag &shown : set.tags)
-        project.tags << shown.tag;
+    // The project's tags first, then the plain variables it does not have yet.
+    QSet<QString> named;
+    for (const ShownTag &shown : set.tags) {
+        if (shown.named) {
+            named << shown.tag.name;
+            project.tags << shown.tag;
+        }
+    }
+    for (const ShownTag &shown : set.tags) {
+        if (!shown.named && !named.contains(shown.tag.name))
+            project.tags << shown.tag;
+    }
     const auto saved = writeProject(options.saveConfig, project);
     if (!saved.ok())
         return fail(saved.error(), OutputFailed);

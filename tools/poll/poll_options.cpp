@@ -165,7 +165,13 @@ QStringList readLogging(const QCommandLineParser &parser, PollOptions &o)
     o.logChanges = parser.isSet(QStringLiteral("log-changes"));
     o.host.reconnect = parser.isSet(QStringLiteral("reconnect"));
     o.saveConfig = parser.value(QStringLiteral("save-config"));
-    o.projectLine = lineFromOptions(parser);
+    // The options as they now stand, over what the project gave but they left out.
+    const QJsonObject options = lineFromOptions(parser);
+    for (const LineField &field : lineFields()) {
+        const QString key = QLatin1String(field.key);
+        if (options.contains(key) && (!o.projectLine.contains(key) || parser.isSet(QLatin1String(field.option))))
+            o.projectLine.insert(key, options.value(key));
+    }
     if (o.outputPath.isEmpty() && (parser.isSet(QStringLiteral("rotate")) || parser.isSet(QStringLiteral("keep"))))
         return {QStringLiteral("--rotate and --keep need --output")};
     if (!o.outputPath.isEmpty() && o.format == OutputFormat::Table) {
@@ -195,13 +201,18 @@ tools::Result<QStringList> withProject(const QCommandLineParser &parser, const Q
         return tools::Result<QStringList>::failure(project.error());
     o.projectTags = project.value().tags;
     QJsonObject line = project.value().line;
-    if (parser.isSet(QStringLiteral("port")) || parser.isSet(QStringLiteral("sim")))
-        line.remove(QStringLiteral("port"));
     // The built-in simulator's pseudo-terminal takes no framing: a project
-    // made for a 7E1 line still runs against it.
-    for (const char *key : {"baud", "data_bits", "parity", "stop_bits"}) {
-        if (parser.isSet(QStringLiteral("sim")))
-            line.remove(QLatin1String(key));
+    // made for a 7E1 line still runs against it. What is left out here is
+    // still saved by --save-config.
+    QStringList leftOut;
+    if (parser.isSet(QStringLiteral("port")) || parser.isSet(QStringLiteral("sim")))
+        leftOut << QStringLiteral("port");
+    if (parser.isSet(QStringLiteral("sim")))
+        leftOut << QStringLiteral("baud") << QStringLiteral("data_bits") << QStringLiteral("parity")
+                << QStringLiteral("stop_bits");
+    for (const QString &key : leftOut) {
+        if (line.contains(key))
+            o.projectLine.insert(key, line.take(key));
     }
     return QStringList{arguments.first()} + lineArguments(line) + arguments.mid(1);
 }
