@@ -148,7 +148,8 @@ LoopEnd PollLoop::reconnect()
     host.linkLost();
     events.linkChanged(clock.elapsed(), counts);
     for (;;) {
-        events.show(view()); // once a second, so every output shows the link down
+        if (host.cyclicReads() > 0)
+            events.show(view()); // once a second, so every output shows the link down
         pause(1000);
         if (stop.raised())
             return LoopEnd::Stopped;
