@@ -152,18 +152,17 @@ public:
     void finish(const PollView &view, const QString &summary) override
     {
         const ExchangeStats &stats = *view.stats;
-        writeLine(compact({{QStringLiteral("summary"),
-                            QJsonObject{{QStringLiteral("exchanges"), double(stats.exchanges)},
-                                        {QStringLiteral("accepted"), double(stats.accepted)},
-                                        {QStringLiteral("rejected"), double(stats.rejected())},
-                                        {QStringLiteral("dropped"), double(stats.dropped)},
-                                        {QStringLiteral("startups"), double(stats.startups)},
-                                        {QStringLiteral("late_bytes"), double(stats.lateBytes)},
-                                        {QStringLiteral("outages"), double(stats.outages)},
-                                        {QStringLiteral("loss"), stats.lossPercent()},
-                                        {QStringLiteral("link"), stats.linkText()},
-                                        {QStringLiteral("elapsed_ms"), double(view.elapsedMs)}}},
-                           {QStringLiteral("clock"), wallClock()}}));
+        print(view.elapsedMs, {{QStringLiteral("summary"),
+                                QJsonObject{{QStringLiteral("exchanges"), double(stats.exchanges)},
+                                            {QStringLiteral("accepted"), double(stats.accepted)},
+                                            {QStringLiteral("rejected"), double(stats.rejected())},
+                                            {QStringLiteral("dropped"), double(stats.dropped)},
+                                            {QStringLiteral("startups"), double(stats.startups)},
+                                            {QStringLiteral("late_bytes"), double(stats.lateBytes)},
+                                            {QStringLiteral("outages"), double(stats.outages)},
+                                            {QStringLiteral("loss"), stats.lossPercent()},
+                                            {QStringLiteral("link"), stats.linkText()},
+                                            {QStringLiteral("elapsed_ms"), double(view.elapsedMs)}}}});
         if (!toFile())
             printError(summary + QLatin1Char('\n'));
     }
