@@ -33,13 +33,20 @@ LogSink::LogSink(const QString &path, const Rotation &rotation) : path(path), ro
 Result<bool> LogSink::write(const QString &line)
 {
     const QByteArray bytes = line.toUtf8() + '\n';
-    if (error.isEmpty() && !file.isOpen())
-        keepEarlierLog() && startFile();
+    if (!file.isOpen())
+        start();
     else if (error.isEmpty() && due(bytes.size()))
         rotate();
     if (error.isEmpty() && file.write(bytes) != bytes.size())
         fail(file.errorString());
     written += bytes.size();
+    return error.isEmpty() ? Result<bool>(true) : Result<bool>::failure(error);
+}
+
+Result<bool> LogSink::start()
+{
+    if (error.isEmpty() && !file.isOpen())
+        keepEarlierLog() && startFile();
     return error.isEmpty() ? Result<bool>(true) : Result<bool>::failure(error);
 }
 

@@ -34,6 +34,10 @@ public:
     // The line written at the top of every file; set before the first line.
     void setHeader(const QString &header) { headerLine = header; }
 
+    // Opens the file now, so a path that cannot be written is known before
+    // the run starts; otherwise the first write opens it.
+    tools::Result<bool> start();
+
     // Appends one line (a newline is added). On failure the message names
     // the file and the reason; every later call fails too.
     tools::Result<bool> write(const QString &line);

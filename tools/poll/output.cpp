@@ -85,6 +85,7 @@ public:
         file->finish(view, summary);
         screen->finish(view, summary);
     }
+    QString prepare() override { return file->prepare(); }
 
 private:
     std::unique_ptr<Output> screen;

@@ -16,6 +16,8 @@ class Output : public LoopEvents {
 public:
     void trace(const QString &line) override;
     virtual void finish(const PollView &view, const QString &summary) = 0;
+    // Opens what the output writes to before the run; why it cannot, or nothing.
+    virtual QString prepare() { return {}; }
 };
 
 // Where the CSV or JSON lines go and what they show.

@@ -136,14 +136,17 @@ int runHost(const PollOptions &options)
         port = simulator->portName();
     }
     WakeUp stop;
+    const RequestSet &set = requests.value();
+    const std::unique_ptr<Output> output = makeOutput(options, port, set.tags, stop);
+    const QString unwritable = output->prepare();
+    if (!unwritable.isEmpty())
+        return fail(QStringLiteral("cannot write the log: ") + unwritable, OutputFailed);
     SerialLink link(stop, options.host.guardMs);
     const auto opened = link.open(port, options.line);
     if (!opened.ok())
         return fail(opened.error(), PortFailed);
 
-    const RequestSet &set = requests.value();
     DriverHost host(api.value(), options.host, set.cyclic, set.writes, set.onceReads);
-    const std::unique_ptr<Output> output = makeOutput(options, port, set.tags, stop);
     raiseOnStopSignals(stop);
     host.start();
     PollLoop loop(api.value(), host, link, *output, options.host, stop);

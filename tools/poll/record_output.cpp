@@ -19,6 +19,11 @@ class RecordOutput : public Output {
 public:
     explicit RecordOutput(RecordTarget target) : target(std::move(target)) {}
 
+    QString prepare() override
+    {
+        return toFile() ? target.file->start().error() : QString();
+    }
+
 protected:
     bool toFile() const { return bool(target.file); }
 
@@ -52,25 +57,29 @@ private:
 
 class CsvOutput : public RecordOutput {
 public:
-    using RecordOutput::RecordOutput;
+    explicit CsvOutput(RecordTarget records) : RecordOutput(std::move(records))
+    {
+        QStringList columns{QStringLiteral("time"), QStringLiteral("clock"), QStringLiteral("link")};
+        for (const ShownTag &shown : target.tags)
+            columns << shown.tag.name << shown.tag.name + QStringLiteral(" state");
+        header = columns.join(QLatin1Char(','));
+        if (toFile())
+            target.file->setHeader(header);
+    }
 
     // Per tag its value (empty when never read) and its state.
     void show(const PollView &view) override
     {
-        QStringList header{QStringLiteral("time"), QStringLiteral("clock"), QStringLiteral("link")};
         QStringList cells{view.stats->linkText()};
         for (const ShownTag &shown : target.tags) {
             const ElementState state = shownState(shown, view.states);
-            header << shown.tag.name << shown.tag.name + QStringLiteral(" state");
             cells << (state.quality == Quality::NeverRead ? QString() : readShown(shown, view.values).text)
                   << stateText(state);
         }
         if (unchanged(cells.join(QLatin1Char(','))))
             return;
-        if (!headerDone && toFile())
-            target.file->setHeader(header.join(QLatin1Char(',')));
-        else if (!headerDone)
-            writeLine(header.join(QLatin1Char(',')));
+        if (!headerDone && !toFile()) // a file writes it at the top of each part
+            writeLine(header);
         headerDone = true;
         writeLine((QStringList{seconds(view.elapsedMs), wallClock()} + cells).join(QLatin1Char(',')));
     }
@@ -94,6 +103,7 @@ public:
     }
 
 private:
+    QString header;
     bool headerDone = false;
 };
 
