@@ -375,6 +375,8 @@ TEST(Refused, VariablesWritesAndOptionsBeforeAnythingIsSent)
     { QFile f(plant); f.open(QIODevice::WriteOnly);
       f.write(R"({"tags": [{"name": "oven_temp", "address": "DM100", "type": "int16", "scale": 0.1, "unit": "C"}]})"); }
     { QFile f(broken); f.open(QIODevice::WriteOnly); f.write(R"({"line": {"speed": 9600}})"); }
+    const QString quoted = dir.filePath("quoted.json");
+    { QFile f(quoted); f.open(QIODevice::WriteOnly); f.write(R"({"tags": [{"name": "t", "address": "DM0", "scale": "0.1"}]})"); }
     const struct {
         QStringList arguments;
         int stage; // 1 option, 2 request
@@ -400,6 +402,7 @@ TEST(Refused, VariablesWritesAndOptionsBeforeAnythingIsSent)
         {{"DM0", "--sim"}, 1, "give either --port DEVICE or --sim"},
         {{"--config", plant, "--write", "oven_temp=4000"}, 2, "tag 'oven_temp': 4000 C does not fit int16 (-3276.8 to 3276.7 C)"},
         {{"--config", broken}, 2, broken + ": unknown line field 'speed'"},
+        {{"--config", quoted}, 2, quoted + ": tag 't': 'scale' must be a number"},
         {{"--config", dir.filePath("none.json")}, 2, dir.filePath("none.json") + ": No such file or directory"},
         {{"--rotate", "10M", "DM0"}, 1, "--rotate and --keep need --output"},
         {{"--output", "log.csv", "--rotate", "10X", "DM0"}, 1, "--rotate: '10X' is not a size such as 10M or 512k, nor daily"},

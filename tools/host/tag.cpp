@@ -98,10 +98,18 @@ Result<Tag> tagFromJson(const QJsonObject &object)
     fields.offset = object.value(QLatin1String("offset")).toDouble(0);
     fields.unit = object.value(QLatin1String("unit")).toString();
     fields.wordOrder = object.value(QLatin1String("word_order")).toString();
+    // A field of the wrong kind ("scale": "0.1") would otherwise read as
+    // its default and show unscaled values as if they were scaled.
+    static const QStringList texts{"name", "address", "type", "unit", "word_order"};
+    static const QStringList numbers{"scale", "offset"};
     for (auto it = object.begin(); it != object.end(); ++it) {
-        static const QStringList known{"name", "address", "type", "scale", "offset", "unit", "word_order"};
-        if (!known.contains(it.key()))
-            return Result<Tag>::failure(tagError(fields.name, QStringLiteral("unknown field '%1'").arg(it.key())));
+        QString why;
+        if (!texts.contains(it.key()) && !numbers.contains(it.key()))
+            why = QStringLiteral("unknown field '%1'").arg(it.key());
+        else if (numbers.contains(it.key()) ? !it.value().isDouble() : !it.value().isString())
+            why = QStringLiteral("'%1' must be %2").arg(it.key(), numbers.contains(it.key()) ? "a number" : "text");
+        if (!why.isEmpty())
+            return Result<Tag>::failure(tagError(fields.name, why));
     }
     return defineTag(fields);
 }
