@@ -51,14 +51,19 @@ QJsonObject lineFromOptions(const QCommandLineParser &parser)
 
 namespace {
 
-QString unknownLineField(const QJsonObject &line)
+// Why a field of "line" cannot be used, or nothing: the port and the
+// parity are text, the others numbers.
+QString badLineField(const QJsonObject &line)
 {
     for (auto it = line.begin(); it != line.end(); ++it) {
         bool known = false;
         for (const LineField &field : lineFields())
             known = known || it.key() == QLatin1String(field.key);
+        const bool text = it.key() == QLatin1String("port") || it.key() == QLatin1String("parity");
         if (!known)
-            return it.key();
+            return QStringLiteral("unknown line field '%1'").arg(it.key());
+        if (text ? !it.value().isString() : !it.value().isDouble())
+            return QStringLiteral("line field '%1' must be %2").arg(it.key(), text ? "text" : "a number");
     }
     return {};
 }
@@ -93,19 +98,20 @@ Result<Project> readProject(const QString &path)
     if (error.error != QJsonParseError::NoError)
         return fail(QStringLiteral("%1 at byte %2").arg(error.errorString()).arg(error.offset));
     const QJsonObject root = document.object();
-    for (const QString &key : root.keys()) {
-        if (key != QLatin1String("line") && key != QLatin1String("tags"))
-            return fail(QStringLiteral("unknown field '%1' (a project has \"line\" and \"tags\")").arg(key));
-    }
+    const QJsonValue line = root.value(QLatin1String("line"));
+    const QJsonValue tags = root.value(QLatin1String("tags"));
+    if (!document.isObject() || root.size() != int(!line.isUndefined()) + int(!tags.isUndefined())
+        || !(line.isUndefined() || line.isObject()) || !(tags.isUndefined() || tags.isArray()))
+        return fail(QStringLiteral("a project is an object with \"line\" (an object) and \"tags\" (a list)"));
     Project project;
-    project.line = root.value(QLatin1String("line")).toObject();
-    const QString unknown = unknownLineField(project.line);
-    if (!unknown.isEmpty())
-        return fail(QStringLiteral("unknown line field '%1'").arg(unknown));
-    const auto tags = readTags(root.value(QLatin1String("tags")).toArray());
-    if (!tags.ok())
-        return fail(tags.error());
-    project.tags = tags.value();
+    project.line = line.toObject();
+    const QString badLine = badLineField(project.line);
+    if (!badLine.isEmpty())
+        return fail(badLine);
+    const auto read = readTags(tags.toArray());
+    if (!read.ok())
+        return fail(read.error());
+    project.tags = read.value();
     return project;
 }
 
