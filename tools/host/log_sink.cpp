@@ -80,7 +80,10 @@ bool LogSink::keepEarlierLog()
         return true;
     startedAt = earlier.lastModified();
     const QString finished = finishedName();
-    return QFile::rename(path, finished) || fail(QStringLiteral("cannot rename it to %1").arg(finished));
+    if (!QFile::rename(path, finished))
+        return fail(QStringLiteral("cannot rename it to %1").arg(finished));
+    removeOld();
+    return true;
 }
 
 bool LogSink::rotate()
