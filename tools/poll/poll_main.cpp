@@ -39,14 +39,13 @@ int fail(const QString &message, ExitCode code)
     return code;
 }
 
-// A log file that cannot be written ends the run: nothing is lost silently.
-QString outputFailure;
-
+// A log file that cannot be written ends the run, with the reason in
+// `failure`: nothing is lost silently.
 std::unique_ptr<Output> makeOutput(const PollOptions &options, const QString &port,
-                                   const QList<ShownTag> &tags, WakeUp &stop)
+                                   const QList<ShownTag> &tags, WakeUp &stop, QString &failure)
 {
-    RecordTarget target{tags, nullptr, options.logChanges, [&stop](const QString &why) {
-                            outputFailure = why;
+    RecordTarget target{tags, nullptr, options.logChanges, [&stop, &failure](const QString &why) {
+                            failure = why;
                             stop.raise();
                         }};
     if (!options.outputPath.isEmpty())
@@ -85,7 +84,8 @@ int saveProject(const PollOptions &options, const RequestSet &set)
     return Success;
 }
 
-int exitCode(const PollLoop &loop, LoopEnd end, const SerialLink &link, const HostSettings &settings)
+int exitCode(const PollLoop &loop, LoopEnd end, const SerialLink &link, const HostSettings &settings,
+             const QString &outputFailure)
 {
     if (!outputFailure.isEmpty())
         return fail(QStringLiteral("cannot write the log: ") + outputFailure, OutputFailed);
@@ -137,7 +137,8 @@ int runHost(const PollOptions &options)
     }
     WakeUp stop;
     const RequestSet &set = requests.value();
-    const std::unique_ptr<Output> output = makeOutput(options, port, set.tags, stop);
+    QString outputFailure;
+    const std::unique_ptr<Output> output = makeOutput(options, port, set.tags, stop, outputFailure);
     const QString unwritable = output->prepare();
     if (!unwritable.isEmpty())
         return fail(QStringLiteral("cannot write the log: ") + unwritable, OutputFailed);
@@ -157,7 +158,7 @@ int runHost(const PollOptions &options)
         for (const QString &line : simulator->inspect([](sim::SimEngine &e) { return e.report(); }))
             printError(QStringLiteral("simulator: %1\n").arg(line));
     }
-    return exitCode(loop, end, link, options.host);
+    return exitCode(loop, end, link, options.host, outputFailure);
 }
 
 } // namespace
