@@ -60,7 +60,7 @@ QString ExchangeStats::counters() const
     if (lateBytes > 0)
         line += QStringLiteral(" | late bytes discarded %1").arg(lateBytes);
     if (outages > 0)
-        line += QStringLiteral(" | port outages %1").arg(outages);
+        line += QStringLiteral(" | port outages %1 (last: %2)").arg(outages).arg(outageCause);
     return line;
 }
 

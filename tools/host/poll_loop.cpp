@@ -144,6 +144,7 @@ QDeadlineTimer PollLoop::deadline() const
 LoopEnd PollLoop::reconnect()
 {
     ++counts.outages;
+    counts.outageCause = link.failure();
     counts.link = LinkState::Down;
     host.linkLost();
     events.linkChanged(clock.elapsed(), counts);

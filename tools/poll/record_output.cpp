@@ -154,9 +154,12 @@ public:
 
     void linkChanged(qint64 elapsedMs, const ExchangeStats &stats) override
     {
-        print(elapsedMs, {{QStringLiteral("link"), stats.linkText()},
-                          {QStringLiteral("dropped"), double(stats.dropped)},
-                          {QStringLiteral("outages"), double(stats.outages)}});
+        QJsonObject record{{QStringLiteral("link"), stats.linkText()},
+                           {QStringLiteral("dropped"), double(stats.dropped)},
+                           {QStringLiteral("outages"), double(stats.outages)}};
+        if (stats.outages > 0)
+            record.insert(QStringLiteral("last_outage"), stats.outageCause);
+        print(elapsedMs, record);
     }
 
     void finish(const PollView &view, const QString &summary) override
