@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <QtCore/QFile>
+#include <QtCore/QFileInfo>
 #include <QtCore/QJsonArray>
 #include <QtCore/QRegularExpression>
 #include <QtCore/QTemporaryDir>
@@ -53,22 +54,24 @@ TEST(Poll, CyclicValuesArriveAndMove)
     EXPECT_EQ(host.exitCode, 0) << host.err.toStdString();
     const QStringList lines = host.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_GE(lines.size(), 7) << host.out.toStdString();
-    EXPECT_EQ(lines[0], "time,link,DM0,DM0 state,RLY00000,RLY00000 state,TV_c1,TV_c1 state,TV_p1,TV_p1 state,T1,T1 state");
+    EXPECT_EQ(lines[0], "time,clock,link,DM0,DM0 state,RLY00000,RLY00000 state,TV_c1,TV_c1 state,TV_p1,TV_p1 state,T1,T1 state");
+    const QRegularExpression wallClock(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d)$)");
     QSet<QString> blinkStates;
     int previousCount = -1;
-    EXPECT_EQ(lines[1].section(',', 1), "up,,never read,,never read,,never read,,never read,,never read") << "the link opened";
+    EXPECT_EQ(lines[1].section(',', 2), "up,,never read,,never read,,never read,,never read,,never read") << "the link opened";
     for (const QString &line : lines.mid(2)) {
         const QStringList cells = line.split(',');
-        ASSERT_EQ(cells.size(), 12) << line.toStdString();
-        EXPECT_EQ(cells.mid(1).filter(QRegularExpression("^(up|fresh)$")).size(), 6) << line.toStdString();
-        EXPECT_GE(cells[2].toInt(), previousCount); // DM 0 counts scan ticks
-        previousCount = cells[2].toInt();
-        blinkStates << cells[4];
-        EXPECT_EQ(cells[8], "20"); // timer 1's preset
+        ASSERT_EQ(cells.size(), 13) << line.toStdString();
+        EXPECT_TRUE(wallClock.match(cells[1]).hasMatch()) << line.toStdString();
+        EXPECT_EQ(cells.mid(2).filter(QRegularExpression("^(up|fresh)$")).size(), 6) << line.toStdString();
+        EXPECT_GE(cells[3].toInt(), previousCount); // DM 0 counts scan ticks
+        previousCount = cells[3].toInt();
+        blinkStates << cells[5];
+        EXPECT_EQ(cells[9], "20"); // timer 1's preset
     }
     EXPECT_GE(previousCount, 10);
     EXPECT_EQ(blinkStates, (QSet<QString>{"0", "1"}));
-    EXPECT_GT(lines.last().split(',')[6].toInt(), lines[2].split(',')[6].toInt());
+    EXPECT_GT(lines.last().split(',')[7].toInt(), lines[2].split(',')[7].toInt());
     EXPECT_TRUE(host.err.contains(QLatin1String("0 rejected, 0 dropped, 0.0% loss"))) << host.err.toStdString();
 }
 
@@ -183,6 +186,47 @@ TEST(Poll, LinkRecoversAfterThePlcFallsSilent)
         EXPECT_GT(engine.counters().ignored, 0u);
         EXPECT_GE(engine.counters().startups, 2u) << "the link is opened again after the drop";
     });
+}
+
+// A cable of two pseudo-terminals (socat) with the simulator at one end: the
+// host's device vanishes when it is killed and comes back with a new one.
+struct Cable {
+    Cable(const QString &plcEnd, const QString &hostEnd)
+        : socat(QStringLiteral(SOCAT_PROGRAM), {"pty,raw,echo=0,link=" + plcEnd, "pty,raw,echo=0,link=" + hostEnd})
+    {
+        for (int tries = 0; tries < 250 && !QFileInfo::exists(plcEnd); ++tries)
+            QThread::msleep(20);
+        plc = std::make_unique<Running>(QStringLiteral(ORDELIN_SIM_PROGRAM), QStringList{"--port", plcEnd});
+    }
+    Running socat;
+    std::unique_ptr<Running> plc;
+};
+
+TEST(Poll, ReconnectResumesWhenThePortComesBack)
+{
+    if (QStringLiteral(SOCAT_PROGRAM).isEmpty())
+        GTEST_SKIP() << "socat is needed";
+    QTemporaryDir dir;
+    const QString plcEnd = dir.filePath("plc"), hostEnd = dir.filePath("host");
+    auto cable = std::make_unique<Cable>(plcEnd, hostEnd);
+    Running host(QStringLiteral(ORDELIN_POLL_PROGRAM),
+                 {"--port", hostEnd, "--library", ORDELIN_LIBRARY_PATH, "--reconnect", "--format", "json",
+                  "--timeout", "100", "--retries", "1", "DM0"});
+    const auto linkIs = [](const char *state) {
+        return [state](const QString &l) { return !json(l).contains("values") && json(l)["link"] == state; };
+    };
+    ASSERT_FALSE(host.waitForLine([](const QString &l) { return dm0(l) >= 1; }, 5000).isEmpty())
+        << host.seen.join('\n').toStdString();
+    cable.reset();
+    const QString down = host.waitForLine(linkIs("down"), 5000);
+    ASSERT_FALSE(down.isEmpty()) << host.seen.join('\n').toStdString();
+    EXPECT_EQ(json(down)["outages"].toInt(), 1);
+    cable = std::make_unique<Cable>(plcEnd, hostEnd);
+    ASSERT_FALSE(host.waitForLine(linkIs("up"), 8000).isEmpty()) << host.seen.join('\n').toStdString();
+    EXPECT_FALSE(host.waitForLine([](const QString &l) { return dm0(l) >= 1; }, 5000).isEmpty());
+    const Finished stopped = host.stop(SIGINT);
+    EXPECT_EQ(stopped.exitCode, 6) << "an outage is an error seen";
+    EXPECT_EQ(summary(stopped.out)["outages"].toInt(), 1);
 }
 
 // Every DM word holds a value that names its address, so a reply taken for
@@ -327,6 +371,12 @@ TEST(Refused, VariablesWritesAndOptionsBeforeAnythingIsSent)
     const QString first = dir.filePath("a.txt"), second = dir.filePath("b.txt");
     { QFile f(first); f.open(QIODevice::WriteOnly); f.write("DM1 # fine\n"); }
     { QFile f(second); f.open(QIODevice::WriteOnly); f.write("DM2\n  DM3 XX3\n"); }
+    const QString plant = dir.filePath("plant.json"), broken = dir.filePath("broken.json");
+    { QFile f(plant); f.open(QIODevice::WriteOnly);
+      f.write(R"({"tags": [{"name": "oven_temp", "address": "DM100", "type": "int16", "scale": 0.1, "unit": "C"}]})"); }
+    { QFile f(broken); f.open(QIODevice::WriteOnly); f.write(R"({"line": {"speed": 9600}})"); }
+    const QString quoted = dir.filePath("quoted.json");
+    { QFile f(quoted); f.open(QIODevice::WriteOnly); f.write(R"({"tags": [{"name": "t", "address": "DM0", "scale": "0.1"}]})"); }
     const struct {
         QStringList arguments;
         int stage; // 1 option, 2 request
@@ -350,13 +400,20 @@ TEST(Refused, VariablesWritesAndOptionsBeforeAnythingIsSent)
         {{"--bogus", "DM0"}, 1, "unknown option --bogus"},
         {{"DM0", "--timeout"}, 1, "Missing value after '--timeout'."},
         {{"DM0", "--sim"}, 1, "give either --port DEVICE or --sim"},
+        {{"--config", plant, "--write", "oven_temp=4000"}, 2, "tag 'oven_temp': 4000 C does not fit int16 (-3276.8 to 3276.7 C)"},
+        {{"--config", broken}, 2, broken + ": unknown line field 'speed'"},
+        {{"--config", quoted}, 2, quoted + ": tag 't': 'scale' must be a number"},
+        {{"--config", dir.filePath("none.json")}, 2, dir.filePath("none.json") + ": No such file or directory"},
+        {{"--rotate", "10M", "DM0"}, 1, "--rotate and --keep need --output"},
+        {{"--output", "log.csv", "--rotate", "10X", "DM0"}, 1, "--rotate: '10X' is not a size such as 10M or 512k, nor daily"},
     };
     for (const auto &c : cases) {
         const auto options = pollhost::parsePollOptions(QStringList{"ordelin-poll", "--port", "/nonexistent"} + c.arguments);
-        QString message = options.ok() ? QString() : options.error();
-        if (options.ok()) {
+        QString message = options.ok() ? options.value().projectError : options.error();
+        if (options.ok() && message.isEmpty()) {
             const pollhost::PollOptions &o = options.value();
-            const auto set = pollhost::buildRequests(api.value(), o.variables, o.writes, o.onceReads, o.host.language);
+            const auto set = pollhost::buildRequests(api.value(), o.variables, o.projectTags, o.writes,
+                                                     o.onceReads, o.host.language);
             message = set.ok() ? QString() : set.error();
         }
         EXPECT_EQ(options.ok() ? 2 : 1, c.stage) << c.arguments.join(' ').toStdString();
@@ -381,6 +438,9 @@ TEST(Poll, ExitCodesTellWhatWentWrong)
     ASSERT_EQ(done.size(), 2) << full.out.toStdString();
     EXPECT_EQ(done[1]["note"].toString(), "answered 4 of 9 elements; not queued, the driver's list was full: DM4 DM5 DM6 DM7 DM8");
     EXPECT_EQ(done[1]["values"].toArray().last(), QJsonValue());
+    const Finished diskFull = runPoll({"--sim", "--library", library, "--output", "/dev/full", "DM0"});
+    EXPECT_EQ(diskFull.exitCode, 8);
+    EXPECT_TRUE(diskFull.err.contains("cannot write the log: /dev/full: No space left on device")) << diskFull.err.toStdString();
 }
 
 TEST(Poll, TraceShowsEveryFrameAndReplyInHexAndAscii)

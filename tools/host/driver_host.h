@@ -40,6 +40,9 @@ public:
     // next write or the once-reads when their turn has come.
     QList<HostEvent> takeEvents();
 
+    // The port failed: every value read so far is stale.
+    void linkLost() { freshness.linkDown(); }
+
     // Reports every write and once-read not completed yet as given up.
     void abandonPending(const QString &why);
 

@@ -59,6 +59,8 @@ QString ExchangeStats::counters() const
     line += QStringLiteral(" | start-ups %1").arg(startups);
     if (lateBytes > 0)
         line += QStringLiteral(" | late bytes discarded %1").arg(lateBytes);
+    if (outages > 0)
+        line += QStringLiteral(" | port outages %1 (last: %2)").arg(outages).arg(outageCause);
     return line;
 }
 

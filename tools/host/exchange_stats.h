@@ -32,6 +32,8 @@ public:
     QMap<QString, quint64> rejectedBy;
     QMap<QString, quint64> droppedBy;
     quint64 lateBytes = 0; // thrown away before sending: late or stray replies
+    quint64 outages = 0;   // times the port failed (--reconnect)
+    QString outageCause;   // what the port said the last time it failed
     LinkState link = LinkState::Opening;
     bool everOpened = false;
 

@@ -23,6 +23,7 @@ struct HostSettings {
     qint64 durationMs = 0; // 0: no limit
     qint64 count = 0;      // exchanges; 0: no limit
     bool trace = false;
+    bool reconnect = false; // reopen a failed port every second instead of ending
 };
 
 } // namespace pollhost

@@ -23,8 +23,11 @@ LoopEnd PollLoop::run()
         durationEnd = QDeadlineTimer(settings.durationMs);
     openEnd = QDeadlineTimer(settings.openTimeoutMs);
     LoopEnd end = LoopEnd::Running;
-    while (end == LoopEnd::Running)
+    while (end == LoopEnd::Running) {
         end = turn();
+        if (end == LoopEnd::PortFailed && settings.reconnect)
+            end = reconnect();
+    }
     report(host.takeEvents());
     if (host.requestsPending()) {
         host.abandonPending(QStringLiteral("not completed: the run ended first"));
@@ -135,12 +138,41 @@ QDeadlineTimer PollLoop::deadline() const
     return openEnd;
 }
 
+// The port failed (a USB adapter pulled out): the link is down, its values
+// stale, and the port is tried again every second. The driver keeps its
+// lists, so polling, writes and once-reads resume where they were.
+LoopEnd PollLoop::reconnect()
+{
+    ++counts.outages;
+    counts.outageCause = link.failure();
+    counts.link = LinkState::Down;
+    host.linkLost();
+    events.linkChanged(clock.elapsed(), counts);
+    for (;;) {
+        if (host.cyclicReads() > 0)
+            events.show(view()); // once a second, so every output shows the link down
+        pause(1000);
+        if (stop.raised())
+            return LoopEnd::Stopped;
+        if (limits() != LoopEnd::Running)
+            return limits();
+        if (link.reopen().ok())
+            return LoopEnd::Running;
+    }
+}
+
 LoopEnd PollLoop::reason() const
 {
     if (stop.raised())
         return LoopEnd::Stopped;
     if (!link.failure().isEmpty())
         return LoopEnd::PortFailed;
+    return limits();
+}
+
+// The ends a run reaches by itself: --open-timeout, --count, --duration.
+LoopEnd PollLoop::limits() const
+{
     if (!counts.everOpened && openEnd.hasExpired())
         return LoopEnd::NeverOpened;
     if (settings.count > 0 && qint64(counts.exchanges) >= settings.count)

@@ -30,7 +30,8 @@ public:
              const HostSettings &settings, const WakeUp &stop);
 
     // Runs until one of LoopEnd's reasons; reports every write and once-read
-    // that did not complete by then.
+    // that did not complete by then. With --reconnect a port that failed is
+    // reopened instead, and the run goes on.
     LoopEnd run();
 
     const ExchangeStats &stats() const { return counts; }
@@ -42,7 +43,9 @@ private:
     LoopEnd turn();
     LoopEnd exchange(const FrameFacts &frame);
     LoopEnd idle();
+    LoopEnd reconnect();
     LoopEnd reason() const;
+    LoopEnd limits() const;
     QDeadlineTimer deadline() const;
     void learn(const FrameFacts &frame, const QByteArray &reply, int result);
     void report(const QList<HostEvent> &events);

@@ -15,11 +15,41 @@ Result<Variable> checked(const DriverApi &api, const VariableText &given, int la
     return Result<Variable>::failure(given.origin + QStringLiteral(": ") + variable.error());
 }
 
+const Tag *tagNamed(const QList<Tag> &tags, const QString &name)
+{
+    for (const Tag &tag : tags) {
+        if (tag.name == name)
+            return &tag;
+    }
+    return nullptr;
+}
+
+Result<WriteRequest> checkedWrite(const DriverApi &api, const QList<Tag> &tags, const QString &text,
+                                  int language)
+{
+    const int equals = text.indexOf(QLatin1Char('='));
+    const QString value = text.mid(equals + 1);
+    const Tag *tag = equals > 0 && !value.contains(QLatin1Char(',')) ? tagNamed(tags, text.left(equals)) : nullptr;
+    if (tag) {
+        const auto elements = elementsToWrite(*tag, value);
+        if (!elements.ok())
+            return Result<WriteRequest>::failure(elements.error());
+        return WriteRequest{text, tag->variable, elements.value()};
+    }
+    auto write = parseWrite(text);
+    const auto target = write.ok() ? checkVariable(api, write.value().target, language)
+                                   : Result<Variable>::failure(write.error());
+    if (!target.ok())
+        return Result<WriteRequest>::failure(target.error());
+    write.value().target = target.value();
+    return write;
+}
+
 } // namespace
 
 Result<RequestSet> buildRequests(const DriverApi &api, const QList<VariableText> &cyclic,
-                                 const QStringList &writes, const QStringList &onceReads,
-                                 int language)
+                                 const QList<Tag> &projectTags, const QStringList &writes,
+                                 const QStringList &onceReads, int language)
 {
     RequestSet set;
     for (const VariableText &given : cyclic) {
@@ -28,6 +58,17 @@ Result<RequestSet> buildRequests(const DriverApi &api, const QList<VariableText>
             return Result<RequestSet>::failure(variable.error());
         set.cyclic << variable.value();
     }
+    QList<Tag> tags;
+    for (Tag tag : projectTags) {
+        const auto variable = checkVariable(api, tag.variable, language);
+        if (!variable.ok())
+            return Result<RequestSet>::failure(QStringLiteral("tag '%1': %2").arg(tag.name, variable.error()));
+        tag.variable = variable.value();
+        tags << tag;
+    }
+    set.tags = placeTags(set.cyclic, tags);
+    for (const Tag &tag : tags)
+        set.cyclic << tag.variable;
     for (const QString &text : onceReads) {
         const auto variable = checked(api, {text, {}}, language);
         if (!variable.ok())
@@ -35,12 +76,9 @@ Result<RequestSet> buildRequests(const DriverApi &api, const QList<VariableText>
         set.onceReads << variable.value();
     }
     for (const QString &text : writes) {
-        auto write = parseWrite(text);
-        const auto target = write.ok() ? checkVariable(api, write.value().target, language)
-                                       : Result<Variable>::failure(write.error());
-        if (!target.ok())
-            return Result<RequestSet>::failure(target.error());
-        write.value().target = target.value();
+        const auto write = checkedWrite(api, tags, text, language);
+        if (!write.ok())
+            return Result<RequestSet>::failure(write.error());
         set.writes << write.value();
     }
     return set;

@@ -3,20 +3,22 @@
 #ifndef ORDELIN_HOST_REQUEST_SET_H
 #define ORDELIN_HOST_REQUEST_SET_H
 
-#include "variables.h"
+#include "shown_tags.h"
 
 namespace pollhost {
 
 struct RequestSet {
-    QList<Variable> cyclic;
+    QList<Variable> cyclic; // the plain variables, then one per project tag
+    QList<ShownTag> tags;   // what the cyclic reads show
     QList<WriteRequest> writes;
     QList<Variable> onceReads;
 };
 
-// Fails with the first bad variable's message.
+// Fails with the first bad variable's message. A write to a project tag,
+// NAME=VALUE, goes through the tag's type and scaling.
 tools::Result<RequestSet> buildRequests(const DriverApi &api, const QList<VariableText> &cyclic,
-                                        const QStringList &writes, const QStringList &onceReads,
-                                        int language);
+                                        const QList<Tag> &projectTags, const QStringList &writes,
+                                        const QStringList &onceReads, int language);
 
 } // namespace pollhost
 

@@ -25,8 +25,22 @@ QString openError(const QString &portName, const QSerialPort &port)
 
 SerialLink::SerialLink(const WakeUp &stop, int guardMs) : stop(stop), guardMs(guardMs) {}
 
+tools::Result<bool> SerialLink::reopen()
+{
+    port.close();
+    fd = -1;
+    const auto opened = open(name, lineSettings);
+    if (opened.ok()) {
+        failed.clear();
+        mayBeNoisy = true; // the other end may have sent before we were back
+    }
+    return opened;
+}
+
 tools::Result<bool> SerialLink::open(const QString &portName, const tools::LineSettings &settings)
 {
+    name = portName;
+    lineSettings = settings;
     port.setPortName(portName);
     const bool opened = tools::openPort(port, settings);
     if (!opened)

@@ -37,6 +37,9 @@ public:
     SerialLink(const WakeUp &stop, int guardMs);
 
     tools::Result<bool> open(const QString &portName, const tools::LineSettings &settings);
+    // Closes the port and opens it again with the same settings (--reconnect).
+    tools::Result<bool> reopen();
+    void close() { port.close(); }
 
     // Waits until the line is quiet, when it may not be. False when a stop,
     // `until` or a port failure came first.
@@ -62,6 +65,8 @@ private:
     const WakeUp &stop;
     int guardMs;
     QSerialPort port;
+    QString name;
+    tools::LineSettings lineSettings;
     int fd = -1;
     bool mayBeNoisy = false; // after a timeout or unasked bytes, until found quiet
     quint64 discarded = 0;

@@ -1,5 +1,6 @@
 #include "output.h"
 
+#include <QtCore/QDateTime>
 #include <QtCore/QStringList>
 
 #include <cstdio>
@@ -27,6 +28,12 @@ QString seconds(qint64 elapsedMs)
     return QString::number(elapsedMs / 1000.0, 'f', 3);
 }
 
+QString wallClock()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
 QString valueText(int value)
 {
     return value == notRead ? QStringLiteral("-") : QString::number(value);
@@ -49,6 +56,47 @@ QString describe(const HostEvent &event)
         text += QStringLiteral(": ") + values.join(QLatin1Char(' '));
     }
     return text;
+}
+
+namespace {
+
+class BothOutputs : public Output {
+public:
+    BothOutputs(std::unique_ptr<Output> screen, std::unique_ptr<Output> file)
+        : screen(std::move(screen)), file(std::move(file)) {}
+
+    void show(const PollView &view) override
+    {
+        file->show(view);
+        screen->show(view);
+    }
+    void event(qint64 elapsedMs, const HostEvent &event) override
+    {
+        file->event(elapsedMs, event);
+        screen->event(elapsedMs, event);
+    }
+    void linkChanged(qint64 elapsedMs, const ExchangeStats &stats) override
+    {
+        file->linkChanged(elapsedMs, stats);
+        screen->linkChanged(elapsedMs, stats);
+    }
+    void finish(const PollView &view, const QString &summary) override
+    {
+        file->finish(view, summary);
+        screen->finish(view, summary);
+    }
+    QString prepare() override { return file->prepare(); }
+
+private:
+    std::unique_ptr<Output> screen;
+    std::unique_ptr<Output> file;
+};
+
+} // namespace
+
+std::unique_ptr<Output> bothOutputs(std::unique_ptr<Output> screen, std::unique_ptr<Output> file)
+{
+    return std::make_unique<BothOutputs>(std::move(screen), std::move(file));
 }
 
 } // namespace pollhost

@@ -8,10 +8,12 @@
 #include "host/driver_host.h"
 #include "host/embedded_sim.h"
 #include "host/poll_loop.h"
+#include "host/project_file.h"
 #include "host/request_set.h"
 #include "host/serial_link.h"
 
 #include <QtCore/QCoreApplication>
+#include <QtCore/QSet>
 
 #include <unistd.h>
 
@@ -29,6 +31,7 @@ enum ExitCode {
     LinkNeverOpened = 5,
     ErrorsSeen = 6,
     OtherQtMajor = 7,
+    OutputFailed = 8,
 };
 
 int fail(const QString &message, ExitCode code)
@@ -37,19 +40,56 @@ int fail(const QString &message, ExitCode code)
     return code;
 }
 
-std::unique_ptr<Output> makeOutput(const PollOptions &options, const QString &port)
+// A log file that cannot be written ends the run, with the reason in
+// `failure`: nothing is lost silently.
+std::unique_ptr<Output> makeOutput(const PollOptions &options, const QString &port,
+                                   const QList<ShownTag> &tags, WakeUp &stop, QString &failure)
 {
-    switch (options.format) {
-    case OutputFormat::Csv: return csvOutput();
-    case OutputFormat::Json: return jsonOutput();
-    case OutputFormat::Table: break;
-    }
+    RecordTarget target{tags, nullptr, options.logChanges, [&stop, &failure](const QString &why) {
+                            failure = why;
+                            stop.raise();
+                        }};
+    if (!options.outputPath.isEmpty())
+        target.file = std::make_unique<LogSink>(options.outputPath, options.rotation);
     // A trace on the same terminal would scroll the table away mid-redraw.
-    return tableOutput(port, isatty(STDOUT_FILENO) && !options.host.trace);
+    auto table = tableOutput(port, isatty(STDOUT_FILENO) && !options.host.trace, tags);
+    auto records = options.format == OutputFormat::Json ? jsonOutput(std::move(target))
+                 : options.format == OutputFormat::Csv  ? csvOutput(std::move(target))
+                                                        : nullptr;
+    if (!records)
+        return table;
+    return options.outputPath.isEmpty() ? std::move(records)
+                                        : bothOutputs(std::move(table), std::move(records));
 }
 
-int exitCode(const PollLoop &loop, LoopEnd end, const SerialLink &link, const HostSettings &settings)
+int saveProject(const PollOptions &options, const RequestSet &set)
 {
+    Project project{options.projectLine, {}};
+    // The project's tags first, then the plain variables it does not have yet.
+    QSet<QString> named;
+    for (const ShownTag &shown : set.tags) {
+        if (shown.named) {
+            named << shown.tag.name;
+            project.tags << shown.tag;
+        }
+    }
+    for (const ShownTag &shown : set.tags) {
+        if (!shown.named && !named.contains(shown.tag.name))
+            project.tags << shown.tag;
+    }
+    const auto saved = writeProject(options.saveConfig, project);
+    if (!saved.ok())
+        return fail(saved.error(), OutputFailed);
+    printError(QStringLiteral("ordelin-poll: saved %1 tags and the line settings in %2; nothing was sent\n")
+                   .arg(project.tags.size()).arg(options.saveConfig));
+    return Success;
+}
+
+int exitCode(const PollLoop &loop, LoopEnd end, const SerialLink &link, const HostSettings &settings,
+             const QString &outputFailure)
+{
+    if (!outputFailure.isEmpty())
+        return fail(QStringLiteral("cannot write the log: ") + outputFailure, OutputFailed);
     if (end == LoopEnd::PortFailed)
         return fail(QStringLiteral("the port failed: ") + link.failure(), PortFailed);
     const bool neededTheLink = end != LoopEnd::Done || loop.stats().exchanges > 0;
@@ -59,7 +99,7 @@ int exitCode(const PollLoop &loop, LoopEnd end, const SerialLink &link, const Ho
                               .arg(settings.openTimeoutMs)
                         : QStringLiteral("the link never opened"),
                     LinkNeverOpened);
-    if (loop.stats().dropped > 0 || loop.failedRequests() > 0)
+    if (loop.stats().dropped > 0 || loop.failedRequests() > 0 || loop.stats().outages > 0)
         return ErrorsSeen;
     return Success;
 }
@@ -79,10 +119,12 @@ int runHost(const PollOptions &options)
                                 &otherQtMajor);
     if (!api.ok())
         return fail(api.error(), otherQtMajor ? OtherQtMajor : LibraryFailed);
-    const auto requests = buildRequests(api.value(), options.variables, options.writes,
-                                        options.onceReads, options.host.language);
+    const auto requests = buildRequests(api.value(), options.variables, options.projectTags,
+                                        options.writes, options.onceReads, options.host.language);
     if (!requests.ok())
         return fail(requests.error(), BadVariable);
+    if (!options.saveConfig.isEmpty())
+        return saveProject(options, requests.value());
 
     std::shared_ptr<sim::Simulator> simulator;
     QString port = options.port;
@@ -97,14 +139,18 @@ int runHost(const PollOptions &options)
         port = simulator->portName();
     }
     WakeUp stop;
+    const RequestSet &set = requests.value();
+    QString outputFailure;
+    const std::unique_ptr<Output> output = makeOutput(options, port, set.tags, stop, outputFailure);
+    const QString unwritable = output->prepare();
+    if (!unwritable.isEmpty())
+        return fail(QStringLiteral("cannot write the log: ") + unwritable, OutputFailed);
     SerialLink link(stop, options.host.guardMs);
     const auto opened = link.open(port, options.line);
     if (!opened.ok())
         return fail(opened.error(), PortFailed);
 
-    const RequestSet &set = requests.value();
     DriverHost host(api.value(), options.host, set.cyclic, set.writes, set.onceReads);
-    const std::unique_ptr<Output> output = makeOutput(options, port);
     raiseOnStopSignals(stop);
     host.start();
     PollLoop loop(api.value(), host, link, *output, options.host, stop);
@@ -115,7 +161,7 @@ int runHost(const PollOptions &options)
         for (const QString &line : simulator->inspect([](sim::SimEngine &e) { return e.report(); }))
             printError(QStringLiteral("simulator: %1\n").arg(line));
     }
-    return exitCode(loop, end, link, options.host);
+    return exitCode(loop, end, link, options.host, outputFailure);
 }
 
 } // namespace
@@ -126,6 +172,8 @@ int main(int argc, char *argv[])
     const auto options = parsePollOptions(QCoreApplication::arguments());
     if (!options.ok())
         return fail(options.error() + QStringLiteral(" (see --help)"), BadOption);
+    if (!options.value().projectError.isEmpty())
+        return fail(options.value().projectError, BadVariable);
     if (options.value().showHelp) {
         printOut(options.value().helpText);
         return Success;

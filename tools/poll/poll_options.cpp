@@ -1,5 +1,6 @@
 #include "poll_options.h"
 
+#include "host/project_file.h"
 #include "host/variables.h"
 
 #include "common/option_values.h"
@@ -38,13 +39,16 @@ void describeOptions(QCommandLineParser &parser)
         "  0  everything asked for happened: the link opened, every write and once-read\n"
         "     was answered, no request was dropped\n"
         "  1  bad option\n"
-        "  2  bad variable or write, or a bad --init for the built-in simulator\n"
+        "  2  bad variable, write, tag or project file, or a bad --init for the built-in\n"
+        "     simulator\n"
         "  3  the driver library cannot be loaded or lacks an export\n"
         "  4  the port (or the built-in simulator) cannot be opened, or failed\n"
         "  5  the link never opened (--open-timeout, --count, --duration or Ctrl-C came first)\n"
         "  6  errors: a request was dropped after its retries, or a write or once-read was\n"
-        "     not queued, not sent, dropped, or not completed when the run ended\n"
-        "  7  the driver library was built against another Qt major version"));
+        "     not queued, not sent, dropped, or not completed when the run ended; or the\n"
+        "     port failed and was reopened (--reconnect)\n"
+        "  7  the driver library was built against another Qt major version\n"
+        "  8  the --output or --save-config file could not be written"));
     parser.addPositionalArgument(QStringLiteral("variables"),
                                  QStringLiteral("Variables to poll cyclically."),
                                  QStringLiteral("[VARIABLE...]"));
@@ -85,6 +89,18 @@ void describeOptions(QCommandLineParser &parser)
                          "(one line per read cycle).", "format", "table"),
         option("trace", "Print every frame and reply in hex and ASCII with a timestamp "
                         "to standard error."),
+        option("config", "Read the line settings and tags from this project file; options "
+                         "given here override its settings.", "file"),
+        option("save-config", "Write the line settings and the variables and tags as a project "
+                              "file, then exit without opening the line.", "file"),
+        option("output", "Write the CSV or JSON lines to this file (CSV unless --format json "
+                         "or a .json name); the table stays on the terminal.", "file"),
+        option("rotate", "Start a new --output file at this size (10M, 512k) or daily.", "size"),
+        option("keep", "Keep only the last N --output files, the one being written included.",
+               "n", "0"),
+        option("log-changes", "Write a CSV or JSON line only when a value or the link changed."),
+        option("reconnect", "When the port fails, show the link down and reopen it every second "
+                            "until it comes back."),
     });
     tools::addLineOptions(parser);
 }
@@ -144,11 +160,69 @@ QStringList readChoices(const QCommandLineParser &parser, PollOptions &o)
     return {};
 }
 
+QStringList readLogging(const QCommandLineParser &parser, PollOptions &o)
+{
+    o.outputPath = parser.value(QStringLiteral("output"));
+    o.logChanges = parser.isSet(QStringLiteral("log-changes"));
+    o.host.reconnect = parser.isSet(QStringLiteral("reconnect"));
+    o.saveConfig = parser.value(QStringLiteral("save-config"));
+    // The options as they now stand, over what the project gave but they left out.
+    const QJsonObject options = lineFromOptions(parser);
+    for (const LineField &field : lineFields()) {
+        const QString key = QLatin1String(field.key);
+        if (options.contains(key) && (!o.projectLine.contains(key) || parser.isSet(QLatin1String(field.option))))
+            o.projectLine.insert(key, options.value(key));
+    }
+    if (o.outputPath.isEmpty() && (parser.isSet(QStringLiteral("rotate")) || parser.isSet(QStringLiteral("keep"))))
+        return {QStringLiteral("--rotate and --keep need --output")};
+    if (!o.outputPath.isEmpty() && o.format == OutputFormat::Table) {
+        const bool json = o.outputPath.endsWith(QLatin1String(".json")) || o.outputPath.endsWith(QLatin1String(".jsonl"));
+        o.format = json ? OutputFormat::Json : OutputFormat::Csv;
+    }
+    const auto keep = tools::integerOption(parser, QStringLiteral("keep"), 0, 1000000);
+    if (!keep.ok())
+        return {keep.error()};
+    if (parser.isSet(QStringLiteral("rotate"))) {
+        const auto rotation = parseRotation(parser.value(QStringLiteral("rotate")));
+        if (!rotation.ok())
+            return {rotation.error()};
+        o.rotation = rotation.value();
+    }
+    o.rotation.keep = int(keep.value());
+    return {};
+}
+
+// The project's line settings go before the user's own arguments, which
+// then override them; its port only when no --port or --sim is given.
+tools::Result<QStringList> withProject(const QCommandLineParser &parser, const QStringList &arguments,
+                                       PollOptions &o)
+{
+    const auto project = readProject(parser.value(QStringLiteral("config")));
+    if (!project.ok())
+        return tools::Result<QStringList>::failure(project.error());
+    o.projectTags = project.value().tags;
+    QJsonObject line = project.value().line;
+    // The built-in simulator's pseudo-terminal takes no framing: a project
+    // made for a 7E1 line still runs against it. What is left out here is
+    // still saved by --save-config.
+    QStringList leftOut;
+    if (parser.isSet(QStringLiteral("port")) || parser.isSet(QStringLiteral("sim")))
+        leftOut << QStringLiteral("port");
+    if (parser.isSet(QStringLiteral("sim")))
+        leftOut << QStringLiteral("baud") << QStringLiteral("data_bits") << QStringLiteral("parity")
+                << QStringLiteral("stop_bits");
+    for (const QString &key : leftOut) {
+        if (line.contains(key))
+            o.projectLine.insert(key, line.take(key));
+    }
+    return QStringList{arguments.first()} + lineArguments(line) + arguments.mid(1);
+}
+
 QStringList readLine(const QCommandLineParser &parser, PollOptions &o)
 {
     o.port = parser.value(QStringLiteral("port"));
     o.sim = parser.isSet(QStringLiteral("sim"));
-    if (o.sim == !o.port.isEmpty())
+    if (o.sim == !o.port.isEmpty() && !(o.port.isEmpty() && parser.isSet(QStringLiteral("save-config"))))
         return {QStringLiteral("give either --port DEVICE or --sim")};
     if (!o.sim && parser.isSet(QStringLiteral("sim-options")))
         return {QStringLiteral("--sim-options needs --sim")};
@@ -180,34 +254,52 @@ QStringList readRequests(const QCommandLineParser &parser, PollOptions &o)
     }
     o.writes = parser.values(QStringLiteral("write"));
     o.onceReads = parser.values(QStringLiteral("once"));
-    if (o.variables.isEmpty() && o.writes.isEmpty() && o.onceReads.isEmpty())
+    if (o.variables.isEmpty() && o.projectTags.isEmpty() && o.writes.isEmpty() && o.onceReads.isEmpty())
         return {QStringLiteral("nothing to do: give variables, --write or --once")};
     return {};
+}
+
+Result<PollOptions> readOptions(const QCommandLineParser &parser, PollOptions &o)
+{
+    o.library = parser.value(QStringLiteral("library"));
+    o.host.trace = parser.isSet(QStringLiteral("trace"));
+    for (const QStringList &errors : {readNumbers(parser, o), readChoices(parser, o),
+                                      readLine(parser, o), readRequests(parser, o),
+                                      readLogging(parser, o)}) {
+        if (!errors.isEmpty())
+            return Failure::failure(errors.first());
+    }
+    return o;
 }
 
 } // namespace
 
 Result<PollOptions> parsePollOptions(const QStringList &arguments)
 {
-    QCommandLineParser parser;
-    describeOptions(parser);
-    const auto parsed = tools::parseArguments(parser, arguments, true);
+    QCommandLineParser first;
+    describeOptions(first);
+    const auto parsed = tools::parseArguments(first, arguments, true);
     if (!parsed.ok())
         return Failure::failure(parsed.error());
     PollOptions o;
     o.showHelp = parsed.value();
     if (o.showHelp) {
-        o.helpText = parser.helpText();
+        o.helpText = first.helpText();
         return o;
     }
-    o.library = parser.value(QStringLiteral("library"));
-    o.host.trace = parser.isSet(QStringLiteral("trace"));
-    for (const QStringList &errors : {readNumbers(parser, o), readChoices(parser, o),
-                                      readLine(parser, o), readRequests(parser, o)}) {
-        if (!errors.isEmpty())
-            return Failure::failure(errors.first());
+    if (!first.isSet(QStringLiteral("config")))
+        return readOptions(first, o);
+    const auto effective = withProject(first, arguments, o);
+    if (!effective.ok()) {
+        o.projectError = effective.error();
+        return o;
     }
-    return o;
+    QCommandLineParser parser;
+    describeOptions(parser);
+    const auto again = tools::parseArguments(parser, effective.value(), true);
+    if (!again.ok())
+        return Failure::failure(parser.value(QStringLiteral("config")) + QStringLiteral(": ") + again.error());
+    return readOptions(parser, o);
 }
 
 } // namespace pollhost

@@ -3,6 +3,8 @@
 #define ORDELIN_POLL_POLL_OPTIONS_H
 
 #include "host/host_settings.h"
+#include "host/log_sink.h"
+#include "host/tag.h"
 #include "host/variables.h"
 #include "sim/sim_engine.h"
 
@@ -30,6 +32,18 @@ struct PollOptions {
     QStringList onceReads;
 
     OutputFormat format = OutputFormat::Table;
+
+    // The project: its tags (--config), and the line as the options now
+    // stand, for --save-config.
+    QList<Tag> projectTags;
+    QString projectError; // the project file could not be read, or holds a bad tag
+    QJsonObject projectLine;
+    QString saveConfig;
+
+    // --output: the CSV or JSON lines go to this file, the table to the terminal.
+    QString outputPath;
+    Rotation rotation;
+    bool logChanges = false;
 
     bool showHelp = false;
     QString helpText;

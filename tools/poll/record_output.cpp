@@ -1,6 +1,9 @@
-// CSV and JSON lines: one record per read cycle, for logging and plotting.
-// Standard output carries only the records; events and the ping-style
-// summary of CSV go to standard error, JSON keeps them as records too.
+// CSV and JSON lines: one record per read cycle, for logging and plotting,
+// each with the seconds since the start, the wall clock and the link, and
+// every tag with its quality. On standard
+// output the CSV lines carry only the records, and events and the summary go
+// to standard error; JSON keeps them as records too. In a file (--output)
+// the table beside it shows events and the summary.
 #include "output.h"
 
 #include <QtCore/QJsonArray>
@@ -12,130 +15,195 @@ namespace pollhost {
 
 namespace {
 
-class CsvOutput : public Output {
+class RecordOutput : public Output {
 public:
-    // Per element its value (empty when never read) and its state.
+    explicit RecordOutput(RecordTarget target) : target(std::move(target)) {}
+
+    QString prepare() override
+    {
+        return toFile() ? target.file->start().error() : QString();
+    }
+
+protected:
+    bool toFile() const { return bool(target.file); }
+
+    // With --log-changes, a record whose `content` equals the last one's is left out.
+    bool unchanged(const QString &content)
+    {
+        const bool same = target.logChanges && content == lastContent;
+        lastContent = content;
+        return same;
+    }
+
+    void writeLine(const QString &line)
+    {
+        if (!toFile()) {
+            printOut(line + QLatin1Char('\n'));
+            return;
+        }
+        const auto written = target.file->write(line);
+        if (!written.ok() && !failureReported && target.failed) {
+            failureReported = true;
+            target.failed(written.error());
+        }
+    }
+
+    RecordTarget target;
+
+private:
+    QString lastContent;
+    bool failureReported = false;
+};
+
+class CsvOutput : public RecordOutput {
+public:
+    explicit CsvOutput(RecordTarget records) : RecordOutput(std::move(records))
+    {
+        QStringList columns{QStringLiteral("time"), QStringLiteral("clock"), QStringLiteral("link")};
+        for (const ShownTag &shown : target.tags)
+            columns << shown.tag.name << shown.tag.name + QStringLiteral(" state");
+        header = columns.join(QLatin1Char(','));
+        if (toFile())
+            target.file->setHeader(header);
+    }
+
+    // Per tag its value (empty when never read) and its state.
     void show(const PollView &view) override
     {
-        QStringList header{QStringLiteral("time"), QStringLiteral("link")};
-        QStringList row{seconds(view.elapsedMs), view.stats->linkText()};
-        for (int i = 0; i < view.variables->size(); ++i) {
-            const Variable &variable = view.variables->at(i);
-            for (int k = 0; k < variable.count; ++k) {
-                const ElementState state = view.states.value(i).value(k);
-                header << variable.label(k) << variable.label(k) + QStringLiteral(" state");
-                row << (state.quality == Quality::NeverRead ? QString()
-                                                            : QString::number(view.values.value(i).value(k)))
-                    << stateText(state);
-            }
+        QStringList cells{view.stats->linkText()};
+        for (const ShownTag &shown : target.tags) {
+            const ElementState state = shownState(shown, view.states);
+            cells << (state.quality == Quality::NeverRead ? QString() : readShown(shown, view.values).text)
+                  << stateText(state);
         }
-        if (!headerDone)
-            printOut(header.join(QLatin1Char(',')) + QLatin1Char('\n'));
+        if (unchanged(cells.join(QLatin1Char(','))))
+            return;
+        if (!headerDone && !toFile()) // a file writes it at the top of each part
+            writeLine(header);
         headerDone = true;
-        printOut(row.join(QLatin1Char(',')) + QLatin1Char('\n'));
+        writeLine((QStringList{seconds(view.elapsedMs), wallClock()} + cells).join(QLatin1Char(',')));
     }
 
     void event(qint64, const HostEvent &event) override
     {
-        printError(QStringLiteral("ordelin-poll: %1\n").arg(describe(event)));
+        if (!toFile())
+            printError(QStringLiteral("ordelin-poll: %1\n").arg(describe(event)));
     }
 
     void linkChanged(qint64 elapsedMs, const ExchangeStats &stats) override
     {
-        printError(QStringLiteral("ordelin-poll: %1 s: link %2\n").arg(seconds(elapsedMs), stats.linkText()));
+        if (!toFile())
+            printError(QStringLiteral("ordelin-poll: %1 s: link %2\n").arg(seconds(elapsedMs), stats.linkText()));
     }
 
     void finish(const PollView &, const QString &summary) override
     {
-        printError(summary + QLatin1Char('\n'));
+        if (!toFile())
+            printError(summary + QLatin1Char('\n'));
     }
 
 private:
+    QString header;
     bool headerDone = false;
 };
 
-QJsonValue jsonValue(int value)
+QJsonValue jsonValue(const TagReading &reading, const Tag &tag)
 {
-    return value == notRead ? QJsonValue() : QJsonValue(value);
+    if (!reading.valid || tag.type->id == TypeId::Hex16)
+        return reading.text;
+    return reading.text.toDouble(); // the shown digits, without binary noise
 }
 
-class JsonOutput : public Output {
+class JsonOutput : public RecordOutput {
 public:
+    using RecordOutput::RecordOutput;
+
     void show(const PollView &view) override
     {
         QJsonObject values, quality, readAt;
-        for (int i = 0; i < view.variables->size(); ++i) {
-            const Variable &variable = view.variables->at(i);
-            for (int k = 0; k < variable.count; ++k) {
-                const ElementState state = view.states.value(i).value(k);
-                const bool read = state.quality != Quality::NeverRead;
-                values.insert(variable.label(k), read ? jsonValue(view.values.value(i).value(k)) : QJsonValue());
-                quality.insert(variable.label(k), qualityName(state.quality));
-                if (read)
-                    readAt.insert(variable.label(k), seconds(state.readAtMs).toDouble());
-            }
+        for (const ShownTag &shown : target.tags) {
+            const ElementState state = shownState(shown, view.states);
+            const bool read = state.quality != Quality::NeverRead;
+            values.insert(shown.tag.name, read ? jsonValue(readShown(shown, view.values), shown.tag) : QJsonValue());
+            quality.insert(shown.tag.name, qualityName(state.quality));
+            if (read)
+                readAt.insert(shown.tag.name, seconds(state.readAtMs).toDouble());
         }
-        print({{QStringLiteral("time"), seconds(view.elapsedMs).toDouble()},
-               {QStringLiteral("link"), view.stats->linkText()},
-               {QStringLiteral("values"), values},
-               {QStringLiteral("quality"), quality},
-               {QStringLiteral("read_at"), readAt}});
+        QJsonObject content{{QStringLiteral("link"), view.stats->linkText()},
+                            {QStringLiteral("values"), values},
+                            {QStringLiteral("quality"), quality}};
+        // The times of reads move on every cycle; a change is a value, a quality or the link.
+        if (unchanged(compact(content)))
+            return;
+        content.insert(QStringLiteral("read_at"), readAt);
+        print(view.elapsedMs, content);
     }
 
     void event(qint64 elapsedMs, const HostEvent &event) override
     {
         QJsonArray values;
         for (int value : event.values)
-            values.append(jsonValue(value));
-        print({{QStringLiteral("time"), seconds(elapsedMs).toDouble()},
-               {QStringLiteral("event"), event.kind},
-               {QStringLiteral("target"), event.target},
-               {QStringLiteral("status"), event.status},
-               {QStringLiteral("complete"), event.complete},
-               {QStringLiteral("note"), event.note},
-               {QStringLiteral("values"), values}});
+            values.append(value == notRead ? QJsonValue() : QJsonValue(value));
+        print(elapsedMs, {{QStringLiteral("event"), event.kind},
+                          {QStringLiteral("target"), event.target},
+                          {QStringLiteral("status"), event.status},
+                          {QStringLiteral("complete"), event.complete},
+                          {QStringLiteral("note"), event.note},
+                          {QStringLiteral("values"), values}});
     }
 
     void linkChanged(qint64 elapsedMs, const ExchangeStats &stats) override
     {
-        print({{QStringLiteral("time"), seconds(elapsedMs).toDouble()},
-               {QStringLiteral("link"), stats.linkText()},
-               {QStringLiteral("dropped"), double(stats.dropped)}});
+        QJsonObject record{{QStringLiteral("link"), stats.linkText()},
+                           {QStringLiteral("dropped"), double(stats.dropped)},
+                           {QStringLiteral("outages"), double(stats.outages)}};
+        if (stats.outages > 0)
+            record.insert(QStringLiteral("last_outage"), stats.outageCause);
+        print(elapsedMs, record);
     }
 
     void finish(const PollView &view, const QString &summary) override
     {
         const ExchangeStats &stats = *view.stats;
-        print({{QStringLiteral("summary"),
-                QJsonObject{{QStringLiteral("exchanges"), double(stats.exchanges)},
-                            {QStringLiteral("accepted"), double(stats.accepted)},
-                            {QStringLiteral("rejected"), double(stats.rejected())},
-                            {QStringLiteral("dropped"), double(stats.dropped)},
-                            {QStringLiteral("startups"), double(stats.startups)},
-                            {QStringLiteral("late_bytes"), double(stats.lateBytes)},
-                            {QStringLiteral("loss"), stats.lossPercent()},
-                            {QStringLiteral("link"), stats.linkText()},
-                            {QStringLiteral("elapsed_ms"), double(view.elapsedMs)}}}});
-        printError(summary + QLatin1Char('\n'));
+        print(view.elapsedMs, {{QStringLiteral("summary"),
+                                QJsonObject{{QStringLiteral("exchanges"), double(stats.exchanges)},
+                                            {QStringLiteral("accepted"), double(stats.accepted)},
+                                            {QStringLiteral("rejected"), double(stats.rejected())},
+                                            {QStringLiteral("dropped"), double(stats.dropped)},
+                                            {QStringLiteral("startups"), double(stats.startups)},
+                                            {QStringLiteral("late_bytes"), double(stats.lateBytes)},
+                                            {QStringLiteral("outages"), double(stats.outages)},
+                                            {QStringLiteral("loss"), stats.lossPercent()},
+                                            {QStringLiteral("link"), stats.linkText()},
+                                            {QStringLiteral("elapsed_ms"), double(view.elapsedMs)}}}});
+        if (!toFile())
+            printError(summary + QLatin1Char('\n'));
     }
 
 private:
-    static void print(const QJsonObject &record)
+    void print(qint64 elapsedMs, QJsonObject record)
     {
-        printOut(QString::fromUtf8(QJsonDocument(record).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
+        record.insert(QStringLiteral("time"), seconds(elapsedMs).toDouble());
+        record.insert(QStringLiteral("clock"), wallClock());
+        writeLine(compact(record));
+    }
+
+    static QString compact(const QJsonObject &record)
+    {
+        return QString::fromUtf8(QJsonDocument(record).toJson(QJsonDocument::Compact));
     }
 };
 
 } // namespace
 
-std::unique_ptr<Output> csvOutput()
+std::unique_ptr<Output> csvOutput(RecordTarget target)
 {
-    return std::make_unique<CsvOutput>();
+    return std::make_unique<CsvOutput>(std::move(target));
 }
 
-std::unique_ptr<Output> jsonOutput()
+std::unique_ptr<Output> jsonOutput(RecordTarget target)
 {
-    return std::make_unique<JsonOutput>();
+    return std::make_unique<JsonOutput>(std::move(target));
 }
 
 } // namespace pollhost

@@ -45,7 +45,8 @@ QString rowState(const QList<ElementState> &states)
 
 class TableOutput : public Output {
 public:
-    TableOutput(const QString &port, bool terminal) : port(port), terminal(terminal) {}
+    TableOutput(const QString &port, bool terminal, QList<ShownTag> tags)
+        : port(port), terminal(terminal), tags(std::move(tags)) {}
 
     void show(const PollView &view) override
     {
@@ -115,9 +116,28 @@ private:
             lines << QStringLiteral("%1  %2  %3").arg(view.variables->at(i).text, -14)
                          .arg(rowState(states), -22).arg(values.join(QLatin1Char(' ')));
         }
+        // The project's tags have the last variables of the read list, one each.
+        const int firstRow = lines.size() - int(view.variables->size());
+        for (const ShownTag &shown : tags) {
+            if (shown.named)
+                lines[firstRow + shown.variable] = tagRow(shown, view);
+        }
         if (terminal && !recent.isEmpty())
             lines << QString() << recent;
         return lines;
+    }
+
+    // A tag of the project: its name, state, value and unit, where it lives.
+    static QString tagRow(const ShownTag &shown, const PollView &view)
+    {
+        const Tag &tag = shown.tag;
+        const ElementState state = shownState(shown, view.states);
+        QString value = state.quality == Quality::NeverRead ? QStringLiteral("-") : readShown(shown, view.values).text;
+        if (!tag.unit.isEmpty())
+            value += QLatin1Char(' ') + tag.unit;
+        return QStringLiteral("%1  %2  %3  (%4 %5)")
+            .arg(tag.name, -14).arg(stateText(state), -22).arg(value, -12)
+            .arg(tag.address, QLatin1String(tag.type->name));
     }
 
     // Keeps one line free below the table, so printing it never scrolls.
@@ -140,6 +160,7 @@ private:
 
     QString port;
     bool terminal;
+    QList<ShownTag> tags;
     qint64 shownAtMs = -1;
     int drawnLines = 0;
     QStringList recent;
@@ -147,9 +168,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<Output> tableOutput(const QString &port, bool terminal)
+std::unique_ptr<Output> tableOutput(const QString &port, bool terminal, QList<ShownTag> tags)
 {
-    return std::make_unique<TableOutput>(port, terminal);
+    return std::make_unique<TableOutput>(port, terminal, std::move(tags));
 }
 
 } // namespace pollhost

@@ -1,0 +1,131 @@
+#include "project_file.h"
+
+#include <QtCore/QFile>
+#include <QtCore/QJsonArray>
+#include <QtCore/QJsonDocument>
+#include <QtCore/QSaveFile>
+#include <QtCore/QSet>
+
+namespace pollhost {
+
+using tools::Result;
+
+const QList<LineField> &lineFields()
+{
+    static const QList<LineField> fields{
+        {"port", "port"},         {"baud", "baud"},         {"data_bits", "data-bits"},
+        {"parity", "parity"},     {"stop_bits", "stop-bits"}, {"station", "station"},
+        {"retries", "retries"},   {"timeout_ms", "timeout"}, {"open_timeout_ms", "open-timeout"},
+    };
+    return fields;
+}
+
+QStringList lineArguments(const QJsonObject &line)
+{
+    QStringList arguments;
+    for (const LineField &field : lineFields()) {
+        const QJsonValue value = line.value(QLatin1String(field.key));
+        if (value.isUndefined())
+            continue;
+        // A number arrives as a double; an integer is written back without a fraction.
+        arguments << QStringLiteral("--") + QLatin1String(field.option)
+                  << (value.isDouble() ? QString::number(value.toDouble(), 'g', 17) : value.toString());
+    }
+    return arguments;
+}
+
+QJsonObject lineFromOptions(const QCommandLineParser &parser)
+{
+    QJsonObject line;
+    for (const LineField &field : lineFields()) {
+        const QString text = parser.value(QLatin1String(field.option));
+        bool isNumber = false;
+        const qint64 number = text.toLongLong(&isNumber);
+        if (isNumber)
+            line.insert(QLatin1String(field.key), double(number));
+        else if (!text.isEmpty())
+            line.insert(QLatin1String(field.key), text);
+    }
+    return line;
+}
+
+namespace {
+
+// Why a field of "line" cannot be used, or nothing: the port and the
+// parity are text, the others numbers.
+QString badLineField(const QJsonObject &line)
+{
+    for (auto it = line.begin(); it != line.end(); ++it) {
+        bool known = false;
+        for (const LineField &field : lineFields())
+            known = known || it.key() == QLatin1String(field.key);
+        const bool text = it.key() == QLatin1String("port") || it.key() == QLatin1String("parity");
+        if (!known)
+            return QStringLiteral("unknown line field '%1'").arg(it.key());
+        if (text ? !it.value().isString() : !it.value().isDouble())
+            return QStringLiteral("line field '%1' must be %2").arg(it.key(), text ? "text" : "a number");
+    }
+    return {};
+}
+
+Result<QList<Tag>> readTags(const QJsonArray &array)
+{
+    QList<Tag> tags;
+    QSet<QString> names;
+    for (const QJsonValue &value : array) {
+        const auto tag = tagFromJson(value.toObject());
+        if (!tag.ok())
+            return Result<QList<Tag>>::failure(tag.error());
+        if (names.contains(tag.value().name))
+            return Result<QList<Tag>>::failure(
+                QStringLiteral("tag '%1': the name is given twice").arg(tag.value().name));
+        names << tag.value().name;
+        tags << tag.value();
+    }
+    return tags;
+}
+
+} // namespace
+
+Result<Project> readProject(const QString &path)
+{
+    const auto fail = [&](const QString &why) { return Result<Project>::failure(path + QStringLiteral(": ") + why); };
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(file.errorString());
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    if (error.error != QJsonParseError::NoError)
+        return fail(QStringLiteral("%1 at byte %2").arg(error.errorString()).arg(error.offset));
+    const QJsonObject root = document.object();
+    const QJsonValue line = root.value(QLatin1String("line"));
+    const QJsonValue tags = root.value(QLatin1String("tags"));
+    if (!document.isObject() || root.size() != int(!line.isUndefined()) + int(!tags.isUndefined())
+        || !(line.isUndefined() || line.isObject()) || !(tags.isUndefined() || tags.isArray()))
+        return fail(QStringLiteral("a project is an object with \"line\" (an object) and \"tags\" (a list)"));
+    Project project;
+    project.line = line.toObject();
+    const QString badLine = badLineField(project.line);
+    if (!badLine.isEmpty())
+        return fail(badLine);
+    const auto read = readTags(tags.toArray());
+    if (!read.ok())
+        return fail(read.error());
+    project.tags = read.value();
+    return project;
+}
+
+Result<bool> writeProject(const QString &path, const Project &project)
+{
+    QJsonArray tags;
+    for (const Tag &tag : project.tags)
+        tags.append(tag.toJson());
+    const QJsonObject root{{QStringLiteral("line"), project.line}, {QStringLiteral("tags"), tags}};
+    // QSaveFile leaves an existing project as it was if writing fails.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson()) < 0 || !file.commit())
+        return Result<bool>::failure(path + QStringLiteral(": ") + file.errorString());
+    return true;
+}
+
+} // namespace pollhost

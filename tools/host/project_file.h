@@ -1,0 +1,47 @@
+// The project file: the line settings and the tags of one machine, in JSON,
+// so a commissioning run can be repeated without retyping a command line.
+//
+//   {"line": {"port": "/dev/ttyUSB0", "baud": 9600, "data_bits": 7, "parity": "even",
+//             "stop_bits": 1, "station": 0, "retries": 3, "timeout_ms": 500,
+//             "open_timeout_ms": 5000},
+//    "tags": [{"name": "oven_temp", "address": "DM100", "type": "int16", "scale": 0.1, "unit": "°C"}]}
+//
+// Every field of "line" is optional; the front end's defaults fill the gaps.
+#ifndef ORDELIN_HOST_PROJECT_FILE_H
+#define ORDELIN_HOST_PROJECT_FILE_H
+
+#include "tag.h"
+
+#include <QtCore/QCommandLineParser>
+#include <QtCore/QJsonObject>
+
+namespace pollhost {
+
+struct Project {
+    // The line settings as written, keyed as above; checked by the front
+    // end like the same options on its command line.
+    QJsonObject line;
+    QList<Tag> tags;
+};
+
+// Reads and checks a project: JSON errors with their offset, unknown line
+// fields, bad tags and repeated tag names are refused with the file's name.
+tools::Result<Project> readProject(const QString &path);
+tools::Result<bool> writeProject(const QString &path, const Project &project);
+
+// The fields of "line" and the option each one stands for.
+struct LineField {
+    const char *key;
+    const char *option;
+};
+const QList<LineField> &lineFields();
+
+// The line settings as options, to be parsed before the user's own
+// arguments so that those override them.
+QStringList lineArguments(const QJsonObject &line);
+// The line settings as the parser holds them, for saving (no empty port).
+QJsonObject lineFromOptions(const QCommandLineParser &parser);
+
+} // namespace pollhost
+
+#endif
