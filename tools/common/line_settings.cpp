@@ -68,4 +68,16 @@ QString describe(const LineSettings &settings)
         .arg(settings.stopBits);
 }
 
+qint64 wireNanoseconds(const LineSettings &settings, qint64 bytes)
+{
+    const qint64 bitsPerByte = 1 + settings.dataBits + (settings.parity == Parity::None ? 0 : 1)
+                             + settings.stopBits;
+    return bytes * bitsPerByte * 1000000000 / settings.baud;
+}
+
+double wireLimitedRate(const LineSettings &settings, qint64 out, qint64 in, qint64 turnaroundNs)
+{
+    return 1e9 / double(wireNanoseconds(settings, out + in) + turnaroundNs);
+}
+
 } // namespace tools

@@ -29,6 +29,14 @@ Result<LineSettings> lineSettings(const QCommandLineParser &parser);
 // "9600 8N1", for messages.
 QString describe(const LineSettings &settings);
 
+// How long `bytes` bytes take on the wire, in nanoseconds: each byte is a
+// start bit, its data bits, a parity bit if any and its stop bits.
+qint64 wireNanoseconds(const LineSettings &settings, qint64 bytes);
+
+// Exchanges a second the line allows when each sends `out` bytes and gets
+// `in` back, with `turnaroundNs` of the PLC's own between them.
+double wireLimitedRate(const LineSettings &settings, qint64 out, qint64 in, qint64 turnaroundNs = 0);
+
 } // namespace tools
 
 #endif

@@ -41,7 +41,7 @@ int main(int argc, char *argv[])
     }
     const sim::SimOptions &o = options.value();
     const auto device = o.port.isEmpty() ? sim::openPseudoTerminal()
-                                         : sim::openSerialPort(o.port, o.line);
+                                         : sim::openSerialPort(o.port, o.config.line.settings);
     if (!device.ok())
         return fail(device.error(), 3);
 

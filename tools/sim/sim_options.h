@@ -13,7 +13,7 @@ namespace sim {
 struct SimOptions {
     SimConfig config;
     QString port;                // empty: create a pseudo-terminal
-    tools::LineSettings line;
+    bool lineGiven = false;      // any of --baud, --data-bits, --parity, --stop-bits
     bool showHelp = false;
     QString helpText;
 };

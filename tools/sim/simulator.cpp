@@ -1,17 +1,19 @@
 #include "simulator.h"
 
 #include <cerrno>
-#include <chrono>
+#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace sim {
 
-qint64 monotonicMs()
+qint64 monotonicNs()
 {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 Simulator::StartResult Simulator::start(const SimConfig &config, std::shared_ptr<LineDevice> device)
@@ -27,7 +29,7 @@ Simulator::StartResult Simulator::start(const SimConfig &config, std::shared_ptr
 }
 
 Simulator::Simulator(const SimConfig &config, std::shared_ptr<LineDevice> device)
-    : device(std::move(device)), engine(config, monotonicMs())
+    : device(std::move(device)), engine(config, monotonicNs())
 {
 }
 
@@ -54,13 +56,25 @@ void Simulator::stop()
     thread.join();
 }
 
+// At 115200 baud a byte lasts 87 us: the loop sleeps to nanosecond
+// deadlines, and asks the kernel not to stretch them by its default 50 us
+// of timer slack.
 void Simulator::serve()
 {
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     for (;;) {
-        const bool wantWrite = !outgoing.empty() && outgoing.front().dueMs <= monotonicMs();
-        pollfd fds[2] = {{device->fd(), short(POLLIN | (wantWrite ? POLLOUT : 0)), 0},
+        const qint64 now = monotonicNs();
+        const bool due = sendPending(now);
+        pollfd fds[2] = {{device->fd(), short(POLLIN | (due ? POLLOUT : 0)), 0},
                          {wakePipe[0], POLLIN, 0}};
-        if (::poll(fds, 2, pollTimeoutMs()) < 0 && errno != EINTR)
+        timespec wait{};
+        if (!outgoing.empty() && !due) {
+            const qint64 left = outgoing.front().dueNs - now;
+            wait = {time_t(left / 1000000000), long(left % 1000000000)};
+        }
+        // Nothing to send, or a reply due that the line cannot take yet: only
+        // the line (or the wake-up pipe) can end the wait.
+        if (::ppoll(fds, 2, outgoing.empty() || due ? nullptr : &wait, nullptr) < 0 && errno != EINTR)
             return;
         if (fds[1].revents & POLLIN)
             return;
@@ -72,11 +86,9 @@ void Simulator::serve()
     }
 }
 
-int Simulator::pollTimeoutMs() const
+bool Simulator::sendPending(qint64 nowNs) const
 {
-    if (outgoing.empty())
-        return -1;
-    return int(std::max<qint64>(0, outgoing.front().dueMs - monotonicMs()));
+    return !outgoing.empty() && outgoing.front().dueNs <= nowNs;
 }
 
 void Simulator::receive()
@@ -85,32 +97,29 @@ void Simulator::receive()
     const ssize_t got = ::read(device->fd(), buffer, sizeof buffer);
     if (got <= 0)
         return;
-    const qint64 now = monotonicMs();
-    const std::vector<Piece> pieces =
+    const qint64 now = monotonicNs();
+    std::vector<Scheduled> scheduled =
         inspect([&](SimEngine &e) { return e.receive(QByteArray(buffer, int(got)), now); });
-    // Pieces follow each other: a delayed reply also holds back the next one.
-    qint64 due = outgoing.empty() ? now : std::max(now, outgoing.back().dueMs);
-    for (const Piece &piece : pieces) {
-        due += piece.delayMs;
-        outgoing.push_back({piece.bytes, due});
-    }
+    for (Scheduled &piece : scheduled)
+        outgoing.push_back(std::move(piece));
 }
 
 void Simulator::sendDue()
 {
-    const qint64 now = monotonicMs();
-    while (!outgoing.empty() && outgoing.front().dueMs <= now) {
+    while (sendPending(monotonicNs())) {
         Scheduled &next = outgoing.front();
         const ssize_t sent = ::write(device->fd(), next.bytes.constData(), size_t(next.bytes.size()));
         if (sent < 0 && (errno == EAGAIN || errno == EINTR))
-            return; // the line is full; poll waits until it can take more
-        if (sent < 0) {
-            outgoing.pop_front(); // the line refuses it: lost, like on a broken cable
-            continue;
+            return; // the line is full; ppoll waits until it can take more
+        if (sent >= 0) {
+            next.bytes.remove(0, int(sent));
+            if (!next.bytes.isEmpty())
+                return;
+        } // else the line refuses it: lost, like on a broken cable
+        if (next.endsReply) {
+            const qint64 now = monotonicNs();
+            inspect([now](SimEngine &e) { e.replySent(now); });
         }
-        next.bytes.remove(0, int(sent));
-        if (!next.bytes.isEmpty())
-            return;
         outgoing.pop_front();
     }
 }

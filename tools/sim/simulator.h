@@ -41,15 +41,10 @@ public:
     void stop();
 
 private:
-    struct Scheduled {
-        QByteArray bytes;
-        qint64 dueMs;
-    };
-
     void serve();
     void receive();
     void sendDue();
-    int pollTimeoutMs() const;
+    bool sendPending(qint64 nowNs) const;
 
     std::shared_ptr<LineDevice> device;
     SimEngine engine;
@@ -59,8 +54,8 @@ private:
     std::thread thread;
 };
 
-// Milliseconds on the monotonic clock.
-qint64 monotonicMs();
+// Nanoseconds on the monotonic clock.
+qint64 monotonicNs();
 
 } // namespace sim
 
