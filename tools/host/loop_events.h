@@ -13,12 +13,14 @@ struct PollView {
     const ExchangeStats *stats = nullptr;
     const QList<Variable> *variables = nullptr;
     QList<QList<int>> values; // per variable, one per element
+    QList<QList<ElementState>> states; // how far each value can be trusted
 };
 
 class LoopEvents {
 public:
     virtual ~LoopEvents() = default;
-    // After every read cycle; a front end may show fewer.
+    // After every read cycle, when the link changes, and once a second while
+    // no cycle completes; a front end may show fewer.
     virtual void show(const PollView &view) = 0;
     // A write or once-read completed, or could not be queued.
     virtual void event(qint64 elapsedMs, const HostEvent &event) = 0;

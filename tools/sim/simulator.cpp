@@ -9,6 +9,8 @@
 
 namespace sim {
 
+// QElapsedTimer reads the same clock but gives no nanoseconds since its
+// reference point, which the line's deadlines need.
 qint64 monotonicNs()
 {
     timespec now{};
@@ -16,7 +18,7 @@ qint64 monotonicNs()
     return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-Simulator::StartResult Simulator::start(const SimConfig &config, std::shared_ptr<LineDevice> device)
+Simulator::StartResult Simulator::create(const SimConfig &config, std::shared_ptr<LineDevice> device)
 {
     auto simulator = std::make_shared<Simulator>(config, std::move(device));
     const QStringList errors = simulator->inspect([](SimEngine &e) { return e.prepareMemory(); });
@@ -24,8 +26,17 @@ Simulator::StartResult Simulator::start(const SimConfig &config, std::shared_ptr
         return StartResult::failure(errors.join(QLatin1Char('\n')));
     if (pipe2(simulator->wakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return StartResult::failure(QStringLiteral("cannot create the simulator's wake-up pipe"));
-    simulator->thread = std::thread([raw = simulator.get()] { raw->serve(); });
     return simulator;
+}
+
+Simulator::StartResult Simulator::start(const SimConfig &config, std::shared_ptr<LineDevice> device)
+{
+    auto created = create(config, std::move(device));
+    if (created.ok()) {
+        Simulator *raw = created.value().get();
+        raw->thread = std::thread([raw] { raw->serve(); });
+    }
+    return created;
 }
 
 Simulator::Simulator(const SimConfig &config, std::shared_ptr<LineDevice> device)
@@ -49,17 +60,37 @@ void Simulator::setSilent(bool silent)
 
 void Simulator::stop()
 {
-    if (!thread.joinable())
-        return;
     const char wake = 1;
     [[maybe_unused]] const ssize_t written = ::write(wakePipe[1], &wake, 1);
-    thread.join();
+    if (thread.joinable())
+        thread.join();
+}
+
+void Simulator::setDevice(std::shared_ptr<LineDevice> line)
+{
+    device = std::move(line);
+    // Replies that never left are lost with the old line; the host's turn
+    // begins again with the next byte it sends.
+    const qint64 now = monotonicNs();
+    for (const Scheduled &piece : outgoing) {
+        if (piece.endsReply)
+            inspect([now](SimEngine &e) { e.replySent(now); });
+    }
+    outgoing.clear();
+}
+
+bool Simulator::sleep(int ms) const
+{
+    pollfd wake{wakePipe[0], POLLIN, 0};
+    while (::poll(&wake, 1, ms) < 0 && errno == EINTR) {
+    }
+    return !(wake.revents & POLLIN);
 }
 
 // At 115200 baud a byte lasts 87 us: the loop sleeps to nanosecond
 // deadlines, and asks the kernel not to stretch them by its default 50 us
 // of timer slack.
-void Simulator::serve()
+Simulator::End Simulator::serve()
 {
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     for (;;) {
@@ -75,13 +106,15 @@ void Simulator::serve()
         // Nothing to send, or a reply due that the line cannot take yet: only
         // the line (or the wake-up pipe) can end the wait.
         if (::ppoll(fds, 2, outgoing.empty() || due ? nullptr : &wait, nullptr) < 0 && errno != EINTR)
-            return;
+            return End::Stopped;
         if (fds[1].revents & POLLIN)
-            return;
-        if (fds[0].revents & POLLIN)
-            receive();
-        else if (fds[0].revents & (POLLHUP | POLLERR))
-            ::usleep(20000); // a port without its other end: nothing to do but wait
+            return End::Stopped;
+        // A port whose other end went away reports a hang-up, often with
+        // input beside it that reads as nothing: there is no more line.
+        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
+            return End::HungUp;
+        if ((fds[0].revents & POLLIN) && !receive())
+            return End::HungUp;
         sendDue();
     }
 }
@@ -91,17 +124,21 @@ bool Simulator::sendPending(qint64 nowNs) const
     return !outgoing.empty() && outgoing.front().dueNs <= nowNs;
 }
 
-void Simulator::receive()
+// False when the line has hung up: readable, yet nothing or an error.
+bool Simulator::receive()
 {
     char buffer[4096];
     const ssize_t got = ::read(device->fd(), buffer, sizeof buffer);
+    if (got < 0 && (errno == EAGAIN || errno == EINTR))
+        return true;
     if (got <= 0)
-        return;
+        return false;
     const qint64 now = monotonicNs();
     std::vector<Scheduled> scheduled =
         inspect([&](SimEngine &e) { return e.receive(QByteArray(buffer, int(got)), now); });
     for (Scheduled &piece : scheduled)
         outgoing.push_back(std::move(piece));
+    return true;
 }
 
 void Simulator::sendDue()
