@@ -68,7 +68,7 @@ waitFor() {
 field() { sed -n "s/.*$1=\([0-9.]*\).*/\1/p"; }
 
 echo "(a) two processes on a socat pseudo-terminal pair, $exchanges exchanges a run"
-echo "    (target: host >= 95% of the ceiling, a few microseconds of host CPU per exchange)"
+echo "    (target: host >= 95% of the ceiling's rate, host CPU <= 1.25 x the ceiling's per exchange)"
 socat pty,raw,echo=0,link="$work/host" pty,raw,echo=0,link="$work/plc" &
 pids+=($!)
 waitFor -e "$work/host"
@@ -86,11 +86,13 @@ for round in $(seq "$rounds"); do
     kill "$sim"
     wait "$sim" || true
     rm -f "$work/sim.out"
-    printf '  round %d  ceiling: %6.0f/s, %5.2f us CPU   host: %6.0f/s, %5.2f us CPU   host/ceiling: %3.0f%%\n' \
+    printf '  round %d  ceiling: %6.0f/s, %5.2f us CPU   host: %6.0f/s, %5.2f us CPU   host/ceiling: rate %3.0f%%, CPU %4.2fx\n' \
         "$round" "$(field per_second <<<"$ceiling")" "$(field host_cpu_us <<<"$ceiling")" \
         "$(field per_second <<<"$host")" "$(field host_cpu_us <<<"$host")" \
         "$(awk -v h="$(field per_second <<<"$host")" -v c="$(field per_second <<<"$ceiling")" \
-            'BEGIN { print 100 * h / c }')"
+            'BEGIN { print 100 * h / c }')" \
+        "$(awk -v h="$(field host_cpu_us <<<"$host")" -v c="$(field host_cpu_us <<<"$ceiling")" \
+            'BEGIN { print h / c }')"
 done
 
 echo

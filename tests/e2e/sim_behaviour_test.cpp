@@ -185,9 +185,15 @@ TEST(Line, PacedRepliesKeepToTheWiresDeadlines)
     // In two pieces: the second waits for the first's wire time.
     EXPECT_EQ(dueOf("RD DM", 200 * ms), -1);
     EXPECT_EQ(dueOf("0000\r\n", 201 * ms), 200 * ms + 18749999);
-    for (int reply = 0; reply < 3; ++reply) // the host's turn begins when all three left
-        engine.replySent(300 * ms);
-    EXPECT_EQ(dueOf("RD DM0000\r\n", 300 * ms + 50000), 300 * ms + 50000 + 18749999);
+    // The host's turn begins when all three replies left. The last was
+    // written 1 ms late; the host answered 50 us after that, and the next
+    // deadline counts the 50 us from the reply's own deadline, so pacing
+    // does not drift with the simulator's lateness.
+    const qint64 lastDue = 200 * ms + 18749999;
+    engine.replySent(lastDue, 18749999);
+    engine.replySent(lastDue, 2 * 18749999);
+    engine.replySent(lastDue + ms, lastDue);
+    EXPECT_EQ(dueOf("RD DM0000\r\n", lastDue + ms + 50000), lastDue + 50000 + 18749999);
     EXPECT_EQ(engine.line().turnaround().count(), 1u);
     EXPECT_NEAR(engine.line().turnaround().quantile(0.5), 50000, 500);
 }

@@ -48,6 +48,8 @@ tools::Result<bool> SerialLink::open(const QString &portName, const tools::LineS
     if (!opened)
         return tools::Result<bool>::failure(openError(portName, port));
     fd = int(port.handle());
+    byteNs = tools::wireNanoseconds(settings, 1);
+    received.reserve(4096);
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     return true;
 }
@@ -107,6 +109,8 @@ void SerialLink::discard(qint64 bytes)
 
 bool SerialLink::settle(const QDeadlineTimer &until)
 {
+    if (!mayBeNoisy && emptied.isValid() && emptied.nsecsElapsed() < byteNs)
+        return true;
     QByteArray stray;
     if (readSome(stray, false) < 0)
         return false;
@@ -162,11 +166,15 @@ LinkReply SerialLink::exchange(const QByteArray &command, int replyLength, int t
         return reply;
     }
     const QDeadlineTimer timeout(timeoutMs);
-    QByteArray received;
+    received.resize(0); // keeps its capacity: reserved at open
     for (;;) {
         const int end = replyEnd(received, replyLength);
         if (end >= 0) {
             discard(received.size() - end);
+            if (end == received.size())
+                emptied.start();
+            else
+                emptied.invalidate();
             reply.bytes = received.left(end);
             return reply;
         }

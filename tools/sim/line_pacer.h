@@ -4,7 +4,9 @@
 // time after its first byte came and its reply takes its own wire time to
 // leave, on one line that carries one thing at a time: a command that comes
 // while a reply is still on the wire starts after it. The schedule runs on
-// absolute deadlines, each from the one before, so it does not drift.
+// absolute deadlines, each from the one before, so it does not drift: the
+// host's next command starts its turnaround after the reply's deadline,
+// however late the simulator's own thread woke to write that reply.
 // Times are nanoseconds on one monotonic clock, given by the caller.
 #ifndef ORDELIN_SIM_LINE_PACER_H
 #define ORDELIN_SIM_LINE_PACER_H
@@ -44,8 +46,9 @@ public:
 
     // `size` bytes from the host, read at `nowNs`, completed these commands.
     std::vector<Scheduled> arrive(qint64 nowNs, int size, std::vector<Response> responses);
-    // The last byte of a reply has been written (or the line refused it).
-    void replySent(qint64 nowNs);
+    // The last byte of a reply, due at dueNs, has been written (or the line
+    // refused it).
+    void replySent(qint64 nowNs, qint64 dueNs);
 
     // The rate the wire allows for what was exchanged, the rate seen, and the
     // host's turnaround: from a reply's last byte to the next byte it sent.
@@ -59,7 +62,9 @@ private:
     qint64 lineFreeNs = 0;    // the line carries bytes until then
     int repliesOwed = 0;      // scheduled, not yet written
     qint64 lastReplyNs = -1;  // when the host's turn began; -1 while it is not its turn
+    qint64 lastLateNs = 0;    // how long after its deadline that reply was written
     LatencyHistogram hostTurnaround;
+    LatencyHistogram ownLateness;
     quint64 replies = 0;
     quint64 bytesIn = 0;
     quint64 bytesOut = 0;

@@ -46,8 +46,8 @@ public:
 
     // Bytes read at `nowNs`; what to write, and when.
     std::vector<Scheduled> receive(const QByteArray &bytes, qint64 nowNs);
-    // The last byte of a reply was written at `nowNs`.
-    void replySent(qint64 nowNs) { pacer.replySent(nowNs); }
+    // The last byte of a reply, due at dueNs, was written at nowNs.
+    void replySent(qint64 nowNs, qint64 dueNs) { pacer.replySent(nowNs, dueNs); }
 
     // A silenced PLC takes the commands off the line and answers none, as
     // one that was switched to program mode or lost its line driver.

@@ -74,7 +74,7 @@ void Simulator::setDevice(std::shared_ptr<LineDevice> line)
     const qint64 now = monotonicNs();
     for (const Scheduled &piece : outgoing) {
         if (piece.endsReply)
-            inspect([now](SimEngine &e) { e.replySent(now); });
+            inspect([&](SimEngine &e) { e.replySent(now, now); });
     }
     outgoing.clear();
 }
@@ -155,7 +155,7 @@ void Simulator::sendDue()
         } // else the line refuses it: lost, like on a broken cable
         if (next.endsReply) {
             const qint64 now = monotonicNs();
-            inspect([now](SimEngine &e) { e.replySent(now); });
+            inspect([&](SimEngine &e) { e.replySent(now, next.dueNs); });
         }
         outgoing.pop_front();
     }
