@@ -12,16 +12,6 @@ namespace pollhost {
 
 namespace {
 
-QSerialPort::Parity parityOf(tools::Parity parity)
-{
-    switch (parity) {
-    case tools::Parity::Even: return QSerialPort::EvenParity;
-    case tools::Parity::Odd: return QSerialPort::OddParity;
-    case tools::Parity::None: break;
-    }
-    return QSerialPort::NoParity;
-}
-
 QString openError(const QString &portName, const QSerialPort &port)
 {
     QString text = QStringLiteral("cannot open %1: %2").arg(portName, port.errorString());
@@ -38,19 +28,13 @@ SerialLink::SerialLink(const WakeUp &stop, int guardMs) : stop(stop), guardMs(gu
 tools::Result<bool> SerialLink::open(const QString &portName, const tools::LineSettings &settings)
 {
     port.setPortName(portName);
-    const bool opened = port.open(QIODevice::ReadWrite)
-                     && port.setBaudRate(settings.baud)
-                     && port.setDataBits(QSerialPort::DataBits(settings.dataBits))
-                     && port.setParity(parityOf(settings.parity))
-                     && port.setStopBits(settings.stopBits == 2 ? QSerialPort::TwoStop
-                                                                : QSerialPort::OneStop)
-                     && port.setFlowControl(QSerialPort::NoFlowControl);
+    const bool opened = tools::openPort(port, settings);
     if (!opened)
         return tools::Result<bool>::failure(openError(portName, port));
     fd = int(port.handle());
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     byteNs = tools::wireNanoseconds(settings, 1);
     received.reserve(4096);
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     return true;
 }
 
@@ -138,7 +122,7 @@ bool SerialLink::settle(const QDeadlineTimer &until)
     return true;
 }
 
-bool SerialLink::send(const QByteArray &command, const QDeadlineTimer &until)
+SerialLink::Ready SerialLink::send(const QByteArray &command, const QDeadlineTimer &until)
 {
     qint64 sent = 0;
     while (sent < command.size()) {
@@ -149,25 +133,25 @@ bool SerialLink::send(const QByteArray &command, const QDeadlineTimer &until)
         }
         if (wrote < 0 && errno != EAGAIN && errno != EINTR) {
             failed = QString::fromLocal8Bit(std::strerror(errno));
-            return false;
+            return Ready::Failed;
         }
-        if (waitFor(POLLOUT, until) != Ready::Yes)
-            return false;
+        const Ready ready = waitFor(POLLOUT, until);
+        if (ready != Ready::Yes)
+            return ready;
     }
-    return true;
+    return Ready::Yes;
 }
 
 LinkReply SerialLink::exchange(const QByteArray &command, int replyLength, int timeoutMs,
                                const QDeadlineTimer &until)
 {
-    LinkReply reply;
-    if (!send(command, until)) {
-        reply.end = failed.isEmpty() ? ReplyEnd::Interrupted : ReplyEnd::PortFailed;
-        return reply;
-    }
     const QDeadlineTimer timeout(timeoutMs);
+    const bool capped = !until.isForever() && until.deadline() < timeout.deadline();
+    const QDeadlineTimer waitUntil = capped ? until : timeout;
+    LinkReply reply;
     received.resize(0); // keeps its capacity: reserved at open
-    for (;;) {
+    Ready ready = send(command, waitUntil);
+    while (ready == Ready::Yes) {
         const int end = replyEnd(received, replyLength);
         if (end >= 0) {
             discard(received.size() - end);
@@ -178,17 +162,16 @@ LinkReply SerialLink::exchange(const QByteArray &command, int replyLength, int t
             reply.bytes = received.left(end);
             return reply;
         }
-        const bool capped = !until.isForever() && until.deadline() < timeout.deadline();
-        const Ready ready = waitFor(POLLIN, capped ? until : timeout);
-        if (ready == Ready::Yes && readSome(received, true) >= 0)
-            continue;
-        reply.bytes = received;
-        mayBeNoisy = true;
-        reply.end = !failed.isEmpty()               ? ReplyEnd::PortFailed
-                  : ready == Ready::TimedOut && !capped ? ReplyEnd::TimedOut
-                                                        : ReplyEnd::Interrupted;
-        return reply;
+        ready = waitFor(POLLIN, waitUntil);
+        if (ready == Ready::Yes && readSome(received, true) < 0)
+            ready = Ready::Failed;
     }
+    reply.bytes = received;
+    mayBeNoisy = true;
+    reply.end = ready == Ready::Failed                ? ReplyEnd::PortFailed
+              : ready == Ready::TimedOut && !capped   ? ReplyEnd::TimedOut
+                                                      : ReplyEnd::Interrupted;
+    return reply;
 }
 
 } // namespace pollhost

@@ -60,7 +60,7 @@ public:
 private:
     enum class Ready { Yes, TimedOut, Stopped, Failed };
     Ready waitFor(short events, const QDeadlineTimer &until);
-    bool send(const QByteArray &command, const QDeadlineTimer &until);
+    Ready send(const QByteArray &command, const QDeadlineTimer &until);
     qint64 readSome(QByteArray &into, bool readable);
     void discard(qint64 bytes);
 

@@ -55,8 +55,10 @@ int pollTimeout(const QDeadlineTimer &until)
 {
     if (until.isForever())
         return -1;
-    const qint64 left = until.remainingTime();
-    return left < 0 ? -1 : int(std::min<qint64>(left, INT_MAX));
+    // Rounded up, so a wait that ends by itself ends at or after `until`
+    // and the caller sees the deadline as passed.
+    const qint64 left = (until.remainingTimeNSecs() + 999999) / 1000000;
+    return int(std::min<qint64>(left, INT_MAX));
 }
 
 } // namespace pollhost

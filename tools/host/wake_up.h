@@ -32,8 +32,8 @@ private:
     std::atomic<bool> isRaised{false}; // lock-free, so a signal handler may set it
 };
 
-// Milliseconds left before `until`, for poll(): -1 for a deadline that never
-// comes, 0 once it has passed.
+// Milliseconds left before `until`, rounded up, for poll(): -1 for a
+// deadline that never comes, 0 once it has passed.
 int pollTimeout(const QDeadlineTimer &until);
 
 } // namespace pollhost
