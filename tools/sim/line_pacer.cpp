@@ -15,10 +15,15 @@ std::vector<Scheduled> LinePacer::arrive(qint64 nowNs, int size, std::vector<Res
 {
     // Only the first byte after the last reply left, with nothing else owed,
     // ends a turn of the host's; later pieces of a command are no new turn.
+    // On a paced line the host's command starts its turnaround after the
+    // reply's deadline; lateness that the wire time after it cannot absorb is
+    // made up by the replies after it. Unpaced there is no wire time to
+    // absorb any, and a reply goes out as soon as the command is in.
     qint64 startNs = nowNs;
     if (lastReplyNs >= 0 && repliesOwed == 0) {
         hostTurnaround.record(nowNs - lastReplyNs);
-        startNs = nowNs - lastLateNs;
+        if (config.pace)
+            startNs = nowNs - lastLateNs;
     }
     lastReplyNs = -1;
     if (firstByteNs < 0)
