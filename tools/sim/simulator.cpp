@@ -113,7 +113,9 @@ Simulator::End Simulator::serve()
         // input beside it that reads as nothing: there is no more line.
         if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
             return End::HungUp;
-        if ((fds[0].revents & POLLIN) && !receive())
+        // Bytes count as come when the wait ended, not after the read that
+        // fetches them: the simulator's own system call is no host's time.
+        if ((fds[0].revents & POLLIN) && !receive(monotonicNs()))
             return End::HungUp;
         sendDue();
     }
@@ -125,7 +127,7 @@ bool Simulator::sendPending(qint64 nowNs) const
 }
 
 // False when the line has hung up: readable, yet nothing or an error.
-bool Simulator::receive()
+bool Simulator::receive(qint64 wokeNs)
 {
     char buffer[4096];
     const ssize_t got = ::read(device->fd(), buffer, sizeof buffer);
@@ -133,9 +135,8 @@ bool Simulator::receive()
         return true;
     if (got <= 0)
         return false;
-    const qint64 now = monotonicNs();
     std::vector<Scheduled> scheduled =
-        inspect([&](SimEngine &e) { return e.receive(QByteArray(buffer, int(got)), now); });
+        inspect([&](SimEngine &e) { return e.receive(QByteArray(buffer, int(got)), wokeNs); });
     for (Scheduled &piece : scheduled)
         outgoing.push_back(std::move(piece));
     return true;

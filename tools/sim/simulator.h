@@ -53,7 +53,7 @@ public:
     void stop();
 
 private:
-    bool receive();
+    bool receive(qint64 wokeNs);
     void sendDue();
     bool sendPending(qint64 nowNs) const;
 
