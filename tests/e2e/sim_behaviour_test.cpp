@@ -148,6 +148,7 @@ TEST(Line, WireTimeCountsStartDataParityAndStopBits)
         {{9600, 7, Parity::Even, 2}, 7, 8020833},    // 11 bits a byte
         {{1200, 5, Parity::Odd, 1}, 3, 20000000},    // 8 bits a byte
         {{19200, 8, Parity::None, 1}, 0, 0},
+        {{9600, 8, Parity::None, 1}, 1000000000, 1041666666666666}, // weeks of bytes: no overflow
     };
     for (const auto &c : cases)
         EXPECT_EQ(tools::wireNanoseconds(c.line, c.bytes), c.ns) << tools::describe(c.line).toStdString();

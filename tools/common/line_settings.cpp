@@ -97,12 +97,9 @@ qint64 wireNanoseconds(const LineSettings &settings, qint64 bytes)
 {
     const qint64 bitsPerByte = 1 + settings.dataBits + (settings.parity == Parity::None ? 0 : 1)
                              + settings.stopBits;
-    return bytes * bitsPerByte * 1000000000 / settings.baud;
-}
-
-double wireLimitedRate(const LineSettings &settings, qint64 out, qint64 in, qint64 turnaroundNs)
-{
-    return 1e9 / double(wireNanoseconds(settings, out + in) + turnaroundNs);
+    // Whole seconds apart, so the bytes of a run of weeks do not overflow.
+    const qint64 bits = bytes * bitsPerByte;
+    return bits / settings.baud * 1000000000 + bits % settings.baud * 1000000000 / settings.baud;
 }
 
 } // namespace tools

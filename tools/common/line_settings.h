@@ -38,10 +38,6 @@ QString describe(const LineSettings &settings);
 // start bit, its data bits, a parity bit if any and its stop bits.
 qint64 wireNanoseconds(const LineSettings &settings, qint64 bytes);
 
-// Exchanges a second the line allows when each sends `out` bytes and gets
-// `in` back, with `turnaroundNs` of the PLC's own between them.
-double wireLimitedRate(const LineSettings &settings, qint64 out, qint64 in, qint64 turnaroundNs = 0);
-
 } // namespace tools
 
 #endif

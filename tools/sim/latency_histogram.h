@@ -1,5 +1,6 @@
-// Durations counted in buckets a little under 1 % wide, so quantiles of a
-// run of any length take a fixed 30 KiB instead of one entry per sample.
+// Durations counted in buckets at most 1/64 of their value wide, so the
+// quantiles of a run of any length take a fixed 30 KiB instead of one entry
+// per sample, and are within 1 %.
 #ifndef ORDELIN_SIM_LATENCY_HISTOGRAM_H
 #define ORDELIN_SIM_LATENCY_HISTOGRAM_H
 
