@@ -2,10 +2,13 @@
 # Builds the benchmarks in Release and prints every performance figure:
 #   1 one steady-state exchange, 2 the read-list rebuild, 3 the request
 #   exports, 4 image reads alone and beside a full-speed poller,
-#   5 the whole host (reference host against the simulator).
+#   5 the whole host (reference host against the simulator) and its CPU
+#     per exchange against a plain C ping-pong's,
+#   6 the host on a paced line at 9600 and 115200 baud.
 # Medians over ORDELIN_BENCH_REPETITIONS runs (default 10); figure 5 runs
 # ORDELIN_BENCH_EXCHANGES exchanges (default 20000) in each of
-# ORDELIN_BENCH_ROUNDS rounds (default 3).
+# ORDELIN_BENCH_ROUNDS rounds (default 3), figure 6 ORDELIN_BENCH_PACED_SECONDS
+# (default 10) per baud rate in as many rounds.
 # ORDELIN_QT_MAJOR=6 measures the Qt 6 variant, in build/bench-qt6.
 # Figures are only as quiet as the machine: check `uptime` first.
 set -eu
@@ -17,6 +20,7 @@ build=build/bench$suffix
 repetitions=${ORDELIN_BENCH_REPETITIONS:-10}
 exchanges=${ORDELIN_BENCH_EXCHANGES:-20000}
 rounds=${ORDELIN_BENCH_ROUNDS:-3}
+paced_seconds=${ORDELIN_BENCH_PACED_SECONDS:-10}
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DORDELIN_QT_MAJOR="$qt" -DORDELIN_BUILD_BENCH=ON \
     -DORDELIN_BUILD_TESTS=OFF -DORDELIN_BUILD_TOOLS=ON >/dev/null
@@ -51,6 +55,9 @@ echo
 echo "== 5. whole host: ordelin-poll against ordelin-sim"
 if [ -x "$build/tools/ordelin-poll$suffix" ] && [ -x "$build/tools/ordelin-sim$suffix" ]; then
     ./bench/whole_host.sh "$build" "$exchanges" "$rounds" "$suffix"
+    echo
+    echo "== 6. the host on a paced line: ordelin-poll against ordelin-sim --pace"
+    ./bench/paced_host.sh "$build" "$paced_seconds" "$rounds" "$suffix"
 else
     echo "skipped: the tools were not built"
 fi

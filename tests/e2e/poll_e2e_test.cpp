@@ -443,6 +443,20 @@ TEST(Poll, ExitCodesTellWhatWentWrong)
     EXPECT_TRUE(diskFull.err.contains("cannot write the log: /dev/full: No space left on device")) << diskFull.err.toStdString();
 }
 
+// The built-in simulator paces at the host's line settings, and both ends
+// count the same bytes: the start-up (4 out, 4 back) and 29 DM reads (11
+// out, 7 back), 530 bytes of 10 bits at 115200 baud for 30 exchanges.
+TEST(Poll, APacedBuiltInSimulatorTakesTheHostsLineSettings)
+{
+    const Finished run = runPoll({"--sim", "--baud", "115200", "--sim-options", "--pace", "--interval", "0",
+                                  "--count", "30", "--format", "csv", "DM0"});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("exchanges/s of 652 the line allows at 115200 8N1")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("simulator: line 115200 8N1 paced: the wire allows 652.1 exchanges/s"))
+        << run.err.toStdString();
+    EXPECT_EQ(runPoll({"--sim", "--sim-options", "--baud 9600", "DM0"}).exitCode, 1);
+}
+
 TEST(Poll, TraceShowsEveryFrameAndReplyInHexAndAscii)
 {
     auto plc = startSimulator();

@@ -18,6 +18,8 @@ using sim::FaultRates;
 using sim::PlcMemory;
 using sim::Piece;
 
+constexpr qint64 ms = 1000000; // nanoseconds
+
 std::unique_ptr<PlcMemory> programmedMemory()
 {
     auto memory = std::make_unique<PlcMemory>();
@@ -133,14 +135,63 @@ TEST(Faults, EachFaultDoesWhatItSays)
     EXPECT_EQ(joined, reply);
 }
 
+TEST(Line, WireTimeCountsStartDataParityAndStopBits)
+{
+    using tools::Parity;
+    const struct {
+        tools::LineSettings line;
+        qint64 bytes;
+        qint64 ns;
+    } cases[] = {
+        {{9600, 8, Parity::None, 1}, 11, 11458333},  // 10 bits a byte
+        {{115200, 8, Parity::None, 1}, 18, 1562500}, // a one-word DM read, both ways
+        {{9600, 7, Parity::Even, 2}, 7, 8020833},    // 11 bits a byte
+        {{1200, 5, Parity::Odd, 1}, 3, 20000000},    // 8 bits a byte
+        {{19200, 8, Parity::None, 1}, 0, 0},
+        {{9600, 8, Parity::None, 1}, 1000000000, 1041666666666666}, // weeks of bytes: no overflow
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(tools::wireNanoseconds(c.line, c.bytes), c.ns) << tools::describe(c.line).toStdString();
+}
+
+// At 9600 8N1 a one-word DM read is 11458333 ns out and 7291666 ns back.
+TEST(Line, PacedRepliesKeepToTheWiresDeadlines)
+{
+    sim::SimConfig config;
+    config.line = {true, {9600, 8, tools::Parity::None, 1}, 0};
+    sim::SimEngine engine(config, 0);
+    engine.prepareMemory();
+    auto dueOf = [&](const char *bytes, qint64 nowNs) {
+        const std::vector<sim::Scheduled> out = engine.receive(bytes, nowNs);
+        return out.empty() ? -1 : out.back().dueNs;
+    };
+    EXPECT_EQ(dueOf("RD DM0000\r\n", 0), 18749999);
+    // Sent while the reply is still on the wire: it starts after its last byte.
+    EXPECT_EQ(dueOf("RD DM0001\r\n", 5 * ms), 2 * 18749999);
+    // In two pieces: the second waits for the first's wire time.
+    EXPECT_EQ(dueOf("RD DM", 200 * ms), -1);
+    EXPECT_EQ(dueOf("0000\r\n", 201 * ms), 200 * ms + 18749999);
+    // The host's turn begins when all three replies left. The last was
+    // written 1 ms late; the host answered 50 us after that, and the next
+    // deadline counts the 50 us from the reply's own deadline, so pacing
+    // does not drift with the simulator's lateness.
+    const qint64 lastDue = 200 * ms + 18749999;
+    engine.replySent(lastDue, 18749999);
+    engine.replySent(lastDue, 2 * 18749999);
+    engine.replySent(lastDue + ms, lastDue);
+    EXPECT_EQ(dueOf("RD DM0000\r\n", lastDue + ms + 50000), lastDue + 50000 + 18749999);
+    EXPECT_EQ(engine.line().turnaround().count(), 1u);
+    EXPECT_NEAR(engine.line().turnaround().quantile(0.5), 50000, 500);
+}
+
 TEST(Engine, CountsWhatItAnsweredAndIgnoresCommandsWhileSilent)
 {
     sim::SimEngine engine(sim::SimConfig{}, 0);
     engine.prepareMemory();
-    EXPECT_EQ(engine.receive("CR\r\nRD DM0000\r\nbad\r\n", 250).size(), 3u);
+    EXPECT_EQ(engine.receive("CR\r\nRD DM0000\r\nbad\r\n", 250 * ms).size(), 3u);
     EXPECT_EQ(engine.memory().dm[0], 2); // two 100 ms ticks had passed
     engine.setSilent(true);
-    EXPECT_TRUE(engine.receive("RD DM0000\r\n", 300).empty());
+    EXPECT_TRUE(engine.receive("RD DM0000\r\n", 300 * ms).empty());
     const sim::SimCounters &counts = engine.counters();
     EXPECT_EQ(counts.commands, 4u);
     EXPECT_EQ(counts.startups, 1u);

@@ -28,6 +28,7 @@ TEST(SimProgram, RejectsUnknownAndMalformedOptions)
         {"--truncate", ""}, {"--delay", "x"}, {"--pieces", "2"}, {"--delay-ms", "-1"},
         {"--seed", "-3"}, {"--scan-ms", "0"}, {"--baud", "12345"}, {"--data-bits", "9"},
         {"--parity", "mark"}, {"--stop-bits", "3"}, {"stray"}, {"--seed"}, {"--reconnect"},
+        {"--response-ms", "-1"}, {"--response-ms", "60001"},
     };
     for (const QStringList &arguments : bad)
         EXPECT_FALSE(sim::parseSimOptions(QStringList{"ordelin-sim"} + arguments).ok()) << arguments.join(' ').toStdString();

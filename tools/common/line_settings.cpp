@@ -93,4 +93,13 @@ QString describe(const LineSettings &settings)
         .arg(settings.stopBits);
 }
 
+qint64 wireNanoseconds(const LineSettings &settings, qint64 bytes)
+{
+    const qint64 bitsPerByte = 1 + settings.dataBits + (settings.parity == Parity::None ? 0 : 1)
+                             + settings.stopBits;
+    // Whole seconds apart, so the bytes of a run of weeks do not overflow.
+    const qint64 bits = bytes * bitsPerByte;
+    return bits / settings.baud * 1000000000 + bits % settings.baud * 1000000000 / settings.baud;
+}
+
 } // namespace tools

@@ -34,6 +34,10 @@ bool openPort(QSerialPort &port, const LineSettings &settings);
 // "9600 8N1", for messages.
 QString describe(const LineSettings &settings);
 
+// How long `bytes` bytes take on the wire, in nanoseconds: each byte is a
+// start bit, its data bits, a parity bit if any and its stop bits.
+qint64 wireNanoseconds(const LineSettings &settings, qint64 bytes);
+
 } // namespace tools
 
 #endif

@@ -7,6 +7,8 @@ namespace pollhost {
 void ExchangeStats::record(const ExchangeOutcome &outcome)
 {
     ++exchanges;
+    bytesOut += quint64(outcome.bytesOut);
+    bytesIn += quint64(outcome.bytesIn);
     if (outcome.startup)
         ++startups;
     if (outcome.result == 1) {
@@ -64,20 +66,29 @@ QString ExchangeStats::counters() const
     return line;
 }
 
-QString ExchangeStats::summary(const QString &port, qint64 elapsedMs) const
+QString ExchangeStats::summary(const QString &port, qint64 elapsedMs,
+                               const tools::LineSettings &line) const
 {
     const double rate = elapsedMs > 0 ? 1000.0 * double(exchanges) / double(elapsedMs) : 0.0;
-    return QStringLiteral("--- %1 ordelin-poll statistics ---\n"
-                          "%2 exchanges, %3 accepted, %4 rejected, %5 dropped, %6% loss, "
-                          "time %7ms, %8 exchanges/s")
-        .arg(port)
-        .arg(exchanges)
-        .arg(accepted)
-        .arg(rejected())
-        .arg(dropped)
-        .arg(lossPercent(), 0, 'f', 1)
-        .arg(elapsedMs)
-        .arg(rate, 0, 'f', 0);
+    const qint64 wireNs = tools::wireNanoseconds(line, qint64(bytesOut + bytesIn));
+    const double allowed = wireNs > 0 ? 1e9 * double(exchanges) / double(wireNs) : 0.0;
+    QString text = QStringLiteral("--- %1 ordelin-poll statistics ---\n"
+                                  "%2 exchanges, %3 accepted, %4 rejected, %5 dropped, %6% loss, "
+                                  "time %7ms, %8 exchanges/s")
+                       .arg(port)
+                       .arg(exchanges)
+                       .arg(accepted)
+                       .arg(rejected())
+                       .arg(dropped)
+                       .arg(lossPercent(), 0, 'f', 1)
+                       .arg(elapsedMs)
+                       .arg(rate, 0, 'f', 0);
+    if (allowed > 0)
+        text += QStringLiteral(" of %1 the line allows at %2 (%3%)")
+                    .arg(allowed, 0, 'f', 0)
+                    .arg(tools::describe(line))
+                    .arg(100.0 * rate / allowed, 0, 'f', 1);
+    return text;
 }
 
 } // namespace pollhost

@@ -3,6 +3,8 @@
 #ifndef ORDELIN_HOST_EXCHANGE_STATS_H
 #define ORDELIN_HOST_EXCHANGE_STATS_H
 
+#include "common/line_settings.h"
+
 #include <QtCore/QMap>
 #include <QtCore/QString>
 
@@ -13,6 +15,8 @@ struct ExchangeOutcome {
     bool startup = false; // the frame was the link start-up
     int result = 0;       // what DataCom returned
     QString cause;        // why a rejected reply was wrong, in words
+    int bytesOut = 0;     // the frame's
+    int bytesIn = 0;      // the reply's, as far as it came
 };
 
 // opening: never opened yet; up: the last reply was accepted; retrying:
@@ -34,6 +38,8 @@ public:
     quint64 lateBytes = 0; // thrown away before sending: late or stray replies
     quint64 outages = 0;   // times the port failed (--reconnect)
     QString outageCause;   // what the port said the last time it failed
+    quint64 bytesOut = 0;
+    quint64 bytesIn = 0;
     LinkState link = LinkState::Opening;
     bool everOpened = false;
 
@@ -42,8 +48,10 @@ public:
     QString linkText() const;
     // One line of all counters, for the table's heading.
     QString counters() const;
-    // "--- PORT ordelin-poll statistics ---" and the line of totals.
-    QString summary(const QString &port, qint64 elapsedMs) const;
+    // "--- PORT ordelin-poll statistics ---", the line of totals, and the rate
+    // reached beside the one the line allows for these frames at `line`:
+    // whether the line or the host set the pace.
+    QString summary(const QString &port, qint64 elapsedMs, const tools::LineSettings &line) const;
 };
 
 } // namespace pollhost

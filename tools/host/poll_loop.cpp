@@ -103,7 +103,8 @@ void PollLoop::learn(const FrameFacts &frame, const QByteArray &reply, int resul
 {
     const LinkState before = counts.link;
     const QString cause = result == 1 ? QString() : rejectionCause(reply, frame.replyLength);
-    counts.record({frame.kind == FrameFacts::Startup, result, cause});
+    counts.record({frame.kind == FrameFacts::Startup, result, cause, int(frame.command.size()),
+                   int(reply.size())});
     counts.lateBytes = link.discardedBytes();
     host.learn(frame, result, clock.elapsed());
     if (counts.link != before)

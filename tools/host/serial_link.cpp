@@ -47,6 +47,8 @@ tools::Result<bool> SerialLink::open(const QString &portName, const tools::LineS
         return tools::Result<bool>::failure(openError(portName, port));
     fd = int(port.handle());
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    byteNs = tools::wireNanoseconds(settings, 1);
+    received.reserve(4096);
     return true;
 }
 
@@ -105,6 +107,8 @@ void SerialLink::discard(qint64 bytes)
 
 bool SerialLink::settle(const QDeadlineTimer &until)
 {
+    if (!mayBeNoisy && emptied.isValid() && emptied.nsecsElapsed() < byteNs)
+        return true;
     QByteArray stray;
     if (readSome(stray, false) < 0)
         return false;
@@ -159,12 +163,16 @@ LinkReply SerialLink::exchange(const QByteArray &command, int replyLength, int t
     const bool capped = !until.isForever() && until.deadline() < timeout.deadline();
     const QDeadlineTimer waitUntil = capped ? until : timeout;
     LinkReply reply;
-    QByteArray received;
+    received.resize(0); // keeps its capacity: reserved at open
     Ready ready = send(command, waitUntil);
     while (ready == Ready::Yes) {
         const int end = replyEnd(received, replyLength);
         if (end >= 0) {
             discard(received.size() - end);
+            if (end == received.size())
+                emptied.start();
+            else
+                emptied.invalidate();
             reply.bytes = received.left(end);
             return reply;
         }

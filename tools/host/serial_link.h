@@ -16,6 +16,7 @@
 #include "common/line_settings.h"
 #include "common/result.h"
 
+#include <QtCore/QElapsedTimer>
 #include <QtSerialPort/QSerialPort>
 
 namespace pollhost {
@@ -42,7 +43,11 @@ public:
     void close() { port.close(); }
 
     // Waits until the line is quiet, when it may not be. False when a stop,
-    // `until` or a port failure came first.
+    // `until` or a port failure came first. Within one byte's wire time of a
+    // reply that ended with the last byte read, the line is not read again:
+    // a stray byte that soon would have begun during the reply, and one that
+    // ends after the frame is sent cannot be told from its reply anyway, so
+    // the host that turns around at once spends no system call on it.
     bool settle(const QDeadlineTimer &until);
 
     // Sends the command and collects its reply within timeoutMs (and before
@@ -68,6 +73,9 @@ private:
     QString name;
     tools::LineSettings lineSettings;
     int fd = -1;
+    qint64 byteNs = 0;      // one byte's wire time at the line's settings
+    QElapsedTimer emptied;  // since a complete reply left nothing behind
+    QByteArray received;    // kept between exchanges, so it is allocated once
     bool mayBeNoisy = false; // after a timeout or unasked bytes, until found quiet
     quint64 discarded = 0;
     QString failed;

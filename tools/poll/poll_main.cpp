@@ -155,7 +155,7 @@ int runHost(const PollOptions &options)
     host.start();
     PollLoop loop(api.value(), host, link, *output, options.host, stop);
     const LoopEnd end = loop.run();
-    output->finish(loop.view(), loop.stats().summary(port, loop.elapsedMs()));
+    output->finish(loop.view(), loop.stats().summary(port, loop.elapsedMs(), options.line));
     if (simulator) {
         simulator->stop();
         for (const QString &line : simulator->inspect([](sim::SimEngine &e) { return e.report(); }))

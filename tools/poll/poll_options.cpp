@@ -234,11 +234,16 @@ QStringList readLine(const QCommandLineParser &parser, PollOptions &o)
     if (simOptions.value().showHelp || !simOptions.value().port.isEmpty())
         return {QStringLiteral("--sim-options: --help and --port are not available for the "
                                "built-in simulator")};
-    o.simConfig = simOptions.value().config;
+    if (simOptions.value().lineGiven)
+        return {QStringLiteral("--sim-options: the built-in simulator takes the host's line "
+                               "settings; give --baud, --data-bits, --parity and --stop-bits "
+                               "outside --sim-options")};
     const auto line = tools::lineSettings(parser);
     if (!line.ok())
         return {line.error()};
     o.line = line.value();
+    o.simConfig = simOptions.value().config;
+    o.simConfig.line.settings = o.line;
     return {};
 }
 

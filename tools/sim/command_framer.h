@@ -18,9 +18,10 @@ public:
 
     // Complete frames found after adding these bytes, in order.
     QList<QByteArray> feed(const QByteArray &bytes);
+    // One byte; appends the frame it completes, if any.
+    void add(char byte, QList<QByteArray> &frames);
 
 private:
-    void add(char byte, QList<QByteArray> &frames);
     bool endsAtCarriageReturn() const;
 
     QByteArray pending;

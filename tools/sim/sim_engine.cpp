@@ -6,8 +6,9 @@
 
 namespace sim {
 
-SimEngine::SimEngine(const SimConfig &config, qint64 startMs)
-    : config(config), plc(new PlcMemory), faults(config.faults, config.seed), startMs(startMs)
+SimEngine::SimEngine(const SimConfig &config, qint64 startNs)
+    : config(config), plc(new PlcMemory), faults(config.faults, config.seed), pacer(config.line),
+      startNs(startNs)
 {
 }
 
@@ -19,21 +20,25 @@ QStringList SimEngine::prepareMemory()
     return loadInitialValues(*plc, config.initialValuesPath);
 }
 
-std::vector<Piece> SimEngine::receive(const QByteArray &bytes, qint64 nowMs)
+std::vector<Scheduled> SimEngine::receive(const QByteArray &bytes, qint64 nowNs)
 {
     counts.bytesIn += quint64(bytes.size());
-    std::vector<Piece> out;
-    const QList<QByteArray> frames = framer.feed(bytes);
-    if (frames.isEmpty())
-        return out;
-    catchUp(nowMs);
-    for (const QByteArray &frame : frames) {
-        for (Piece &piece : answer(frame)) {
-            counts.bytesOut += quint64(piece.bytes.size());
-            out.push_back(std::move(piece));
+    std::vector<Response> responses;
+    QList<QByteArray> frames;
+    for (int i = 0; i < bytes.size(); ++i) {
+        framer.add(bytes[i], frames);
+        if (frames.isEmpty())
+            continue;
+        if (responses.empty())
+            catchUp(nowNs);
+        for (const QByteArray &frame : frames) {
+            responses.push_back({i + 1, answer(frame)});
+            for (const Piece &piece : responses.back().pieces)
+                counts.bytesOut += quint64(piece.bytes.size());
         }
+        frames.clear();
     }
-    return out;
+    return pacer.arrive(nowNs, bytes.size(), std::move(responses));
 }
 
 std::vector<Piece> SimEngine::answer(const QByteArray &frame)
@@ -53,9 +58,9 @@ std::vector<Piece> SimEngine::answer(const QByteArray &frame)
     return faults.deliver(answer.reply);
 }
 
-void SimEngine::catchUp(qint64 nowMs)
+void SimEngine::catchUp(qint64 nowNs)
 {
-    const qint64 ticks = (nowMs - startMs) / config.scanMs;
+    const qint64 ticks = (nowNs - startNs) / (qint64(config.scanMs) * 1000000);
     runScan(*plc, scannedTicks, ticks);
     scannedTicks = std::max(scannedTicks, ticks);
 }
@@ -63,7 +68,7 @@ void SimEngine::catchUp(qint64 nowMs)
 QStringList SimEngine::report() const
 {
     const FaultCounts &f = faults.counts();
-    return {
+    const QStringList lines{
         QStringLiteral("%1 commands: %2 start-ups, %3 reads, %4 writes, %5 malformed, %6 ignored")
             .arg(counts.commands).arg(counts.startups).arg(counts.reads).arg(counts.writes)
             .arg(counts.malformed).arg(counts.ignored),
@@ -73,6 +78,7 @@ QStringList SimEngine::report() const
             .arg(f.split),
         QStringLiteral("bytes: %1 in, %2 out").arg(counts.bytesIn).arg(counts.bytesOut),
     };
+    return lines + pacer.report();
 }
 
 } // namespace sim

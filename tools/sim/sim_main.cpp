@@ -42,7 +42,7 @@ bool reopen(sim::Simulator &simulator, const sim::SimOptions &o)
 {
     std::fprintf(stderr, "ordelin-sim: waiting for %s to come back\n", qPrintable(o.port));
     while (simulator.sleep(1000)) {
-        auto device = sim::openSerialPort(o.port, o.line);
+        auto device = sim::openSerialPort(o.port, o.config.line.settings);
         if (device.ok()) {
             simulator.setDevice(device.value());
             std::fprintf(stderr, "ordelin-sim: %s is back\n", qPrintable(o.port));
@@ -65,7 +65,8 @@ int main(int argc, char *argv[])
         return 0;
     }
     const sim::SimOptions &o = options.value();
-    auto device = o.port.isEmpty() ? sim::openPseudoTerminal() : sim::openSerialPort(o.port, o.line);
+    auto device = o.port.isEmpty() ? sim::openPseudoTerminal()
+                                   : sim::openSerialPort(o.port, o.config.line.settings);
     if (!device.ok())
         return fail(device.error(), 3);
     const QString portName = device.value()->portName();

@@ -56,6 +56,13 @@ void describeOptions(QCommandLineParser &parser)
         {QStringLiteral("delay-ms"),
          QStringLiteral("How long a delayed reply is held back (default 200)."),
          QStringLiteral("ms"), QStringLiteral("200")},
+        {QStringLiteral("pace"),
+         QStringLiteral("Take as long as a real line: each command takes its wire time to "
+                        "arrive and each reply its wire time to leave, from the baud rate "
+                        "and the framing.")},
+        {QStringLiteral("response-ms"),
+         QStringLiteral("The PLC's own time from a command to its reply (default 0)."),
+         QStringLiteral("ms"), QStringLiteral("0")},
     });
     for (const RateOption &option : rateOptions)
         parser.addOption({QLatin1String(option.name),
@@ -77,13 +84,16 @@ Result<SimConfig> readConfig(const QCommandLineParser &parser)
     const auto delayMs = tools::integerOption(parser, QStringLiteral("delay-ms"), 0, 60000);
     const auto scanMs = tools::integerOption(parser, QStringLiteral("scan-ms"), 1, 60000);
     const auto seed = tools::integerOption(parser, QStringLiteral("seed"), 0, 0xFFFFFFFFLL);
-    for (const auto *checked : {&delayMs, &scanMs, &seed}) {
+    const auto responseMs = tools::integerOption(parser, QStringLiteral("response-ms"), 0, 60000);
+    for (const auto *checked : {&delayMs, &scanMs, &seed, &responseMs}) {
         if (!checked->ok())
             return Result<SimConfig>::failure(checked->error());
     }
     config.faults.delayMs = int(delayMs.value());
     config.scanMs = int(scanMs.value());
     config.seed = quint32(seed.value());
+    config.line.pace = parser.isSet(QStringLiteral("pace"));
+    config.line.responseMs = int(responseMs.value());
     config.initialValuesPath = parser.value(QStringLiteral("init"));
     return config;
 }
@@ -110,7 +120,9 @@ Result<SimOptions> parseSimOptions(const QStringList &arguments)
     if (!line.ok())
         return Result<SimOptions>::failure(line.error());
     options.config = config.value();
-    options.line = line.value();
+    options.config.line.settings = line.value();
+    for (const char *name : {"baud", "data-bits", "parity", "stop-bits"})
+        options.lineGiven = options.lineGiven || parser.isSet(QLatin1String(name));
     options.port = parser.value(QStringLiteral("port"));
     options.reconnect = parser.isSet(QStringLiteral("reconnect"));
     if (options.reconnect && options.port.isEmpty())

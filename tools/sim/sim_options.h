@@ -14,7 +14,7 @@ struct SimOptions {
     SimConfig config;
     QString port;                // empty: create a pseudo-terminal
     bool reconnect = false;      // wait for a port that hung up to come back
-    tools::LineSettings line;
+    bool lineGiven = false;      // any of --baud, --data-bits, --parity, --stop-bits
     bool showHelp = false;
     QString helpText;
 };

@@ -1,19 +1,21 @@
 #include "simulator.h"
 
-#include <QtCore/QElapsedTimer>
-
 #include <cerrno>
+#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace sim {
 
-qint64 monotonicMs()
+// QElapsedTimer reads the same clock but gives no nanoseconds since its
+// reference point, which the line's deadlines need.
+qint64 monotonicNs()
 {
-    QElapsedTimer clock;
-    clock.start();
-    return clock.msecsSinceReference();
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 Simulator::StartResult Simulator::create(const SimConfig &config, std::shared_ptr<LineDevice> device)
@@ -38,7 +40,7 @@ Simulator::StartResult Simulator::start(const SimConfig &config, std::shared_ptr
 }
 
 Simulator::Simulator(const SimConfig &config, std::shared_ptr<LineDevice> device)
-    : device(std::move(device)), engine(config, monotonicMs())
+    : device(std::move(device)), engine(config, monotonicNs())
 {
 }
 
@@ -67,6 +69,13 @@ void Simulator::stop()
 void Simulator::setDevice(std::shared_ptr<LineDevice> line)
 {
     device = std::move(line);
+    // Replies that never left are lost with the old line; the host's turn
+    // begins again with the next byte it sends.
+    const qint64 now = monotonicNs();
+    for (const Scheduled &piece : outgoing) {
+        if (piece.endsReply)
+            inspect([&](SimEngine &e) { e.replySent(now, now); });
+    }
     outgoing.clear();
 }
 
@@ -78,13 +87,25 @@ bool Simulator::sleep(int ms) const
     return !(wake.revents & POLLIN);
 }
 
+// At 115200 baud a byte lasts 87 us: the loop sleeps to nanosecond
+// deadlines, and asks the kernel not to stretch them by its default 50 us
+// of timer slack.
 Simulator::End Simulator::serve()
 {
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     for (;;) {
-        const bool wantWrite = !outgoing.empty() && outgoing.front().dueMs <= monotonicMs();
-        pollfd fds[2] = {{device->fd(), short(POLLIN | (wantWrite ? POLLOUT : 0)), 0},
+        const qint64 now = monotonicNs();
+        const bool due = sendPending(now);
+        pollfd fds[2] = {{device->fd(), short(POLLIN | (due ? POLLOUT : 0)), 0},
                          {wakePipe[0], POLLIN, 0}};
-        if (::poll(fds, 2, pollTimeoutMs()) < 0 && errno != EINTR)
+        timespec wait{};
+        if (!outgoing.empty() && !due) {
+            const qint64 left = outgoing.front().dueNs - now;
+            wait = {time_t(left / 1000000000), long(left % 1000000000)};
+        }
+        // Nothing to send, or a reply due that the line cannot take yet: only
+        // the line (or the wake-up pipe) can end the wait.
+        if (::ppoll(fds, 2, outgoing.empty() || due ? nullptr : &wait, nullptr) < 0 && errno != EINTR)
             return End::Stopped;
         if (fds[1].revents & POLLIN)
             return End::Stopped;
@@ -92,21 +113,21 @@ Simulator::End Simulator::serve()
         // input beside it that reads as nothing: there is no more line.
         if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
             return End::HungUp;
-        if ((fds[0].revents & POLLIN) && !receive())
+        // Bytes count as come when the wait ended, not after the read that
+        // fetches them: the simulator's own system call is no host's time.
+        if ((fds[0].revents & POLLIN) && !receive(monotonicNs()))
             return End::HungUp;
         sendDue();
     }
 }
 
-int Simulator::pollTimeoutMs() const
+bool Simulator::sendPending(qint64 nowNs) const
 {
-    if (outgoing.empty())
-        return -1;
-    return int(std::max<qint64>(0, outgoing.front().dueMs - monotonicMs()));
+    return !outgoing.empty() && outgoing.front().dueNs <= nowNs;
 }
 
 // False when the line has hung up: readable, yet nothing or an error.
-bool Simulator::receive()
+bool Simulator::receive(qint64 wokeNs)
 {
     char buffer[4096];
     const ssize_t got = ::read(device->fd(), buffer, sizeof buffer);
@@ -114,33 +135,29 @@ bool Simulator::receive()
         return true;
     if (got <= 0)
         return false;
-    const qint64 now = monotonicMs();
-    const std::vector<Piece> pieces =
-        inspect([&](SimEngine &e) { return e.receive(QByteArray(buffer, int(got)), now); });
-    // Pieces follow each other: a delayed reply also holds back the next one.
-    qint64 due = outgoing.empty() ? now : std::max(now, outgoing.back().dueMs);
-    for (const Piece &piece : pieces) {
-        due += piece.delayMs;
-        outgoing.push_back({piece.bytes, due});
-    }
+    std::vector<Scheduled> scheduled =
+        inspect([&](SimEngine &e) { return e.receive(QByteArray(buffer, int(got)), wokeNs); });
+    for (Scheduled &piece : scheduled)
+        outgoing.push_back(std::move(piece));
     return true;
 }
 
 void Simulator::sendDue()
 {
-    const qint64 now = monotonicMs();
-    while (!outgoing.empty() && outgoing.front().dueMs <= now) {
+    while (sendPending(monotonicNs())) {
         Scheduled &next = outgoing.front();
         const ssize_t sent = ::write(device->fd(), next.bytes.constData(), size_t(next.bytes.size()));
         if (sent < 0 && (errno == EAGAIN || errno == EINTR))
-            return; // the line is full; poll waits until it can take more
-        if (sent < 0) {
-            outgoing.pop_front(); // the line refuses it: lost, like on a broken cable
-            continue;
+            return; // the line is full; ppoll waits until it can take more
+        if (sent >= 0) {
+            next.bytes.remove(0, int(sent));
+            if (!next.bytes.isEmpty())
+                return;
+        } // else the line refuses it: lost, like on a broken cable
+        if (next.endsReply) {
+            const qint64 now = monotonicNs();
+            inspect([&](SimEngine &e) { e.replySent(now, next.dueNs); });
         }
-        next.bytes.remove(0, int(sent));
-        if (!next.bytes.isEmpty())
-            return;
         outgoing.pop_front();
     }
 }

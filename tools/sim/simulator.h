@@ -53,14 +53,9 @@ public:
     void stop();
 
 private:
-    struct Scheduled {
-        QByteArray bytes;
-        qint64 dueMs;
-    };
-
-    bool receive();
+    bool receive(qint64 wokeNs);
     void sendDue();
-    int pollTimeoutMs() const;
+    bool sendPending(qint64 nowNs) const;
 
     std::shared_ptr<LineDevice> device;
     SimEngine engine;
@@ -70,8 +65,8 @@ private:
     std::thread thread;
 };
 
-// Milliseconds on the monotonic clock.
-qint64 monotonicMs();
+// Nanoseconds on the monotonic clock.
+qint64 monotonicNs();
 
 } // namespace sim
 
