@@ -49,6 +49,12 @@ void DriverHost::start()
     api.setComInfo(&info);
     api.registCallBackFuncIntf(&onCompletion, 0);
     api.flashLocalRegister(0, 0, 0);
+    rebuildReadList();
+    queueNextWrite();
+}
+
+void DriverHost::rebuildReadList()
+{
     QList<VarDef> definitions;
     for (const Variable &variable : cyclic) {
         VarDef definition{};
@@ -59,7 +65,37 @@ void DriverHost::start()
         definitions.append(definition);
     }
     readListSize = api.reCreatReadVarList(&definitions);
-    queueNextWrite();
+}
+
+void DriverHost::postCyclic(QList<Variable> variables)
+{
+    std::lock_guard<std::mutex> hold(postedMutex);
+    postedCyclic = std::move(variables);
+    cyclicPosted = true;
+}
+
+void DriverHost::postWrite(WriteRequest write)
+{
+    std::lock_guard<std::mutex> hold(postedMutex);
+    postedWrites.append(std::move(write));
+}
+
+void DriverHost::applyPosted()
+{
+    std::unique_lock<std::mutex> hold(postedMutex);
+    if (!cyclicPosted && postedWrites.isEmpty())
+        return;
+    const bool newList = cyclicPosted;
+    if (newList)
+        cyclic.swap(postedCyclic);
+    cyclicPosted = false;
+    writes += postedWrites;
+    postedWrites.clear();
+    hold.unlock();
+    if (newList)
+        rebuildReadList();
+    if (!writeInFlight)
+        queueNextWrite();
 }
 
 bool DriverHost::requestsPending() const
@@ -151,16 +187,7 @@ QList<HostEvent> DriverHost::takeEvents()
 
 QList<int> DriverHost::read(const Variable &variable) const
 {
-    QByteArray data;
-    api.getRegisterData(variable.family, variable.address, station, data, variable.count);
-    QList<int> values;
-    for (int i = 0; i < variable.count; ++i) {
-        if (variable.isBit())
-            values << (quint8(data.at(i)) & 1);
-        else
-            values << (quint8(data.at(2 * i)) | quint8(data.at(2 * i + 1)) << 8);
-    }
-    return values;
+    return readImage(api, variable, station);
 }
 
 QList<QList<int>> DriverHost::values() const

@@ -8,6 +8,8 @@
 #include "host_settings.h"
 #include "variables.h"
 
+#include <mutex>
+
 namespace pollhost {
 
 // A write or once-read that completed (or could not be queued).
@@ -42,8 +44,16 @@ public:
     // The image's values of each cyclic variable, one per element.
     QList<QList<int>> values() const;
 
+    // From any thread, for a front end that changes its requests while the
+    // loop runs: a new cyclic list, or one more write after those queued.
+    // The loop applies them before its next frame, on its own thread.
+    void postCyclic(QList<Variable> variables);
+    void postWrite(WriteRequest write);
+    void applyPosted();
+
 private:
     QList<int> read(const Variable &variable) const;
+    void rebuildReadList();
     void queueNextWrite();
     void queueOnceReads();
     HostEvent writeEvent(int status) const;
@@ -60,6 +70,11 @@ private:
     bool onceReadsQueued = false;
     QList<HostEvent> unreported; // events not yet taken
     int onceReadsOutstanding = 0;
+
+    std::mutex postedMutex;
+    QList<Variable> postedCyclic;
+    bool cyclicPosted = false;
+    QList<WriteRequest> postedWrites;
 };
 
 } // namespace pollhost

@@ -22,6 +22,9 @@ struct HostSettings {
     qint64 durationMs = 0; // 0: no limit
     qint64 count = 0;      // exchanges; 0: no limit
     bool trace = false;
+    // A window's loop: keeps polling with nothing to do, since variables and
+    // writes may come later, and ends only when stopped.
+    bool untilStopped = false;
 };
 
 } // namespace pollhost

@@ -15,6 +15,16 @@ struct PollView {
     QList<QList<int>> values; // per variable, one per element
 };
 
+// One exchange as the loop saw it: the request the frame served and what
+// DataCom made of the reply (1 accepted).
+struct ExchangeRecord {
+    QString family;
+    int address = 0;
+    int count = 0;
+    bool cyclic = false;
+    int result = 0;
+};
+
 class LoopEvents {
 public:
     virtual ~LoopEvents() = default;
@@ -26,6 +36,8 @@ public:
     virtual void linkChanged(qint64 elapsedMs, const ExchangeStats &stats) = 0;
     // --trace: one frame or reply in hex and ASCII.
     virtual void trace(const QString &line) = 0;
+    // After every exchange, with the counters as they stand.
+    virtual void exchanged(const ExchangeRecord &, const ExchangeStats &) {}
 };
 
 } // namespace pollhost

@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <csignal>
-#include <thread>
 
 namespace pollhost {
 
@@ -46,10 +45,11 @@ void PollLoop::run()
 {
     clock.start();
     while (!finished()) {
+        host.applyPosted();
         SendFrame *frame = api.comCommunication();
         if (!frame) {
             report(host.takeEvents());
-            if (!host.requestsPending() && host.cyclicReads() == 0)
+            if (!host.requestsPending() && host.cyclicReads() == 0 && !options.untilStopped)
                 return; // everything asked for is done
             // A null frame also ends a burst of writes or once-reads; the rest
             // only waits for the next call.
@@ -65,9 +65,16 @@ void PollLoop::run()
     }
 }
 
+void PollLoop::stop()
+{
+    std::lock_guard<std::mutex> hold(pauseMutex);
+    stopped = true;
+    wake.notify_all();
+}
+
 bool PollLoop::finished() const
 {
-    if (stopRequested)
+    if (stopRequested || stopped)
         return true;
     if (options.count > 0 && qint64(counts.exchanges) >= options.count)
         return true;
@@ -83,6 +90,8 @@ bool PollLoop::exchange(SendFrame &frame)
     const int replyLength = frame.replyLength;
     const bool startup = command == startupCommand;
     const bool cyclic = !startup && frame.request.operation == 0 && frame.request.requestGroup == -1;
+    ExchangeRecord record{frame.request.registerName, frame.request.address, frame.request.count,
+                          cyclic, 0};
     if (options.trace)
         output.trace(traceLine('>', command));
     QByteArray reply = link.exchange(command, replyLength, options.timeoutMs);
@@ -93,6 +102,8 @@ bool PollLoop::exchange(SendFrame &frame)
     const LinkState before = counts.link;
     counts.record({startup, result, replyLength, received});
     counts.lateBytes = link.discardedBytes();
+    record.result = result;
+    output.exchanged(record, counts);
     if (counts.link != before)
         output.linkChanged(clock.elapsed(), counts);
     report(host.takeEvents());
@@ -114,15 +125,15 @@ void PollLoop::report(const QList<HostEvent> &events)
     }
 }
 
-// Sleeps in short steps so Ctrl-C and --duration still end the run promptly.
-void PollLoop::pause(int ms) const
+// Sleeps until stop() wakes it or the time is up; in steps of at most 20 ms,
+// since Ctrl-C can only set a flag and --duration may end inside the pause.
+void PollLoop::pause(int ms)
 {
-    QElapsedTimer slept;
-    slept.start();
-    while (slept.elapsed() < ms && !finished()) {
-        const qint64 step = std::min<qint64>(20, ms - slept.elapsed());
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::max<qint64>(step, 1)));
-    }
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(ms);
+    std::unique_lock<std::mutex> hold(pauseMutex);
+    while (!finished() && Clock::now() < until)
+        wake.wait_until(hold, std::min(until, Clock::now() + std::chrono::milliseconds(20)));
 }
 
 } // namespace pollhost

@@ -10,6 +10,10 @@
 
 #include <QtCore/QElapsedTimer>
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
 namespace pollhost {
 
 class PollLoop {
@@ -17,9 +21,13 @@ public:
     PollLoop(const DriverApi &api, DriverHost &host, SerialLink &link, LoopEvents &output,
              const HostSettings &options);
 
-    // Runs until --count or --duration is reached, Ctrl-C, the port fails,
-    // the link does not open in time, or nothing is left to do.
+    // Runs until --count or --duration is reached, Ctrl-C, stop(), the port
+    // fails, the link does not open in time, or nothing is left to do.
     void run();
+
+    // From any thread: ends the run after the exchange in progress and
+    // wakes a pause at once.
+    void stop();
 
     const ExchangeStats &stats() const { return counts; }
     qint64 elapsedMs() const { return clock.elapsed(); }
@@ -33,7 +41,7 @@ private:
     bool finished() const;
     bool exchange(SendFrame &frame); // true when it completed a read cycle
     void report(const QList<HostEvent> &events);
-    void pause(int ms) const;
+    void pause(int ms);
 
     const DriverApi &api;
     DriverHost &host;
@@ -46,6 +54,9 @@ private:
     int failed = 0;
     bool openTimedOut = false;
     QString portError;
+    std::atomic<bool> stopped{false};
+    std::mutex pauseMutex;
+    std::condition_variable wake;
 };
 
 // SIGINT and SIGTERM end the loop after the exchange in progress; a second

@@ -50,6 +50,20 @@ Result<Variable> checkVariable(const DriverApi &api, Variable variable, int lang
     return variable;
 }
 
+QList<int> readImage(const DriverApi &api, const Variable &variable, int station)
+{
+    QByteArray data;
+    api.getRegisterData(variable.family, variable.address, station, data, variable.count);
+    QList<int> values;
+    for (int i = 0; i < variable.count; ++i) {
+        if (variable.isBit())
+            values << (quint8(data.at(i)) & 1);
+        else
+            values << (quint8(data.at(2 * i)) | quint8(data.at(2 * i + 1)) << 8);
+    }
+    return values;
+}
+
 QByteArray WriteRequest::data() const
 {
     QByteArray bytes;

@@ -37,6 +37,9 @@ tools::Result<Variable> parseVariable(const QString &text);
 // driver's message for the variable.
 tools::Result<Variable> checkVariable(const DriverApi &api, Variable variable, int language);
 
+// The image's values of `variable`, one per element, through GetRegisterData.
+QList<int> readImage(const DriverApi &api, const Variable &variable, int station);
+
 // "DM100=1234" or "DM10=1,2,3": bits take 0 or 1, words 0 to 65535.
 tools::Result<WriteRequest> parseWrite(const QString &text);
 
