@@ -110,7 +110,11 @@ QList<Sample> ValueTable::showValues(const QList<QList<int>> &values, qint64 now
             samples.append({row.label, row.readMs, value});
             row.sampledMs = row.readMs;
         }
-        setText(r, Value, formatValue(value, row.element.isBit(), row.format));
+        // An open editor would take the new value and lose what the user typed.
+        const bool editing = state() == QAbstractItemView::EditingState && currentRow() == r
+                          && currentColumn() == Value;
+        if (!editing)
+            setText(r, Value, formatValue(value, row.element.isBit(), row.format));
         setText(r, Changed, timeText(row.changedMs));
         const bool stale = nowMs - row.readMs > staleAfterMs;
         setText(r, Quality, stale ? tr("stale") : tr("fresh"),
