@@ -1,6 +1,7 @@
 #include "driver_api.h"
 
 #include <QtCore/QCoreApplication>
+#include <QtCore/QFile>
 #include <QtCore/QFileInfo>
 #include <QtCore/QLibrary>
 
@@ -16,10 +17,35 @@ void resolve(QLibrary &library, const char *name, Function &target, QStringList 
         missing << QLatin1String(name);
 }
 
+// A driver linked against another Qt major version would bring a second
+// QtCore into the process, and the QString and QByteArray values its
+// exports take would not be ours. Its dynamic section names the QtCore it
+// needs, so the file tells before anything is loaded.
+QString otherQtMajor(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {}; // QLibrary says why
+    const QByteArray bytes = file.readAll();
+    const int ours = QT_VERSION >> 16;
+    const auto needs = [&](int major) {
+        return bytes.contains("libQt" + QByteArray::number(major) + "Core.so");
+    };
+    for (int major : {5, 6, 7}) {
+        if (major != ours && needs(major) && !needs(ours))
+            return QStringLiteral("%1 is built for Qt %2; this program uses Qt %3")
+                .arg(path).arg(major).arg(ours);
+    }
+    return {};
+}
+
 } // namespace
 
 tools::Result<DriverApi> loadDriver(const QString &path)
 {
+    const QString mismatch = otherQtMajor(path);
+    if (!mismatch.isEmpty())
+        return tools::Result<DriverApi>::failure(mismatch);
     DriverApi api;
     api.library = std::make_shared<QLibrary>(path);
     if (!api.library->load())

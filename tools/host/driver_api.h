@@ -34,7 +34,8 @@ struct DriverApi {
 };
 
 // Loads the library and resolves all fourteen exports; a missing export is
-// an error that names it, as a runtime would refuse such a driver.
+// an error that names it, as a runtime would refuse such a driver. So is a
+// library built for another Qt major version, before it is loaded.
 tools::Result<DriverApi> loadDriver(const QString &path);
 
 // Where the library is looked for without --library: next to the program,

@@ -248,7 +248,6 @@ void MainWindow::showMessage(const QString &text, bool error)
 
 void MainWindow::connectLine()
 {
-    session.reset(); // its worker has ended: the button waits for that
     active = panel->config(baseHost);
     table->forgetReads();
     rateFromMs = QDateTime::currentMSecsSinceEpoch();
@@ -259,6 +258,8 @@ void MainWindow::connectLine()
         status->setText(tr("Cannot connect: %1").arg(started.error()));
         return;
     }
+    // The previous session's worker has ended (the button waits for that);
+    // it goes now that the new one has registered its settings.
     session = started.value();
     panel->setState(true, false);
 }

@@ -32,6 +32,9 @@ tools::Result<std::shared_ptr<Session>> Session::start(const DriverApi &api,
         session->simulator = started.value();
         session->port = session->simulator->portName();
     }
+    // The settings record is registered here, before the caller lets go of
+    // the previous session: the driver keeps a pointer to the one it was given.
+    session->host.start();
     session->worker.reset(QThread::create(&Session::work, session.get()));
     session->worker->start();
     return session;
@@ -73,7 +76,6 @@ Inbox Session::take()
 // second, so a USB adapter pulled and plugged back in brings the link back.
 void Session::work()
 {
-    host.start();
     for (;;) {
         SerialLink link;
         if (openLink(link)) {
