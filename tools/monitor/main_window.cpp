@@ -330,7 +330,7 @@ void MainWindow::showStatus(const Inbox &inbox, qint64 nowMs)
                        .arg(inbox.dropped)
                        .arg(inbox.startups);
     if (!inbox.problem.isEmpty())
-        text += tr(" · %1 (retrying every second)").arg(inbox.problem);
+        text += tr(" · %1, trying again").arg(inbox.problem);
     status->setText(text);
 }
 

@@ -11,7 +11,7 @@ const QStringList &formatNames()
 
 ValueFormat formatNamed(const QString &name)
 {
-    return ValueFormat(std::max(0, formatNames().indexOf(name)));
+    return ValueFormat(std::max(0, int(formatNames().indexOf(name))));
 }
 
 QString formatName(ValueFormat format)
