@@ -3,6 +3,8 @@
 // look into the PLC's memory and make the PLC fall silent.
 #include "programs.h"
 
+#include "host/request_set.h"
+#include "poll/poll_options.h"
 #include "sim/simulator.h"
 
 #include <gtest/gtest.h>
@@ -49,21 +51,23 @@ TEST(Poll, CyclicValuesArriveAndMove)
                                                 "RLY00000", "TV_c1", "TV_p1", "T1"}));
     EXPECT_EQ(host.exitCode, 0) << host.err.toStdString();
     const QStringList lines = host.out.split('\n', Qt::SkipEmptyParts);
-    ASSERT_GE(lines.size(), 6) << host.out.toStdString();
-    EXPECT_EQ(lines[0], "time,DM0,RLY00000,TV_c1,TV_p1,T1");
+    ASSERT_GE(lines.size(), 7) << host.out.toStdString();
+    EXPECT_EQ(lines[0], "time,link,DM0,DM0 state,RLY00000,RLY00000 state,TV_c1,TV_c1 state,TV_p1,TV_p1 state,T1,T1 state");
     QSet<QString> blinkStates;
     int previousCount = -1;
-    for (const QString &line : lines.mid(1)) {
+    EXPECT_EQ(lines[1].section(',', 1), "up,,never read,,never read,,never read,,never read,,never read") << "the link opened";
+    for (const QString &line : lines.mid(2)) {
         const QStringList cells = line.split(',');
-        ASSERT_EQ(cells.size(), 6) << line.toStdString();
-        EXPECT_GE(cells[1].toInt(), previousCount); // DM 0 counts scan ticks
-        previousCount = cells[1].toInt();
-        blinkStates << cells[2];
-        EXPECT_EQ(cells[4], "20"); // timer 1's preset
+        ASSERT_EQ(cells.size(), 12) << line.toStdString();
+        EXPECT_EQ(cells.mid(1).filter(QRegularExpression("^(up|fresh)$")).size(), 6) << line.toStdString();
+        EXPECT_GE(cells[2].toInt(), previousCount); // DM 0 counts scan ticks
+        previousCount = cells[2].toInt();
+        blinkStates << cells[4];
+        EXPECT_EQ(cells[8], "20"); // timer 1's preset
     }
     EXPECT_GE(previousCount, 10);
     EXPECT_EQ(blinkStates, (QSet<QString>{"0", "1"}));
-    EXPECT_GT(lines.last().split(',')[3].toInt(), lines[1].split(',')[3].toInt());
+    EXPECT_GT(lines.last().split(',')[6].toInt(), lines[2].split(',')[6].toInt());
     EXPECT_TRUE(host.err.contains(QLatin1String("0 rejected, 0 dropped, 0.0% loss"))) << host.err.toStdString();
 }
 
@@ -157,6 +161,12 @@ TEST(Poll, LinkRecoversAfterThePlcFallsSilent)
             return !json(l).contains("values") && json(l)["link"].toString() == state;
         };
     };
+    // The value read before the outage is shown stale since it was read, never "up" and fresh.
+    const QString stale = host.waitForLine([](const QString &l) { return json(l)["quality"].toObject()["DM0"] == "stale"; }, 5000);
+    ASSERT_FALSE(stale.isEmpty()) << host.seen.join('\n').toStdString();
+    EXPECT_NE(json(stale)["link"].toString(), "up");
+    EXPECT_LE(json(stale)["read_at"].toObject()["DM0"].toDouble(), json(stale)["time"].toDouble());
+    EXPECT_EQ(dm0(stale), dm0(host.seen.filter("\"fresh\"").last()));
     ASSERT_FALSE(host.waitForLine(linkIs("down"), 5000).isEmpty()) << host.seen.join('\n').toStdString();
     QThread::msleep(400);
     plc->setSilent(false);
@@ -207,24 +217,54 @@ void expectNumberedWords(const QString &out)
     ASSERT_FALSE(values.isEmpty()) << out.toStdString();
     for (const QJsonObject &record : values) {
         for (int address = 10; address < 14; ++address) {
-            const int value = record[QStringLiteral("DM%1").arg(address)].toInt();
-            ASSERT_TRUE(value == 0 || value == 1000 + address) << "DM" << address << " = " << value;
+            const QJsonValue value = record[QStringLiteral("DM%1").arg(address)];
+            ASSERT_TRUE(value.isNull() || value.toInt() == 1000 + address) << "DM" << address << " = " << value.toInt();
         }
     }
 }
 
-// A reply held back past the timeout arrives while the host waits out its
-// gap; it must be thrown away, not read as the answer to the next frame.
+// A reply held back past the timeout arrives during the next exchange
+// unless the host waits for the line to be quiet: it must be thrown away,
+// never read as the answer to the next frame.
 TEST(Poll, LateRepliesAreNeverTakenForTheNextFrame)
 {
     sim::FaultRates faults;
-    faults.delay = 0.5;
-    faults.delayMs = 120;
-    const NumberedRun run = pollNumberedWords(
-        faults, 3, {"--timeout", "60", "--gap", "140", "--retries", "8", "--count", "30"});
+    faults.delay = 0.3;
+    faults.delayMs = 300;
+    const NumberedRun run = pollNumberedWords(faults, 3, {"--timeout", "200", "--interval", "0", "--count", "24"});
     expectNumberedWords(run.host.out);
-    EXPECT_GT(summary(run.host.out)["rejected"].toInt(), 0) << "the delays must have been felt";
+    EXPECT_GT(summary(run.host.out)["late_bytes"].toInt(), 0) << "the delays must have been felt";
     EXPECT_GT(run.faults.delayed, 0u);
+}
+
+// A silent PLC and a reply timeout of ten minutes: a Ctrl-C, a second one,
+// and --open-timeout all end the run at once, with the summary, and the
+// value never read is shown as such.
+TEST(Poll, SignalsAndOpenTimeoutEndTheRunAtOnce)
+{
+    auto plc = startSimulator();
+    ASSERT_TRUE(plc);
+    plc->setSilent(true);
+    for (int interrupts : {1, 2}) {
+        Running host(QStringLiteral(ORDELIN_POLL_PROGRAM), hostOn(*plc, {"--timeout", "600000", "DM0"}));
+        QThread::msleep(300);
+        QElapsedTimer clock;
+        clock.start();
+        if (interrupts == 2)
+            ::kill(pid_t(host.process.processId()), SIGINT);
+        const Finished stopped = host.stop(SIGINT);
+        std::printf("ended %lld ms after %d Ctrl-C\n", (long long)clock.elapsed(), interrupts);
+        EXPECT_LT(clock.elapsed(), 2000);
+        EXPECT_EQ(stopped.exitCode, 5) << "the link never opened";
+        EXPECT_TRUE(stopped.out.contains(QRegularExpression("DM0 +never read +-"))) << stopped.out.toStdString();
+        EXPECT_TRUE(stopped.out.contains("ordelin-poll statistics")) << stopped.out.toStdString();
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const Finished never = runPoll(hostOn(*plc, {"--timeout", "600000", "--open-timeout", "300", "DM0"}));
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_EQ(never.exitCode, 5);
+    EXPECT_EQ(never.err.trimmed(), "ordelin-poll: the link did not open within 300 ms (--open-timeout)");
 }
 
 TEST(Poll, ErrorRepliesAndTruncatedRepliesAreRejectedNotDecoded)
@@ -252,28 +292,55 @@ TEST(Poll, RepliesInPiecesAreGatheredWhole)
     EXPECT_EQ(summary(host.out)["accepted"].toInt(), 40) << host.out.toStdString();
 }
 
-TEST(Poll, ABadVariableStopsWithTheDriversMessage)
+// Everything refused before a byte is sent, with the message the user
+// reads: the option parser (exit 1) or the request checks (exit 2), called
+// directly; one process run proves the exit code.
+TEST(Refused, VariablesWritesAndOptionsBeforeAnythingIsSent)
 {
-    // No port is opened before the variables are checked: this one does not exist.
-    const QStringList noPort{"--port", "/nonexistent/tty", "--library", ORDELIN_LIBRARY_PATH};
+    const auto api = pollhost::loadDriver(ORDELIN_LIBRARY_PATH);
+    ASSERT_TRUE(api.ok()) << api.error().toStdString();
+    QTemporaryDir dir;
+    const QString first = dir.filePath("a.txt"), second = dir.filePath("b.txt");
+    { QFile f(first); f.open(QIODevice::WriteOnly); f.write("DM1 # fine\n"); }
+    { QFile f(second); f.open(QIODevice::WriteOnly); f.write("DM2\n  DM3 XX3\n"); }
     const struct {
         QStringList arguments;
-        const char *message;
+        int stage; // 1 option, 2 request
+        QString message;
     } cases[] = {
-        {{"DM99999"}, "DM99999: Address Format:dddd, range:0~9999"},
-        {{"--lang", "zh", "DM99999"}, "DM99999: 地址格式:dddd, 范围:0~9999"},
-        {{"DM9999:2"}, "DM9999:2: Address Format:dddd, range:0~9999"},
-        {{"RLY99916"}, "RLY99916: Address Format:dddDD, range:0~99915"},
-        {{"TV_c1000"}, "TV_c1000: Address Format:ddd, range:0~999"},
-        {{"XY5"}, "XY5: Didn't have this register!"},
-        {{"DM0", "--write", "CTH10=1"}, "CTH10: Address Format:d, range:0~9"},
-        {{"--once", "TM100"}, "TM100: Address Format:dd, range:0~99"},
+        {{"DM99999"}, 2, "DM99999: Address Format:dddd, range:0~9999"},
+        {{"--lang", "zh", "DM99999"}, 2, "DM99999: 地址格式:dddd, 范围:0~9999"},
+        {{"DM9999:2"}, 2, "DM9999:2: the run is too long: DM ends at DM9999, and 2 elements from DM9999 pass its end"},
+        {{"RLY99915:2"}, 2, "RLY99915:2: the run is too long: RLY ends at RLY99915, and 2 elements from RLY99915 pass its end"},
+        {{"RLY01016"}, 2, "RLY01016: relay addresses are channel ddd and bit DD from 00 to 15; the driver would poll RLY01100 instead"},
+        {{"--write", "RLY01016=1"}, 2, "RLY01016: relay addresses are channel ddd and bit DD from 00 to 15; the driver would poll RLY01100 instead"},
+        {{"--once", "RLY00116"}, 2, "RLY00116: relay addresses are channel ddd and bit DD from 00 to 15; the driver would poll RLY00200 instead"},
+        {{"TV5"}, 2, "TV5: the driver accepts TV addresses but never reads or writes them; the families it polls here are TV_c, TV_p"},
+        {{"--once", "TV5"}, 2, "TV5: the driver accepts TV addresses but never reads or writes them; the families it polls here are TV_c, TV_p"},
+        {{"dm5"}, 2, "dm5: family names are case-sensitive: DM, not dm"},
+        {{"XY5"}, 2, "XY5: Didn't have this register!"},
+        {{"TV_c1000"}, 2, "TV_c1000: Address Format:ddd, range:0~999"},
+        {{"DM0", "--write", "CTH10=1"}, 2, "CTH10: Address Format:d, range:0~9"},
+        {{"--write", "DM1=70000"}, 2, "DM1=70000: value '70000' is not 0 to 65535"},
+        {{"--file", first, "--file", second}, 2, second + " line 2: XX3: Didn't have this register!"},
+        {{"--bogus", "DM0"}, 1, "unknown option --bogus"},
+        {{"DM0", "--timeout"}, 1, "Missing value after '--timeout'."},
+        {{"DM0", "--sim"}, 1, "give either --port DEVICE or --sim"},
     };
     for (const auto &c : cases) {
-        const Finished host = runPoll(noPort + c.arguments, 10000);
-        EXPECT_EQ(host.exitCode, 2) << c.message;
-        EXPECT_EQ(host.err.trimmed(), QStringLiteral("ordelin-poll: ") + QString::fromUtf8(c.message));
+        const auto options = pollhost::parsePollOptions(QStringList{"ordelin-poll", "--port", "/nonexistent"} + c.arguments);
+        QString message = options.ok() ? QString() : options.error();
+        if (options.ok()) {
+            const pollhost::PollOptions &o = options.value();
+            const auto set = pollhost::buildRequests(api.value(), o.variables, o.writes, o.onceReads, o.host.language);
+            message = set.ok() ? QString() : set.error();
+        }
+        EXPECT_EQ(options.ok() ? 2 : 1, c.stage) << c.arguments.join(' ').toStdString();
+        EXPECT_EQ(message, c.message) << c.arguments.join(' ').toStdString();
     }
+    const Finished host = runPoll({"--port", "/nonexistent/tty", "--library", ORDELIN_LIBRARY_PATH, "RLY01016"}, 10000);
+    EXPECT_EQ(host.exitCode, 2);
+    EXPECT_EQ(host.err.trimmed(), "ordelin-poll: " + cases[4].message);
 }
 
 TEST(Poll, ExitCodesTellWhatWentWrong)
@@ -282,14 +349,14 @@ TEST(Poll, ExitCodesTellWhatWentWrong)
     EXPECT_EQ(runPoll({"--port", "/nonexistent/tty", "--library", library, "DM0"}).exitCode, 4);
     EXPECT_EQ(runPoll({"--sim", "--library", "/nonexistent/libOrdelin.so", "DM0"}).exitCode, 3);
     EXPECT_EQ(runPoll({"--sim", "--format", "xml", "DM0"}).exitCode, 1);
-    EXPECT_EQ(runPoll({"--sim", "--port", "/dev/null", "DM0"}).exitCode, 1);
-
-    auto plc = startSimulator();
-    ASSERT_TRUE(plc);
-    plc->setSilent(true);
-    const Finished never = runPoll(hostOn(*plc, {"--timeout", "100", "--open-timeout", "500", "DM0"}));
-    EXPECT_EQ(never.exitCode, 5);
-    EXPECT_TRUE(never.err.contains(QLatin1String("the link did not open"))) << never.err.toStdString();
+    EXPECT_EQ(runPoll({"--sim", "--sim-options", "--init /nonexistent/init.txt", "DM0"}).exitCode, 2);
+    // A once-read the driver's full list did not take is not done: exit 6.
+    const Finished full = runPoll({"--sim", "--library", library, "--format", "json", "--once", "DM0:1020", "--once", "DM0:9"});
+    EXPECT_EQ(full.exitCode, 6) << full.err.toStdString();
+    const QList<QJsonObject> done = events(full.out);
+    ASSERT_EQ(done.size(), 2) << full.out.toStdString();
+    EXPECT_EQ(done[1]["note"].toString(), "answered 4 of 9 elements; not queued, the driver's list was full: DM4 DM5 DM6 DM7 DM8");
+    EXPECT_EQ(done[1]["values"].toArray().last(), QJsonValue());
 }
 
 TEST(Poll, TraceShowsEveryFrameAndReplyInHexAndAscii)
@@ -298,7 +365,7 @@ TEST(Poll, TraceShowsEveryFrameAndReplyInHexAndAscii)
     ASSERT_TRUE(plc);
     const Finished host = runPoll(hostOn(*plc, {"--trace", "--count", "2", "--format", "csv", "DM5"}));
     EXPECT_EQ(host.exitCode, 0);
-    const QString time = QStringLiteral("\\d\\d:\\d\\d:\\d\\d\\.\\d{6} ");
+    const QString time = QStringLiteral("\\d\\d:\\d\\d:\\d\\d\\.\\d{3} ");
     for (const QString &pattern : {time + "> 43 52 0D 0A  \\|CR\\.\\.\\|",
                                    time + "< 43 43 0D 0A  \\|CC\\.\\.\\|  DataCom 1",
                                    time + "> 52 44 20 44 4D 30 30 30 35 0D 0A  \\|RD DM0005\\.\\.\\|",
@@ -324,18 +391,6 @@ TEST(Poll, ComInfoOptionsReachTheDriver)
         EXPECT_EQ(engine.counters().writes, 0u);
         EXPECT_EQ(engine.memory().dm[300], 0);
     });
-}
-
-// The README's main job: the built-in simulator, no set-up.
-TEST(Poll, BuiltInSimulatorNeedsNothingButTheProgram)
-{
-    const Finished host = runPoll({"--sim", "--library", ORDELIN_LIBRARY_PATH, "--duration", "0.5",
-                                   "--format", "json", "--write", "DM100=5", "--once", "DM100", "DM0"});
-    EXPECT_EQ(host.exitCode, 0) << host.err.toStdString();
-    const QList<QJsonObject> done = events(host.out);
-    ASSERT_EQ(done.size(), 2) << host.out.toStdString();
-    EXPECT_EQ(done[1]["values"].toArray(), QJsonArray({5}));
-    EXPECT_TRUE(host.err.contains(QLatin1String("simulator: "))) << host.err.toStdString();
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include "programs.h"
 #include "pty_client.h"
 
+#include "sim/sim_options.h"
+
 #include <QtCore/QDir>
 #include <QtCore/QFileInfo>
 #include <QtCore/QTemporaryDir>
@@ -17,31 +19,23 @@ using namespace e2e;
 const QString simProgram = QStringLiteral(ORDELIN_SIM_PROGRAM);
 
 // A fault flag that is mistyped and silently ignored would make a test
-// prove nothing, so every bad option must stop the program.
+// prove nothing, so every bad option must stop the program: the parser
+// refuses each of these; one run proves the exit code.
 TEST(SimProgram, RejectsUnknownAndMalformedOptions)
 {
     const QList<QStringList> bad{
         {"--bogus"}, {"--no-reply", "abc"}, {"--error", "1.5"}, {"--garble", "-0.1"},
         {"--truncate", ""}, {"--delay", "x"}, {"--pieces", "2"}, {"--delay-ms", "-1"},
         {"--seed", "-3"}, {"--scan-ms", "0"}, {"--baud", "12345"}, {"--data-bits", "9"},
-        {"--parity", "mark"}, {"--stop-bits", "3"}, {"stray"}, {"--seed"},
+        {"--parity", "mark"}, {"--stop-bits", "3"}, {"stray"}, {"--seed"}, {"--reconnect"},
     };
-    for (const QStringList &arguments : bad) {
-        const Finished run = runProgram(simProgram, arguments, 5000);
-        EXPECT_EQ(run.exitCode, 1) << arguments.join(' ').toStdString();
-        EXPECT_TRUE(run.err.startsWith(QLatin1String("ordelin-sim: "))) << run.err.toStdString();
-        EXPECT_TRUE(run.out.isEmpty()) << "no port may be offered: " << run.out.toStdString();
-    }
-}
-
-TEST(SimProgram, HelpNamesEveryOption)
-{
-    const Finished run = runProgram(simProgram, {"--help"}, 5000);
-    EXPECT_EQ(run.exitCode, 0);
-    for (const char *option : {"--port", "--init", "--scan-ms", "--seed", "--delay-ms", "--no-reply",
-                               "--error", "--garble", "--truncate", "--delay", "--pieces", "--baud",
-                               "--data-bits", "--parity", "--stop-bits"})
-        EXPECT_TRUE(run.out.contains(QLatin1String(option))) << option;
+    for (const QStringList &arguments : bad)
+        EXPECT_FALSE(sim::parseSimOptions(QStringList{"ordelin-sim"} + arguments).ok()) << arguments.join(' ').toStdString();
+    EXPECT_EQ(sim::parseSimOptions({"ordelin-sim", "-x"}).error(), "unknown option -x");
+    const Finished run = runProgram(simProgram, {"--bogus"}, 5000);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err.trimmed(), "ordelin-sim: unknown option --bogus (see --help)");
+    EXPECT_TRUE(run.out.isEmpty()) << "no port may be offered: " << run.out.toStdString();
 }
 
 TEST(SimProgram, BadInitialValuesFileIsReportedByLine)
@@ -77,37 +71,75 @@ TEST(SimProgram, AnswersOnItsPseudoTerminalAndCountsUntilStopped)
         << stopped.out.toStdString();
 }
 
-TEST(SimProgram, FaultFlagsTakeEffect)
-{
-    Running simulator(simProgram, {"--no-reply", "1", "--seed", "9"});
-    const QString path = simulator.waitForLine([](const QString &) { return true; }, 5000);
+// Both ends of a cable: a pseudo-terminal pair made by socat.
+struct Cable {
+    Cable() : cable(QStringLiteral(SOCAT_PROGRAM), {"pty,raw,echo=0,link=" + plcEnd, "pty,raw,echo=0,link=" + hostEnd})
     {
-        PtyClient host(path);
-        ASSERT_TRUE(host.isOpen());
-        EXPECT_TRUE(host.ask("CR\r\n", 4, 300).isEmpty());
+        for (int i = 0; i < 100 && !(QFileInfo::exists(plcEnd) && QFileInfo::exists(hostEnd)); ++i)
+            QThread::msleep(20);
     }
-    const Finished stopped = simulator.stop(SIGINT);
-    EXPECT_EQ(stopped.exitCode, 0);
-    EXPECT_TRUE(stopped.out.contains(QLatin1String("faults: 1 no reply"))) << stopped.out.toStdString();
+    static bool available()
+    {
+        return !QString(SOCAT_PROGRAM).isEmpty() && !QString(SOCAT_PROGRAM).endsWith(QLatin1String("NOTFOUND"));
+    }
+    QTemporaryDir dir;
+    const QString plcEnd = dir.filePath(QStringLiteral("plc")), hostEnd = dir.filePath(QStringLiteral("host"));
+    Running cable;
+};
+
+// Clock ticks of CPU time the process has used so far.
+long cpuTicks(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = stat.readAll().split(')').last().split(' ');
+    return fields.value(12).toLong() + fields.value(13).toLong(); // utime, stime
+}
+
+// The port's other end goes away: the simulator says so and exits 3, or
+// with --reconnect sleeps until it comes back; it never spins.
+TEST(SimProgram, APortThatHangsUpEndsTheRunOrIsWaitedFor)
+{
+    if (!Cable::available())
+        GTEST_SKIP() << "socat is not installed";
+    for (bool reconnect : {false, true}) {
+        auto cable = std::make_unique<Cable>();
+        const QString plcEnd = cable->plcEnd;
+        Running simulator(simProgram, QStringList{"--port", plcEnd} + (reconnect ? QStringList{"--reconnect"} : QStringList{}));
+        ASSERT_EQ(simulator.waitForLine([](const QString &) { return true; }, 5000), plcEnd);
+        cable.reset();
+        if (!reconnect) {
+            const bool ended = simulator.process.waitForFinished(5000);
+            EXPECT_TRUE(ended);
+            EXPECT_EQ(simulator.process.exitCode(), 3);
+            EXPECT_TRUE(simulator.process.readAllStandardError().contains("hung up"));
+            continue;
+        }
+        QThread::msleep(300);
+        const long before = cpuTicks(simulator.process.processId());
+        QThread::msleep(1500);
+        const long used = cpuTicks(simulator.process.processId()) - before;
+        std::printf("hung up with --reconnect: %ld clock ticks of CPU in 1.5 s\n", used);
+        EXPECT_LE(used, 10) << "it spins";
+        const Finished stopped = simulator.stop(SIGTERM);
+        EXPECT_EQ(stopped.exitCode, 0);
+        EXPECT_TRUE(stopped.err.contains("waiting for " + plcEnd + " to come back")) << stopped.err.toStdString();
+    }
 }
 
 // Both programs on the two ends of a pseudo-terminal pair made by socat,
 // the way they would sit on the two ends of a cable.
 TEST(SimProgram, ServesAPortThatAHostPollsOverACable)
 {
-    if (QStringLiteral(SOCAT_PROGRAM).isEmpty() || QString(SOCAT_PROGRAM).endsWith(QLatin1String("NOTFOUND")))
+    if (!Cable::available())
         GTEST_SKIP() << "socat is not installed";
-    QTemporaryDir dir;
-    const QString plcEnd = dir.filePath(QStringLiteral("plc")), hostEnd = dir.filePath(QStringLiteral("host"));
-    Running cable(QStringLiteral(SOCAT_PROGRAM),
-                  {QStringLiteral("pty,raw,echo=0,link=") + plcEnd, QStringLiteral("pty,raw,echo=0,link=") + hostEnd});
-    for (int i = 0; i < 100 && !(QFileInfo::exists(plcEnd) && QFileInfo::exists(hostEnd)); ++i)
-        QThread::msleep(20);
+    Cable cable;
     // A pseudo-terminal keeps 8 data bits and no parity whatever it is told.
     const QStringList line{"--baud", "19200", "--stop-bits", "2"};
-    Running simulator(simProgram, QStringList{"--port", plcEnd} + line);
-    ASSERT_EQ(simulator.waitForLine([](const QString &) { return true; }, 5000), plcEnd);
-    const Finished host = runPoll(QStringList{"--port", hostEnd, "--count", "20", "--format", "json", "DM0:4"} + line);
+    Running simulator(simProgram, QStringList{"--port", cable.plcEnd} + line);
+    ASSERT_EQ(simulator.waitForLine([](const QString &) { return true; }, 5000), cable.plcEnd);
+    const Finished host = runPoll(QStringList{"--port", cable.hostEnd, "--count", "20", "--format", "json", "DM0:4"} + line);
     EXPECT_EQ(host.exitCode, 0) << host.err.toStdString();
     EXPECT_EQ(summary(host.out)[QLatin1String("accepted")].toInt(), 20) << host.out.toStdString();
 }

@@ -37,6 +37,16 @@ const Family *familyIgnoringCase(const QString &name)
     return nullptr;
 }
 
+QStringList familyNames(const QString &prefix)
+{
+    QStringList names;
+    for (const Family &family : table) {
+        if (QLatin1String(family.name).startsWith(prefix))
+            names << QLatin1String(family.name);
+    }
+    return names;
+}
+
 std::optional<int> integerAddress(const Family &family, const QString &text)
 {
     bool converted = false;

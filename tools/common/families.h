@@ -4,7 +4,7 @@
 #ifndef ORDELIN_TOOLS_FAMILIES_H
 #define ORDELIN_TOOLS_FAMILIES_H
 
-#include <QtCore/QString>
+#include <QtCore/QStringList>
 
 #include <optional>
 
@@ -27,6 +27,9 @@ const Family *findFamily(const QString &name);
 // The family whose name matches ignoring case, for a message about a
 // mistyped name; nothing when the name is unknown in any spelling.
 const Family *familyIgnoringCase(const QString &name);
+
+// The names of the families whose name starts with `prefix`, in table order.
+QStringList familyNames(const QString &prefix = {});
 
 // The integer address of an address text: for relays channel * 16 + bit
 // with the bit from 00 to 15, otherwise the number. Nothing when the text

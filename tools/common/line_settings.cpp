@@ -2,22 +2,22 @@
 
 #include "option_values.h"
 
+#include <QtSerialPort/QSerialPortInfo>
+
 namespace tools {
 
-const QList<qint32> &supportedBauds()
+QList<qint32> supportedBauds()
 {
-    static const QList<qint32> bauds{1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-    return bauds;
+    return QSerialPortInfo::standardBaudRates();
 }
 
 void addLineOptions(QCommandLineParser &parser)
 {
-    QStringList bauds;
-    for (qint32 baud : supportedBauds())
-        bauds << QString::number(baud);
+    const QList<qint32> bauds = supportedBauds();
     parser.addOptions({
         {QStringLiteral("baud"),
-         QStringLiteral("Baud rate: %1 (default 9600).").arg(bauds.join(QStringLiteral(", "))),
+         QStringLiteral("Baud rate: a standard rate from %1 to %2, e.g. 9600, 19200, 115200 "
+                        "(default 9600).").arg(bauds.value(0)).arg(bauds.value(bauds.size() - 1)),
          QStringLiteral("rate"), QStringLiteral("9600")},
         {QStringLiteral("data-bits"), QStringLiteral("Data bits: 5 to 8 (default 8)."),
          QStringLiteral("bits"), QStringLiteral("8")},

@@ -1,6 +1,5 @@
 // The settings of a serial line, as both programs take them from their
-// options: the simulator applies them with termios, the host with
-// QSerialPort. The PLC and its host must agree on all four.
+// options and apply them with QSerialPort. The PLC and its host must agree on all four.
 #ifndef ORDELIN_TOOLS_LINE_SETTINGS_H
 #define ORDELIN_TOOLS_LINE_SETTINGS_H
 
@@ -19,8 +18,8 @@ struct LineSettings {
     int stopBits = 1;
 };
 
-// The baud rates both ends can set.
-const QList<qint32> &supportedBauds();
+// The baud rates both ends can set: the standard ones of QSerialPort.
+QList<qint32> supportedBauds();
 
 // Adds --baud, --data-bits, --parity and --stop-bits.
 void addLineOptions(QCommandLineParser &parser);

@@ -1,5 +1,7 @@
 #include "option_values.h"
 
+#include <QtCore/QRegularExpression>
+
 namespace tools {
 
 namespace {
@@ -7,6 +9,28 @@ namespace {
 QString badValue(const QString &name, const QString &text, const QString &expected)
 {
     return QStringLiteral("--%1: '%2' is not %3").arg(name, text, expected);
+}
+
+QString dashed(const QString &name)
+{
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+// Qt names options without their dashes ("Unknown option 'bogus'."); the
+// user typed them with, and searches --help with them.
+QString parseError(const QCommandLineParser &parser)
+{
+    QStringList unknown;
+    for (const QString &name : parser.unknownOptionNames())
+        unknown << dashed(name);
+    if (!unknown.isEmpty())
+        return QStringLiteral("unknown option %1").arg(unknown.join(QStringLiteral(", ")));
+    QString text = parser.errorText();
+    static const QRegularExpression quoted(QStringLiteral("'([A-Za-z][-A-Za-z]*)'"));
+    const QRegularExpressionMatch match = quoted.match(text);
+    if (match.hasMatch())
+        text.replace(match.capturedStart(), match.capturedLength(), dashed(match.captured(1)));
+    return text;
 }
 
 } // namespace
@@ -50,7 +74,7 @@ Result<bool> parseArguments(QCommandLineParser &parser, const QStringList &argum
 {
     const QCommandLineOption help = parser.addHelpOption();
     if (!parser.parse(arguments))
-        return Result<bool>::failure(parser.errorText());
+        return Result<bool>::failure(parseError(parser));
     // Qt registers --help-all beside --help; neither may start a run.
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
         return true;

@@ -49,7 +49,8 @@ tools::Result<DriverApi> loadDriver(const QString &path)
     DriverApi api;
     api.library = std::make_shared<QLibrary>(path);
     if (!api.library->load())
-        return tools::Result<DriverApi>::failure(api.library->errorString());
+        return tools::Result<DriverApi>::failure(
+            QStringLiteral("cannot load the driver library %1: %2").arg(path, api.library->errorString()));
     QLibrary &l = *api.library;
     QStringList missing;
     resolve(l, "SetComInfo", api.setComInfo, missing);

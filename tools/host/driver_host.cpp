@@ -1,51 +1,66 @@
 #include "driver_host.h"
 
-#include <vector>
+#include "common/families.h"
 
 namespace pollhost {
 
 namespace {
 
-struct Completion {
-    int requestId;
-    int requestGroup;
-    int status;
-};
+// The driver is one object per loaded library, so one host at a time
+// listens to its callback.
+DriverHost *attached = nullptr;
 
-// The callback runs inside DataCom, on the one thread that polls, so the
-// list needs no lock. It only records: the driver holds its list lock
-// during the call, and queueing the next request from here would deadlock.
-std::vector<Completion> &completions()
+// The callback runs on the communication thread, inside DataCom, with the
+// driver's list mutex held: it must not call an export that takes that
+// mutex (AddListWriteVar, AddListOnceReadVar, ReCreatReadVarList,
+// SetRegisterData). So it only records; the loop queues the next request
+// after DataCom has returned.
+void onCompletion(int, int, int requestGroup, int status)
 {
-    static std::vector<Completion> reported;
-    return reported;
-}
-
-void onCompletion(int, int requestId, int requestGroup, int status)
-{
-    completions().push_back({requestId, requestGroup, status});
-}
-
-QString statusText(int status, const char *answered)
-{
-    return status == 1 ? QLatin1String(answered) : QStringLiteral("dropped after its retries");
+    if (attached)
+        attached->completed(requestGroup, status);
 }
 
 } // namespace
 
+FrameFacts FrameFacts::of(const SendFrame &frame)
+{
+    FrameFacts facts;
+    facts.command = frame.command.left(frame.commandLength);
+    facts.replyLength = frame.replyLength;
+    facts.family = frame.request.registerName;
+    facts.address = frame.request.address;
+    facts.requestGroup = frame.request.requestGroup;
+    facts.kind = facts.family.isEmpty()          ? Startup
+               : frame.request.operation == 1    ? Write
+               : frame.request.requestGroup >= 0 ? OnceRead
+                                                 : CyclicRead;
+    return facts;
+}
+
 DriverHost::DriverHost(const DriverApi &api, const HostSettings &settings, QList<Variable> cyclic,
-                       QList<WriteRequest> writes, QList<Variable> onceReads)
-    : api(api), station(settings.station), cyclic(std::move(cyclic)), writes(std::move(writes)),
-      onceReads(std::move(onceReads))
+                       QList<WriteRequest> writeRequests, QList<Variable> onceReadVariables)
+    : api(api), station(settings.station), cyclic(std::move(cyclic))
 {
     info.defaultStation = settings.station;
     info.retryLimit = settings.retries;
     info.protocolMode = settings.protocolMode;
     info.writeMode = settings.writeMode;
+    for (const WriteRequest &write : writeRequests)
+        writes.append({write.target, write.text, write.values, 0, {}});
+    for (const Variable &variable : onceReadVariables)
+        onceReads.append({variable, variable.text, {}, 0, {}});
+}
+
+DriverHost::~DriverHost()
+{
+    if (attached == this)
+        attached = nullptr;
 }
 
 void DriverHost::start()
 {
+    attached = this;
     api.setComInfo(&info);
     api.registCallBackFuncIntf(&onCompletion, 0);
     api.flashLocalRegister(0, 0, 0);
@@ -74,115 +89,200 @@ void DriverHost::postCyclic(QList<Variable> variables)
     cyclicPosted = true;
 }
 
-void DriverHost::postWrite(WriteRequest write)
+void DriverHost::postWrite(const WriteRequest &write)
 {
     std::lock_guard<std::mutex> hold(postedMutex);
-    postedWrites.append(std::move(write));
+    postedWrites.append(write);
 }
 
 void DriverHost::applyPosted()
 {
     std::unique_lock<std::mutex> hold(postedMutex);
-    if (!cyclicPosted && postedWrites.isEmpty())
-        return;
     const bool newList = cyclicPosted;
     if (newList)
         cyclic.swap(postedCyclic);
     cyclicPosted = false;
-    writes += postedWrites;
+    for (const WriteRequest &write : postedWrites)
+        writes.append({write.target, write.text, write.values, 0, {}});
+    const bool newWrites = !postedWrites.isEmpty();
     postedWrites.clear();
     hold.unlock();
     if (newList)
         rebuildReadList();
-    if (!writeInFlight)
+    if (newWrites && !writeInFlight)
         queueNextWrite();
 }
 
 bool DriverHost::requestsPending() const
 {
-    return writeInFlight || nextWrite < writes.size() || onceReadsOutstanding > 0;
+    return writeInFlight || nextWrite < writes.size() || !onceReadsOutstanding.isEmpty()
+        || (!onceReadsQueued && !onceReads.isEmpty());
+}
+
+void DriverHost::completed(int requestGroup, int status)
+{
+    reported.push_back({requestGroup, status});
+}
+
+void DriverHost::learn(const FrameFacts &frame, int result, qint64 nowMs)
+{
+    const bool accepted = result == 1;
+    // Once-reads refresh the image like cyclic reads; a write puts its value
+    // into the image when it is encoded, which its acknowledgement confirms.
+    if (frame.kind != FrameFacts::Startup)
+        freshness.readAttempt(frame.family, frame.address, accepted, nowMs);
+    if (accepted && frame.kind == FrameFacts::Write && writeInFlight)
+        writes[nextWrite].answered.insert(frame.address);
+    const int index = frame.requestGroup;
+    if (accepted && frame.kind == FrameFacts::OnceRead && onceReadsOutstanding.contains(index))
+        onceReads[index].answered.insert(frame.address);
+    if (result > 1)
+        freshness.linkDown();
 }
 
 // Writes go one at a time: the driver calls back only for the last of
 // several pending requests that carry the same identifiers, and
-// SetRegisterData gives every write the same ones.
+// SetRegisterData gives every write the same ones. The write list is empty
+// before each call, so its size after the call is what was queued.
 void DriverHost::queueNextWrite()
 {
     while (nextWrite < writes.size()) {
-        const WriteRequest &write = writes[nextWrite];
-        QString family = write.target.family;
-        QByteArray data = write.data();
-        const int queued = api.setRegisterData(family, write.target.address, station, data,
+        Pending &write = writes[nextWrite];
+        QString family = write.variable.family;
+        QByteArray data = WriteRequest{write.text, write.variable, write.values}.data();
+        const int result = api.setRegisterData(family, write.variable.address, station, data,
                                                write.values.size());
-        if (info.writeMode == 2 && queued > 0) {
+        if (info.writeMode == 2 && result > 0) {
+            write.queued = qMin(result, write.values.size());
             writeInFlight = true;
             return;
         }
-        HostEvent event = writeEvent(0);
-        event.note = info.writeMode == 2
-                       ? QStringLiteral("not queued by the driver")
-                       : QStringLiteral("stored in the driver's image only (write mode %1)")
-                             .arg(info.writeMode);
-        event.status = info.writeMode == 2 ? 0 : 1;
-        unreported.append(event);
+        HostEvent done = event(write, "write", 0);
+        done.complete = info.writeMode != 2;
+        done.note = done.complete
+                      ? QStringLiteral("stored in the driver's image only (write mode %1)").arg(info.writeMode)
+                      : QStringLiteral("not queued by the driver");
+        unreported.append(done);
         ++nextWrite;
     }
     queueOnceReads();
 }
 
+// The export returns the size of the once-read list, not what it queued:
+// a call with count 0 first tells the size, and the difference after the
+// real call is what went in. Both calls happen on the loop's thread, which
+// alone takes entries off the list, so nothing changes the size between.
 void DriverHost::queueOnceReads()
 {
     if (onceReadsQueued)
         return;
     onceReadsQueued = true;
     for (int i = 0; i < onceReads.size(); ++i) {
+        Pending &once = onceReads[i];
         VarItem item{};
         item.requestGroup = i; // tells the callbacks apart
-        item.registerName = onceReads[i].family;
-        item.addressText = onceReads[i].addressText;
-        item.count = onceReads[i].count;
+        item.registerName = once.variable.family;
+        item.addressText = once.variable.addressText;
         item.station = station;
-        if (api.addListOnceReadVar(&item) > 0)
-            ++onceReadsOutstanding;
-        else
-            unreported.append({QStringLiteral("once-read"), onceReads[i].text, 0,
-                               QStringLiteral("not queued by the driver"), {}});
+        VarItem probe = item;
+        const int before = api.addListOnceReadVar(&probe);
+        item.count = once.variable.count;
+        once.queued = api.addListOnceReadVar(&item) - before;
+        if (once.queued > 0) {
+            onceReadsOutstanding.insert(i);
+            continue;
+        }
+        HostEvent refused = event(once, "once-read", 0);
+        refused.note = QStringLiteral("not queued: the driver's once-read list is full");
+        unreported.append(refused);
     }
 }
 
-HostEvent DriverHost::writeEvent(int status) const
+namespace {
+
+// "DM4 DM5 DM6", at most eight of them.
+QString names(const QStringList &labels)
 {
-    const WriteRequest &write = writes[nextWrite];
-    return {QStringLiteral("write"), write.text, status, statusText(status, "acknowledged"),
-            write.values};
+    return labels.mid(0, 8).join(QLatin1Char(' ')) + (labels.size() > 8 ? QStringLiteral(" ...") : QString());
 }
 
-// Writes and once-reads are never outstanding at the same time, so a
-// completion belongs to the write in flight if there is one.
+} // namespace
+
+// How a write or once-read went, element by element: answered (its frame
+// accepted), dropped after its retries, or never queued (the driver's list
+// was full). Only answered elements of a once-read carry a value.
+HostEvent DriverHost::event(const Pending &request, const char *kind, int status) const
+{
+    const bool isRead = QLatin1String(kind) == QLatin1String("once-read");
+    const int count = request.variable.count;
+    HostEvent done{QLatin1String(kind), request.text, status, false, {}, {}};
+    const QList<int> image = isRead && status > 0 ? read(request.variable) : QList<int>();
+    QStringList dropped, notQueued;
+    for (int k = 0; k < count; ++k) {
+        const bool answered = request.answered.contains(request.variable.address + k);
+        if (isRead)
+            done.values << (answered ? image.value(k, notRead) : notRead);
+        if (!answered)
+            (k < request.queued ? dropped : notQueued) << request.variable.label(k);
+    }
+    if (!isRead)
+        done.values = request.values;
+    done.complete = status == 1 && dropped.isEmpty() && notQueued.isEmpty();
+    const QString verb = QLatin1String(isRead ? "answered" : "acknowledged");
+    const int answered = count - dropped.size() - notQueued.size();
+    if (done.complete)
+        done.note = verb;
+    else if (status == 0)
+        done.note = QStringLiteral("not sent");
+    else if (answered == 0)
+        done.note = QStringLiteral("dropped after its retries");
+    else
+        done.note = QStringLiteral("%1 %2 of %3 elements").arg(verb).arg(answered).arg(count);
+    if (status != 0 && !dropped.isEmpty() && answered > 0)
+        done.note += QStringLiteral("; dropped after their retries: ") + names(dropped);
+    if (status != 0 && !notQueued.isEmpty())
+        done.note += QStringLiteral("; not queued, the driver's list was full: ") + names(notQueued);
+    return done;
+}
+
 QList<HostEvent> DriverHost::takeEvents()
 {
-    std::vector<Completion> reported;
-    reported.swap(completions());
-    for (const Completion &completion : reported) {
+    std::vector<Completion> taken;
+    taken.swap(reported);
+    for (const Completion &completion : taken) {
+        // Writes and once-reads are never outstanding at the same time.
         if (writeInFlight) {
-            unreported.append(writeEvent(completion.status));
+            unreported.append(event(writes[nextWrite], "write", completion.status));
             writeInFlight = false;
             ++nextWrite;
             queueNextWrite();
             continue;
         }
-        const int index = completion.requestGroup;
-        if (index < 0 || index >= onceReads.size())
+        if (!onceReadsOutstanding.remove(completion.requestGroup))
             continue; // not one of ours
-        --onceReadsOutstanding;
-        // After a drop the image still holds older values: show none.
-        const QList<int> values = completion.status == 1 ? read(onceReads[index]) : QList<int>();
-        unreported.append({QStringLiteral("once-read"), onceReads[index].text, completion.status,
-                           statusText(completion.status, "answered"), values});
+        unreported.append(event(onceReads[completion.requestGroup], "once-read", completion.status));
     }
     QList<HostEvent> events;
     events.swap(unreported);
     return events;
+}
+
+void DriverHost::abandonPending(const QString &why)
+{
+    auto giveUp = [&](const Pending &request, const char *kind) {
+        HostEvent given = event(request, kind, 0);
+        given.note = why;
+        given.values.clear();
+        unreported.append(given);
+    };
+    for (; nextWrite < writes.size(); ++nextWrite)
+        giveUp(writes[nextWrite], "write");
+    writeInFlight = false;
+    for (int i = 0; i < onceReads.size(); ++i) {
+        if (onceReadsOutstanding.remove(i) || !onceReadsQueued)
+            giveUp(onceReads[i], "once-read");
+    }
+    onceReadsQueued = true;
 }
 
 QList<int> DriverHost::read(const Variable &variable) const
@@ -190,11 +290,41 @@ QList<int> DriverHost::read(const Variable &variable) const
     return readImage(api, variable, station);
 }
 
+QList<int> readImage(const DriverApi &api, const Variable &variable, int station)
+{
+    QByteArray data;
+    api.getRegisterData(variable.family, variable.address, station, data, variable.count);
+    const int width = variable.isBit() ? 1 : 2;
+    QList<int> values;
+    // A library that returns fewer bytes than asked leaves the rest unread.
+    for (int i = 0; i < variable.count; ++i) {
+        if (data.size() < (i + 1) * width)
+            values << notRead;
+        else if (width == 1)
+            values << (quint8(data.at(i)) & 1);
+        else
+            values << (quint8(data.at(2 * i)) | quint8(data.at(2 * i + 1)) << 8);
+    }
+    return values;
+}
+
 QList<QList<int>> DriverHost::values() const
 {
     QList<QList<int>> all;
     for (const Variable &variable : cyclic)
         all << read(variable);
+    return all;
+}
+
+QList<QList<ElementState>> DriverHost::states() const
+{
+    QList<QList<ElementState>> all;
+    for (const Variable &variable : cyclic) {
+        QList<ElementState> row;
+        for (int k = 0; k < variable.count; ++k)
+            row << freshness.of(variable.family, variable.address + k);
+        all << row;
+    }
     return all;
 }
 

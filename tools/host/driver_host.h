@@ -1,30 +1,57 @@
 // What the host asks of the driver, and what it learns back: the settings
 // record, the cyclic read list, the writes and once-reads with their
-// completion callbacks, and the values of the register image.
+// completion callbacks, and the values of the register image with how far
+// each can be trusted.
 #ifndef ORDELIN_HOST_DRIVER_HOST_H
 #define ORDELIN_HOST_DRIVER_HOST_H
 
 #include "driver_api.h"
+#include "freshness.h"
 #include "host_settings.h"
 #include "variables.h"
 
+#include <QtCore/QSet>
+
 #include <mutex>
+#include <vector>
 
 namespace pollhost {
 
-// A write or once-read that completed (or could not be queued).
+// A once-read's or a write's element that was never answered.
+constexpr int notRead = -1;
+
+// A write or once-read that completed, could not be queued, or was given up.
 struct HostEvent {
     QString kind;      // "write" or "once-read"
     QString target;    // as the user wrote it
-    int status = 0;    // the callback's: 1 answered, 2 dropped; 0 not queued
+    int status = 0;    // the callback's: 1 answered, 2 dropped; 0 none came
+    bool complete = false; // every element answered or acknowledged
     QString note;      // how it went, in words
-    QList<int> values; // a once-read's values from the image
+    QList<int> values; // a once-read's values from the image, notRead for elements not read
+};
+
+// The image's values of `variable`, one per element, through GetRegisterData;
+// notRead for elements the library returned no bytes for.
+QList<int> readImage(const DriverApi &api, const Variable &variable, int station);
+
+// What a frame served, copied before DataCom may free the frame.
+struct FrameFacts {
+    enum Kind { Startup, CyclicRead, OnceRead, Write };
+    QByteArray command;
+    int replyLength = 0;
+    Kind kind = Startup;
+    QString family;
+    int address = 0;
+    int requestGroup = 0;
+
+    static FrameFacts of(const SendFrame &frame);
 };
 
 class DriverHost {
 public:
     DriverHost(const DriverApi &api, const HostSettings &settings, QList<Variable> cyclic,
                QList<WriteRequest> writes, QList<Variable> onceReads);
+    ~DriverHost();
     DriverHost(const DriverHost &) = delete;
     DriverHost &operator=(const DriverHost &) = delete;
 
@@ -37,41 +64,67 @@ public:
     const QList<Variable> &cyclicVariables() const { return cyclic; }
     const ComInfo &settings() const { return info; }
 
+    // What DataCom said of a frame: result 1 accepted, 0 rejected with a
+    // retry left, anything else the drop of its batch.
+    void learn(const FrameFacts &frame, int result, qint64 nowMs);
+
     // The completions reported since the last call, as events; queues the
     // next write or the once-reads when their turn has come.
     QList<HostEvent> takeEvents();
 
-    // The image's values of each cyclic variable, one per element.
+    // Reports every write and once-read not completed yet as given up.
+    void abandonPending(const QString &why);
+
+    // The image's values of each cyclic variable, one per element, and how
+    // far each can be trusted.
     QList<QList<int>> values() const;
+    QList<QList<ElementState>> states() const;
+
+    // Called back by the driver (see driver_host.cpp).
+    void completed(int requestGroup, int status);
 
     // From any thread, for a front end that changes its requests while the
     // loop runs: a new cyclic list, or one more write after those queued.
     // The loop applies them before its next frame, on its own thread.
     void postCyclic(QList<Variable> variables);
-    void postWrite(WriteRequest write);
+    void postWrite(const WriteRequest &write);
     void applyPosted();
 
 private:
+    struct Pending {
+        Variable variable;
+        QString text;
+        QList<int> values; // a write's
+        int queued = 0;    // elements the driver took
+        QSet<int> answered; // addresses whose frames were accepted
+    };
+
     QList<int> read(const Variable &variable) const;
     void rebuildReadList();
     void queueNextWrite();
     void queueOnceReads();
-    HostEvent writeEvent(int status) const;
+    HostEvent event(const Pending &request, const char *kind, int status) const;
 
     const DriverApi &api;
     ComInfo info{};
     int station;
     QList<Variable> cyclic;
-    QList<WriteRequest> writes;
-    QList<Variable> onceReads;
+    QList<Pending> writes;
+    QList<Pending> onceReads;
     int readListSize = 0;
-    int nextWrite = 0;        // writes before it have completed
+    int nextWrite = 0;        // writes before it are done
     bool writeInFlight = false;
     bool onceReadsQueued = false;
-    QList<HostEvent> unreported; // events not yet taken
-    int onceReadsOutstanding = 0;
+    QSet<int> onceReadsOutstanding; // by index, which is also their requestGroup
+    struct Completion {
+        int requestGroup;
+        int status;
+    };
+    std::vector<Completion> reported; // by the callback, not yet taken
+    QList<HostEvent> unreported;
+    Freshness freshness;
 
-    std::mutex postedMutex;
+    std::mutex postedMutex; // guards the three below
     QList<Variable> postedCyclic;
     bool cyclicPosted = false;
     QList<WriteRequest> postedWrites;

@@ -4,19 +4,6 @@
 
 namespace pollhost {
 
-namespace {
-
-QString rejectionKind(const ExchangeOutcome &outcome)
-{
-    if (outcome.received == 0)
-        return QStringLiteral("no reply");
-    if (outcome.received != outcome.replyLength)
-        return QStringLiteral("wrong length");
-    return QStringLiteral("bad form");
-}
-
-} // namespace
-
 void ExchangeStats::record(const ExchangeOutcome &outcome)
 {
     ++exchanges;
@@ -28,10 +15,12 @@ void ExchangeStats::record(const ExchangeOutcome &outcome)
         everOpened = true;
         return;
     }
-    ++rejectedBy[rejectionKind(outcome)];
+    ++rejectedBy[outcome.cause];
+    if (link == LinkState::Up)
+        link = LinkState::Retrying;
     if (outcome.result > 1) {
         ++dropped;
-        ++droppedBy[outcome.result];
+        ++droppedBy[outcome.cause];
         link = LinkState::Down;
     }
 }
@@ -45,6 +34,7 @@ QString ExchangeStats::linkText() const
 {
     switch (link) {
     case LinkState::Up: return QStringLiteral("up");
+    case LinkState::Retrying: return QStringLiteral("retrying");
     case LinkState::Down: return QStringLiteral("down");
     case LinkState::Opening: break;
     }
@@ -58,7 +48,7 @@ QString ExchangeStats::counters() const
         rejections << QStringLiteral("%1 %2").arg(it.value()).arg(it.key());
     QStringList drops;
     for (auto it = droppedBy.cbegin(); it != droppedBy.cend(); ++it)
-        drops << QStringLiteral("code %1: %2").arg(it.key()).arg(it.value());
+        drops << QStringLiteral("%1 %2").arg(it.value()).arg(it.key());
     QString line = QStringLiteral("link %1 | exchanges %2 | accepted %3 | rejected %4")
                        .arg(linkText()).arg(exchanges).arg(accepted).arg(rejected());
     if (!rejections.isEmpty())

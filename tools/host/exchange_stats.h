@@ -12,11 +12,13 @@ namespace pollhost {
 struct ExchangeOutcome {
     bool startup = false; // the frame was the link start-up
     int result = 0;       // what DataCom returned
-    int replyLength = 0;  // what the frame expected
-    int received = 0;     // what came
+    QString cause;        // why a rejected reply was wrong, in words
 };
 
-enum class LinkState { Opening, Up, Down };
+// opening: never opened yet; up: the last reply was accepted; retrying:
+// the last reply was rejected and the driver tries again; down: a request
+// was dropped after its retries, until a reply is accepted again.
+enum class LinkState { Opening, Up, Retrying, Down };
 
 class ExchangeStats {
 public:
@@ -26,9 +28,9 @@ public:
     quint64 accepted = 0;
     quint64 startups = 0; // start-up frames sent
     quint64 dropped = 0;  // requests the driver gave up after their retries
-    // Rejected replies by what the host saw, and drops by the driver's code.
+    // Rejected replies, and drops, by what was wrong with the reply.
     QMap<QString, quint64> rejectedBy;
-    QMap<int, quint64> droppedBy;
+    QMap<QString, quint64> droppedBy;
     quint64 lateBytes = 0; // thrown away before sending: late or stray replies
     LinkState link = LinkState::Opening;
     bool everOpened = false;

@@ -16,6 +16,7 @@ struct HostSettings {
     int language = 1;
 
     int timeoutMs = 500;
+    int guardMs = 500; // quiet time after a timeout before the next frame
     int gapMs = 0;
     int intervalMs = 100;
     int openTimeoutMs = 5000;

@@ -1,139 +1,155 @@
 #include "poll_loop.h"
 
+#include "reply_judge.h"
 #include "trace.h"
-
-#include <atomic>
-#include <csignal>
 
 namespace pollhost {
 
-namespace {
-
-std::atomic<bool> stopRequested{false};
-
-void onStopSignal(int)
-{
-    stopRequested = true;
-}
-
-const QByteArray startupCommand("CR\r\n");
-
-} // namespace
-
-void installStopHandlers()
-{
-    struct sigaction action {};
-    action.sa_handler = &onStopSignal;
-    action.sa_flags = SA_RESETHAND;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
-PollLoop::PollLoop(const DriverApi &api, DriverHost &host, SerialLink &link, LoopEvents &output,
-                   const HostSettings &options)
-    : api(api), host(host), link(link), output(output), options(options)
+PollLoop::PollLoop(const DriverApi &api, DriverHost &host, SerialLink &link, LoopEvents &events,
+                   const HostSettings &settings, const WakeUp &stop)
+    : api(api), host(host), link(link), events(events), settings(settings), stop(stop)
 {
 }
 
 PollView PollLoop::view() const
 {
-    return {clock.elapsed(), &counts, &host.cyclicVariables(), host.values()};
+    return {clock.elapsed(), &counts, &host.cyclicVariables(), host.values(), host.states()};
 }
 
-void PollLoop::run()
+LoopEnd PollLoop::run()
 {
     clock.start();
-    while (!finished()) {
-        host.applyPosted();
-        SendFrame *frame = api.comCommunication();
-        if (!frame) {
-            report(host.takeEvents());
-            if (!host.requestsPending() && host.cyclicReads() == 0 && !options.untilStopped)
-                return; // everything asked for is done
-            // A null frame also ends a burst of writes or once-reads; the rest
-            // only waits for the next call.
-            pause(host.requestsPending() ? options.gapMs : std::max(options.intervalMs, 1));
-            continue;
-        }
-        if (exchange(*frame)) {
-            output.show(view());
-            pause(options.intervalMs);
-        } else {
-            pause(options.gapMs);
-        }
-    }
-}
-
-void PollLoop::stop()
-{
-    std::lock_guard<std::mutex> hold(pauseMutex);
-    stopped = true;
-    wake.notify_all();
-}
-
-bool PollLoop::finished() const
-{
-    if (stopRequested || stopped)
-        return true;
-    if (options.count > 0 && qint64(counts.exchanges) >= options.count)
-        return true;
-    if (options.durationMs > 0 && clock.elapsed() >= options.durationMs)
-        return true;
-    return openTimedOut || !portError.isEmpty();
-}
-
-bool PollLoop::exchange(SendFrame &frame)
-{
-    // The frame belongs to the driver and DataCom may free it: copy first.
-    const QByteArray command = frame.command.left(frame.commandLength);
-    const int replyLength = frame.replyLength;
-    const bool startup = command == startupCommand;
-    const bool cyclic = !startup && frame.request.operation == 0 && frame.request.requestGroup == -1;
-    ExchangeRecord record{frame.request.registerName, frame.request.address, frame.request.count,
-                          cyclic, 0};
-    if (options.trace)
-        output.trace(traceLine('>', command));
-    QByteArray reply = link.exchange(command, replyLength, options.timeoutMs);
-    const int received = reply.size();
-    const int result = api.dataCom(reply);
-    if (options.trace)
-        output.trace(traceLine('<', reply, QStringLiteral("DataCom %1").arg(result)));
-    const LinkState before = counts.link;
-    counts.record({startup, result, replyLength, received});
-    counts.lateBytes = link.discardedBytes();
-    record.result = result;
-    output.exchanged(record, counts);
-    if (counts.link != before)
-        output.linkChanged(clock.elapsed(), counts);
+    if (settings.durationMs > 0)
+        durationEnd = QDeadlineTimer(settings.durationMs);
+    openEnd = QDeadlineTimer(settings.openTimeoutMs);
+    LoopEnd end = LoopEnd::Running;
+    while (end == LoopEnd::Running)
+        end = turn();
     report(host.takeEvents());
-    portError = link.failure();
-    if (!counts.everOpened && clock.elapsed() >= options.openTimeoutMs)
-        openTimedOut = true;
-    if (!cyclic || ++cyclicInCycle < host.cyclicReads())
-        return false;
-    cyclicInCycle = 0;
-    return true;
+    if (host.requestsPending()) {
+        host.abandonPending(QStringLiteral("not completed: the run ended first"));
+        report(host.takeEvents());
+    }
+    return end;
 }
 
-void PollLoop::report(const QList<HostEvent> &events)
+// Between two frames: requests posted from another thread go to the
+// driver; the driver chooses what to send; the line must be
+// quiet; the frame goes out and its reply comes back (or the timeout);
+// DataCom judges it; the host learns what it did; completions are shown.
+LoopEnd PollLoop::turn()
 {
-    for (const HostEvent &event : events) {
-        if (event.status != 1)
+    if (reason() != LoopEnd::Running)
+        return reason();
+    host.applyPosted();
+    SendFrame *frame = api.comCommunication();
+    if (!frame)
+        return idle();
+    const FrameFacts facts = FrameFacts::of(*frame); // DataCom may free the frame
+    if (facts.kind == FrameFacts::Write || facts.kind == FrameFacts::OnceRead)
+        idleCalls = 0;
+    if (!link.settle(deadline()) || reason() != LoopEnd::Running)
+        return reason();
+    return exchange(facts);
+}
+
+LoopEnd PollLoop::exchange(const FrameFacts &frame)
+{
+    if (settings.trace)
+        events.trace(traceLine('>', frame.command));
+    LinkReply reply = link.exchange(frame.command, frame.replyLength, settings.timeoutMs, deadline());
+    if (reply.end == ReplyEnd::Interrupted || reply.end == ReplyEnd::PortFailed)
+        return reason();
+    const int result = api.dataCom(reply.bytes);
+    if (settings.trace)
+        events.trace(traceLine('<', reply.bytes, QStringLiteral("DataCom %1").arg(result)));
+    const LinkState before = counts.link;
+    learn(frame, reply.bytes, result);
+    const bool cycleDone = frame.kind == FrameFacts::CyclicRead && ++cyclicInCycle >= host.cyclicReads();
+    if (cycleDone)
+        cyclicInCycle = 0;
+    // Also when the link changes, and once a second while no cycle
+    // completes, so what is shown never keeps an old link state.
+    if (cycleDone || counts.link != before || clock.elapsed() - shownAtMs >= 1000) {
+        shownAtMs = clock.elapsed();
+        events.show(view());
+    }
+    pause(cycleDone ? settings.intervalMs : settings.gapMs);
+    return reason();
+}
+
+// ComCommunication had nothing to send. Once, that only ends a burst of
+// writes or once-reads; twice in a row while one of them waits, the driver
+// makes no frame for it and never will: it stays at the head of its list.
+LoopEnd PollLoop::idle()
+{
+    report(host.takeEvents());
+    const bool nothingLeft = host.cyclicReads() == 0 && !settings.untilStopped;
+    if (!host.requestsPending() && nothingLeft)
+        return LoopEnd::Done;
+    if (host.requestsPending() && ++idleCalls < 2)
+        return reason();
+    if (host.requestsPending()) {
+        host.abandonPending(QStringLiteral("not sent: the driver makes no frame for it"));
+        report(host.takeEvents());
+        return nothingLeft ? LoopEnd::Done : reason();
+    }
+    pause(qMax(settings.intervalMs, 100));
+    return reason();
+}
+
+void PollLoop::learn(const FrameFacts &frame, const QByteArray &reply, int result)
+{
+    const LinkState before = counts.link;
+    const QString cause = result == 1 ? QString() : rejectionCause(reply, frame.replyLength);
+    counts.record({frame.kind == FrameFacts::Startup, result, cause});
+    counts.lateBytes = link.discardedBytes();
+    host.learn(frame, result, clock.elapsed());
+    if (counts.link != before)
+        events.linkChanged(clock.elapsed(), counts);
+    report(host.takeEvents());
+}
+
+void PollLoop::report(const QList<HostEvent> &done)
+{
+    for (const HostEvent &event : done) {
+        if (!event.complete)
             ++failed;
-        output.event(clock.elapsed(), event);
+        events.event(clock.elapsed(), event);
     }
 }
 
-// Sleeps until stop() wakes it or the time is up; in steps of at most 20 ms,
-// since Ctrl-C can only set a flag and --duration may end inside the pause.
-void PollLoop::pause(int ms)
+bool PollLoop::pause(int ms)
 {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(ms);
-    std::unique_lock<std::mutex> hold(pauseMutex);
-    while (!finished() && Clock::now() < until)
-        wake.wait_until(hold, std::min(until, Clock::now() + std::chrono::milliseconds(20)));
+    if (ms <= 0)
+        return true;
+    const QDeadlineTimer until(ms);
+    const QDeadlineTimer cap = deadline();
+    return stop.sleepUntil(!cap.isForever() && cap.deadline() < until.deadline() ? cap : until);
+}
+
+// The earliest moment the run must end by itself: --duration, and
+// --open-timeout while the link has never opened.
+QDeadlineTimer PollLoop::deadline() const
+{
+    if (counts.everOpened || (!durationEnd.isForever() && durationEnd.deadline() < openEnd.deadline()))
+        return durationEnd;
+    return openEnd;
+}
+
+LoopEnd PollLoop::reason() const
+{
+    if (stop.raised())
+        return LoopEnd::Stopped;
+    if (!link.failure().isEmpty())
+        return LoopEnd::PortFailed;
+    if (!counts.everOpened && openEnd.hasExpired())
+        return LoopEnd::NeverOpened;
+    if (settings.count > 0 && qint64(counts.exchanges) >= settings.count)
+        return LoopEnd::Limit;
+    if (durationEnd.hasExpired())
+        return LoopEnd::Limit;
+    return LoopEnd::Running;
 }
 
 } // namespace pollhost

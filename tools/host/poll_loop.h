@@ -1,5 +1,8 @@
 // The host's communication loop: ask the driver for a frame, exchange it on
 // the line, hand the reply back, and between read cycles show the values.
+// It keeps no state outside itself and the driver, reports through
+// LoopEvents, and every wait in it ends at once on a stop request, so a
+// front end may run it on a thread of its own.
 #ifndef ORDELIN_HOST_POLL_LOOP_H
 #define ORDELIN_HOST_POLL_LOOP_H
 
@@ -10,58 +13,56 @@
 
 #include <QtCore/QElapsedTimer>
 
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
-
 namespace pollhost {
+
+enum class LoopEnd {
+    Running,
+    Done,        // nothing is left to do
+    Stopped,     // a stop request (Ctrl-C)
+    Limit,       // --count or --duration
+    NeverOpened, // --open-timeout
+    PortFailed,
+};
 
 class PollLoop {
 public:
-    PollLoop(const DriverApi &api, DriverHost &host, SerialLink &link, LoopEvents &output,
-             const HostSettings &options);
+    PollLoop(const DriverApi &api, DriverHost &host, SerialLink &link, LoopEvents &events,
+             const HostSettings &settings, const WakeUp &stop);
 
-    // Runs until --count or --duration is reached, Ctrl-C, stop(), the port
-    // fails, the link does not open in time, or nothing is left to do.
-    void run();
-
-    // From any thread: ends the run after the exchange in progress and
-    // wakes a pause at once.
-    void stop();
+    // Runs until one of LoopEnd's reasons; reports every write and once-read
+    // that did not complete by then.
+    LoopEnd run();
 
     const ExchangeStats &stats() const { return counts; }
     qint64 elapsedMs() const { return clock.elapsed(); }
     PollView view() const;
-
-    bool gaveUpOpening() const { return openTimedOut; }
-    const QString &portFailure() const { return portError; }
     int failedRequests() const { return failed; }
 
 private:
-    bool finished() const;
-    bool exchange(SendFrame &frame); // true when it completed a read cycle
+    LoopEnd turn();
+    LoopEnd exchange(const FrameFacts &frame);
+    LoopEnd idle();
+    LoopEnd reason() const;
+    QDeadlineTimer deadline() const;
+    void learn(const FrameFacts &frame, const QByteArray &reply, int result);
     void report(const QList<HostEvent> &events);
-    void pause(int ms);
+    bool pause(int ms);
 
     const DriverApi &api;
     DriverHost &host;
     SerialLink &link;
-    LoopEvents &output;
-    const HostSettings &options;
+    LoopEvents &events;
+    const HostSettings &settings;
+    const WakeUp &stop;
     ExchangeStats counts;
     QElapsedTimer clock;
     int cyclicInCycle = 0;
+    int idleCalls = 0; // null frames since the last write or once-read frame
     int failed = 0;
-    bool openTimedOut = false;
-    QString portError;
-    std::atomic<bool> stopped{false};
-    std::mutex pauseMutex;
-    std::condition_variable wake;
+    qint64 shownAtMs = 0;
+    QDeadlineTimer durationEnd{QDeadlineTimer::Forever};
+    QDeadlineTimer openEnd{QDeadlineTimer::Forever};
 };
-
-// SIGINT and SIGTERM end the loop after the exchange in progress; a second
-// Ctrl-C ends the program at once.
-void installStopHandlers();
 
 } // namespace pollhost
 

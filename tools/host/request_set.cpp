@@ -6,27 +6,30 @@ namespace {
 
 using tools::Result;
 
-Result<Variable> checked(const DriverApi &api, const QString &text, int language)
+Result<Variable> checked(const DriverApi &api, const VariableText &given, int language)
 {
-    const auto parsed = parseVariable(text);
-    return parsed.ok() ? checkVariable(api, parsed.value(), language) : parsed;
+    const auto parsed = parseVariable(given.text);
+    const auto variable = parsed.ok() ? checkVariable(api, parsed.value(), language) : parsed;
+    if (variable.ok() || given.origin.isEmpty())
+        return variable;
+    return Result<Variable>::failure(given.origin + QStringLiteral(": ") + variable.error());
 }
 
 } // namespace
 
-Result<RequestSet> buildRequests(const DriverApi &api, const QStringList &cyclic,
+Result<RequestSet> buildRequests(const DriverApi &api, const QList<VariableText> &cyclic,
                                  const QStringList &writes, const QStringList &onceReads,
                                  int language)
 {
     RequestSet set;
-    for (const QString &text : cyclic) {
-        const auto variable = checked(api, text, language);
+    for (const VariableText &given : cyclic) {
+        const auto variable = checked(api, given, language);
         if (!variable.ok())
             return Result<RequestSet>::failure(variable.error());
         set.cyclic << variable.value();
     }
     for (const QString &text : onceReads) {
-        const auto variable = checked(api, text, language);
+        const auto variable = checked(api, {text, {}}, language);
         if (!variable.ok())
             return Result<RequestSet>::failure(variable.error());
         set.onceReads << variable.value();

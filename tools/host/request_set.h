@@ -14,7 +14,7 @@ struct RequestSet {
 };
 
 // Fails with the first bad variable's message.
-tools::Result<RequestSet> buildRequests(const DriverApi &api, const QStringList &cyclic,
+tools::Result<RequestSet> buildRequests(const DriverApi &api, const QList<VariableText> &cyclic,
                                         const QStringList &writes, const QStringList &onceReads,
                                         int language);
 

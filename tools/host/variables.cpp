@@ -38,30 +38,65 @@ Result<Variable> parseVariable(const QString &text)
     return variable;
 }
 
+namespace {
+
+Result<Variable> refused(const Variable &variable, const QString &why)
+{
+    return Result<Variable>::failure(variable.text + QStringLiteral(": ") + why);
+}
+
+QString driverCheck(const DriverApi &api, const Variable &variable, const QString &addressText,
+                    int extent, int language, int *address)
+{
+    int converted = -1;
+    const QString message = api.checkAddrCorrect(variable.family, addressText, converted, extent,
+                                                  language, variable.isBit() ? 0 : 1);
+    if (address)
+        *address = converted;
+    return message;
+}
+
+// A family the tools do not poll: a mistyped name, or one that the driver
+// validates but never reads or writes (TV).
+Result<Variable> unpolled(const DriverApi &api, const Variable &variable, const QString &message)
+{
+    if (const tools::Family *other = tools::familyIgnoringCase(variable.family))
+        return refused(variable, QStringLiteral("family names are case-sensitive: %1, not %2")
+                                     .arg(QLatin1String(other->name), variable.family));
+    if (!driverCheck(api, variable, QStringLiteral("0"), 0, 1, nullptr).isEmpty())
+        return refused(variable, message);
+    QStringList names = tools::familyNames(variable.family);
+    if (names.isEmpty())
+        names = tools::familyNames();
+    return refused(variable, QStringLiteral("the driver accepts %1 addresses but never reads or "
+                                            "writes them; the families it polls here are %2")
+                                 .arg(variable.family, names.join(QStringLiteral(", "))));
+}
+
+} // namespace
+
 Result<Variable> checkVariable(const DriverApi &api, Variable variable, int language)
 {
     int address = -1;
-    const QString message = api.checkAddrCorrect(variable.family, variable.addressText, address,
-                                                  variable.count - 1, language,
-                                                  variable.isBit() ? 0 : 1);
+    const QString message = driverCheck(api, variable, variable.addressText, 0, language, &address);
+    const tools::Family *family = tools::findFamily(variable.family);
+    if (!family)
+        return unpolled(api, variable, message);
     if (!message.isEmpty())
-        return Result<Variable>::failure(variable.text + QStringLiteral(": ") + message);
+        return refused(variable, message);
+    if (tools::integerAddress(*family, variable.addressText) != address)
+        return refused(variable, QStringLiteral("relay addresses are channel ddd and bit DD from 00 "
+                                                "to 15; the driver would poll %1 instead")
+                                     .arg(tools::elementName(*family, address)));
+    if (!driverCheck(api, variable, variable.addressText, variable.count - 1, language, nullptr).isEmpty()
+        || address + qint64(variable.count) > family->elements)
+        return refused(variable, QStringLiteral("the run is too long: %1 ends at %2, and %3 elements "
+                                                "from %4 pass its end")
+                                     .arg(variable.family, tools::elementName(*family, family->elements - 1))
+                                     .arg(variable.count)
+                                     .arg(tools::elementName(*family, address)));
     variable.address = address;
     return variable;
-}
-
-QList<int> readImage(const DriverApi &api, const Variable &variable, int station)
-{
-    QByteArray data;
-    api.getRegisterData(variable.family, variable.address, station, data, variable.count);
-    QList<int> values;
-    for (int i = 0; i < variable.count; ++i) {
-        if (variable.isBit())
-            values << (quint8(data.at(i)) & 1);
-        else
-            values << (quint8(data.at(2 * i)) | quint8(data.at(2 * i + 1)) << 8);
-    }
-    return values;
 }
 
 QByteArray WriteRequest::data() const
@@ -97,15 +132,18 @@ Result<WriteRequest> parseWrite(const QString &text)
     return write;
 }
 
-Result<QStringList> readVariableFile(const QString &path)
+Result<QList<VariableText>> readVariableFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return Result<QStringList>::failure(QStringLiteral("%1: %2").arg(path, file.errorString()));
-    QStringList variables;
-    for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
-        const QString content = line.left(line.indexOf(QLatin1Char('#')));
-        variables += content.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+        return Result<QList<VariableText>>::failure(QStringLiteral("%1: %2").arg(path, file.errorString()));
+    QList<VariableText> variables;
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString content = lines[i].left(lines[i].indexOf(QLatin1Char('#')));
+        const QString origin = QStringLiteral("%1 line %2").arg(path).arg(i + 1);
+        for (const QString &text : content.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
+            variables.append({text, origin});
     }
     return variables;
 }

@@ -1,6 +1,8 @@
 // Variables as the HMI editor names them: a family, an address text and,
-// after a colon, how many successive elements. The syntax is split here;
-// whether the address is valid is the driver's to say, in its own words.
+// after a colon, how many successive elements. The driver checks each
+// address in its own words; the host then refuses what the driver accepts
+// but would poll under another name (a relay bit above 15) or not at all (a
+// family it validates but never reads), and runs past a family's end.
 #ifndef ORDELIN_HOST_VARIABLES_H
 #define ORDELIN_HOST_VARIABLES_H
 
@@ -11,6 +13,13 @@
 #include <QtCore/QStringList>
 
 namespace pollhost {
+
+// A variable as the user gave it, and where: "vars.txt line 3", or empty
+// for the command line.
+struct VariableText {
+    QString text;
+    QString origin;
+};
 
 struct Variable {
     QString text; // as the user wrote it
@@ -33,18 +42,15 @@ struct WriteRequest {
 
 tools::Result<Variable> parseVariable(const QString &text);
 
-// Asks CheckAddrCorrect; the result carries the integer address, or the
-// driver's message for the variable.
+// Asks CheckAddrCorrect and the tools' family table; the result carries the
+// integer address, or the message that says what is wrong.
 tools::Result<Variable> checkVariable(const DriverApi &api, Variable variable, int language);
-
-// The image's values of `variable`, one per element, through GetRegisterData.
-QList<int> readImage(const DriverApi &api, const Variable &variable, int station);
 
 // "DM100=1234" or "DM10=1,2,3": bits take 0 or 1, words 0 to 65535.
 tools::Result<WriteRequest> parseWrite(const QString &text);
 
 // Variables separated by white space; # starts a comment.
-tools::Result<QStringList> readVariableFile(const QString &path);
+tools::Result<QList<VariableText>> readVariableFile(const QString &path);
 
 } // namespace pollhost
 

@@ -27,6 +27,7 @@ QString linkName(LinkState link)
     switch (link) {
     case LinkState::Up: return MainWindow::tr("up");
     case LinkState::Down: return MainWindow::tr("down");
+    case LinkState::Retrying: return MainWindow::tr("retrying");
     case LinkState::Opening: break;
     }
     return MainWindow::tr("opening");
@@ -250,6 +251,7 @@ void MainWindow::connectLine()
 {
     active = panel->config(baseHost);
     table->forgetReads();
+    trust.clear();
     rateFromMs = QDateTime::currentMSecsSinceEpoch();
     rateFromExchanges = 0;
     rate = 0;
@@ -285,32 +287,27 @@ void MainWindow::onWriteRequested(const Variable &element, int value, const QStr
 void MainWindow::update()
 {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (session)
-        takeInbox(now);
+    bool polling = false;
+    if (session) {
+        const Inbox inbox = session->take();
+        trust = inbox.trust;
+        polling = inbox.running && inbox.problem.isEmpty() && !stopping;
+        for (const HostEvent &event : inbox.events) {
+            if (event.kind == QLatin1String("write"))
+                table->setOutcome(event.target.section(QLatin1Char('='), 0, 0), event.note);
+        }
+        trace->append(inbox.traces, inbox.tracesDropped);
+        if (stopping && !inbox.running) {
+            stopping = false;
+            panel->setState(false, false);
+        }
+        showStatus(inbox, now);
+    }
     QList<QList<int>> values;
     for (const Variable &variable : variables)
         values << readImage(api, variable, active.host.station);
-    // A read that waits for all its retries is not late yet.
-    const qint64 staleAfter = std::max<qint64>(
-        3000, 2LL * active.host.timeoutMs * (active.host.retries + 1) + active.host.intervalMs);
-    trend->add(table->showValues(values, now, staleAfter));
+    trend->add(table->showValues(values, trust, polling, now));
     trend->redraw(now);
-}
-
-void MainWindow::takeInbox(qint64 nowMs)
-{
-    const Inbox inbox = session->take();
-    table->applyReads(inbox.reads);
-    for (const HostEvent &event : inbox.events) {
-        if (event.kind == QLatin1String("write"))
-            table->setOutcome(event.target.section(QLatin1Char('='), 0, 0), event.note);
-    }
-    trace->append(inbox.traces, inbox.tracesDropped);
-    if (stopping && !inbox.running) {
-        stopping = false;
-        panel->setState(false, false);
-    }
-    showStatus(inbox, nowMs);
 }
 
 void MainWindow::showStatus(const Inbox &inbox, qint64 nowMs)

@@ -44,7 +44,6 @@ private:
     void showMessage(const QString &text, bool error);
 
     void update();
-    void takeInbox(qint64 nowMs);
     void showStatus(const Inbox &inbox, qint64 nowMs);
     void onWriteRequested(const pollhost::Variable &element, int value, const QString &label);
 
@@ -53,6 +52,7 @@ private:
     QList<pollhost::Variable> variables;
     std::shared_ptr<Session> session; // kept after a disconnect: the driver holds its settings
     SessionConfig active;
+    QHash<QPair<QString, int>, ElementTrust> trust; // as the loop last showed it
     bool stopping = false;
 
     ConnectionPanel *panel;

@@ -14,9 +14,8 @@ using namespace pollhost;
 
 // Enough for several seconds of a fast line between two looks of the window.
 const int inboxTraceLimit = 5000;
-const int inboxReadLimit = 20000;
 // How long a port that cannot be used is left alone before the next try.
-const std::chrono::seconds retryPause(1);
+const int retryPauseMs = 1000;
 
 } // namespace
 
@@ -52,15 +51,6 @@ Session::~Session()
         worker->wait();
 }
 
-void Session::stop()
-{
-    std::lock_guard<std::mutex> hold(mutex);
-    stopWanted = true;
-    if (loop)
-        loop->stop();
-    stopped.notify_all();
-}
-
 Inbox Session::take()
 {
     std::lock_guard<std::mutex> hold(mutex);
@@ -68,7 +58,6 @@ Inbox Session::take()
     inbox.traces.clear();
     inbox.tracesDropped = 0;
     inbox.events.clear();
-    inbox.reads.clear();
     return taken;
 }
 
@@ -76,28 +65,20 @@ Inbox Session::take()
 // second, so a USB adapter pulled and plugged back in brings the link back.
 void Session::work()
 {
-    for (;;) {
-        SerialLink link;
+    while (!wake.raised()) {
+        SerialLink link(wake, config.host.guardMs);
         if (openLink(link)) {
-            PollLoop run(api, host, link, *this, config.host);
-            {
-                std::lock_guard<std::mutex> hold(mutex);
-                if (stopWanted)
-                    break;
-                loop = &run;
-            }
-            run.run();
+            PollLoop loop(api, host, link, *this, config.host, wake);
+            loopStartMs = QDateTime::currentMSecsSinceEpoch();
+            const LoopEnd end = loop.run();
             std::lock_guard<std::mutex> hold(mutex);
-            loop = nullptr;
             before = inbox;
-            if (!run.portFailure().isEmpty()) {
-                inbox.problem = run.portFailure();
+            if (end == LoopEnd::PortFailed) {
+                inbox.problem = link.failure();
                 inbox.link = LinkState::Down;
             }
         }
-        std::unique_lock<std::mutex> hold(mutex);
-        if (stopped.wait_for(hold, retryPause, [this] { return stopWanted; }))
-            break;
+        wake.sleepUntil(QDeadlineTimer(retryPauseMs));
     }
     std::lock_guard<std::mutex> hold(mutex);
     inbox.running = false;
@@ -113,6 +94,26 @@ bool Session::openLink(SerialLink &link)
     return opened.ok();
 }
 
+void Session::show(const PollView &view)
+{
+    std::lock_guard<std::mutex> hold(mutex);
+    count(*view.stats);
+    for (int v = 0; v < view.variables->size() && v < view.states.size(); ++v) {
+        const Variable &variable = view.variables->at(v);
+        for (int k = 0; k < view.states[v].size(); ++k) {
+            const ElementState &state = view.states[v][k];
+            ElementTrust &trust = inbox.trust[{variable.family, variable.address + k}];
+            trust.quality = state.quality;
+            // A loop started after a port failure has a clock of its own: only
+            // a read time that changed is one of this loop's.
+            if (state.readAtMs != trust.loopReadAtMs) {
+                trust.loopReadAtMs = state.readAtMs;
+                trust.readAtMs = state.readAtMs < 0 ? -1 : loopStartMs + state.readAtMs;
+            }
+        }
+    }
+}
+
 void Session::event(qint64, const HostEvent &event)
 {
     std::lock_guard<std::mutex> hold(mutex);
@@ -122,7 +123,7 @@ void Session::event(qint64, const HostEvent &event)
 void Session::linkChanged(qint64, const ExchangeStats &stats)
 {
     std::lock_guard<std::mutex> hold(mutex);
-    inbox.link = stats.link;
+    count(stats);
 }
 
 void Session::trace(const QString &line)
@@ -135,18 +136,15 @@ void Session::trace(const QString &line)
     inbox.traces.append(line);
 }
 
-void Session::exchanged(const ExchangeRecord &record, const ExchangeStats &stats)
+// Under the lock.
+void Session::count(const ExchangeStats &stats)
 {
-    std::lock_guard<std::mutex> hold(mutex);
     inbox.exchanges = before.exchanges + stats.exchanges;
     inbox.accepted = before.accepted + stats.accepted;
     inbox.rejected = before.rejected + stats.rejected();
     inbox.dropped = before.dropped + stats.dropped;
     inbox.startups = before.startups + stats.startups;
     inbox.link = stats.link;
-    if (record.cyclic && record.result == 1 && inbox.reads.size() < inboxReadLimit)
-        inbox.reads.append({record.family, record.address, record.count,
-                            QDateTime::currentMSecsSinceEpoch()});
 }
 
 } // namespace monitor

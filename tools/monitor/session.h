@@ -7,18 +7,17 @@
 
 #include "host/driver_host.h"
 #include "host/loop_events.h"
+#include "host/wake_up.h"
 #include "sim/simulator.h"
 
 #include "common/line_settings.h"
 
 #include <QtCore/QThread>
 
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 
 namespace pollhost {
-class PollLoop;
 class SerialLink;
 }
 
@@ -31,12 +30,11 @@ struct SessionConfig {
     pollhost::HostSettings host;
 };
 
-// An accepted cyclic read of `count` elements from `address`, and when.
-struct ReadStamp {
-    QString family;
-    int address = 0;
-    int count = 0;
-    qint64 atMs = 0; // since the epoch
+// How far an element's value can be trusted, and when it was last read.
+struct ElementTrust {
+    pollhost::Quality quality = pollhost::Quality::NeverRead;
+    qint64 readAtMs = -1; // since the epoch
+    qint64 loopReadAtMs = -1; // as the loop's clock said it, to tell a new read
 };
 
 // What the loop reported since the window last looked.
@@ -44,7 +42,7 @@ struct Inbox {
     QStringList traces;
     quint64 tracesDropped = 0; // more than the inbox holds between two looks
     QList<pollhost::HostEvent> events;
-    QList<ReadStamp> reads;
+    QHash<QPair<QString, int>, ElementTrust> trust; // by family and address
     quint64 exchanges = 0, accepted = 0, rejected = 0, dropped = 0, startups = 0;
     pollhost::LinkState link = pollhost::LinkState::Opening;
     QString problem; // the port's, while it cannot be used; empty otherwise
@@ -53,7 +51,8 @@ struct Inbox {
 
 class Session : private pollhost::LoopEvents {
 public:
-    // Starts the built-in simulator when asked, then the worker thread.
+    // Starts the built-in simulator when asked, registers with the driver
+    // and starts the worker thread.
     static tools::Result<std::shared_ptr<Session>> start(const pollhost::DriverApi &api,
                                                          const SessionConfig &config,
                                                          QList<pollhost::Variable> cyclic);
@@ -63,39 +62,36 @@ public:
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
 
-    const QString &portName() const { return port; }
     void postCyclic(QList<pollhost::Variable> variables) { host.postCyclic(std::move(variables)); }
-    void postWrite(pollhost::WriteRequest write) { host.postWrite(std::move(write)); }
+    void postWrite(const pollhost::WriteRequest &write) { host.postWrite(write); }
 
-    // Asks the worker to end after the exchange in progress; returns at once.
-    void stop();
-    // Empties the inbox; the counters and the link stay as they are.
+    // Ends the worker's waits at once; returns without waiting for it.
+    void stop() { wake.raise(); }
+    // Empties the inbox of what was new; the counters, the link and the
+    // trust stay as they are.
     Inbox take();
 
 private:
     void work();
     bool openLink(pollhost::SerialLink &link);
-    void waitBeforeRetry();
 
-    void show(const pollhost::PollView &) override {}
+    void show(const pollhost::PollView &view) override;
     void event(qint64, const pollhost::HostEvent &event) override;
     void linkChanged(qint64, const pollhost::ExchangeStats &stats) override;
     void trace(const QString &line) override;
-    void exchanged(const pollhost::ExchangeRecord &record,
-                   const pollhost::ExchangeStats &stats) override;
+    void count(const pollhost::ExchangeStats &stats);
 
     const pollhost::DriverApi &api;
     SessionConfig config;
     QString port;
     std::shared_ptr<sim::Simulator> simulator;
     pollhost::DriverHost host;
+    pollhost::WakeUp wake;
+    qint64 loopStartMs = 0; // the epoch time of the loop clock's zero
 
-    std::mutex mutex; // guards the inbox, the stop flag and the loop pointer
-    std::condition_variable stopped;
+    std::mutex mutex; // guards the inbox and `before`
     Inbox inbox;
     Inbox before; // the counters of the links opened earlier in the session
-    bool stopWanted = false;
-    pollhost::PollLoop *loop = nullptr;
     // A QThread, not a std::thread: the serial port needs Qt's thread data.
     std::unique_ptr<QThread> worker;
 };

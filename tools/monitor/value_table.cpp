@@ -10,6 +10,16 @@ namespace {
 
 enum Column { Tick, Element, Value, Format, Changed, Quality, Outcome, Columns };
 
+QColor qualityColour(pollhost::Quality quality)
+{
+    switch (quality) {
+    case pollhost::Quality::Fresh: return QColor(0x00, 0x80, 0x30);
+    case pollhost::Quality::Stale: return QColor(0xC0, 0x60, 0x00);
+    case pollhost::Quality::NeverRead: break;
+    }
+    return Qt::gray;
+}
+
 QString timeText(qint64 ms)
 {
     return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("HH:mm:ss.zzz"));
@@ -74,51 +84,40 @@ void ValueTable::setVariables(const QList<pollhost::Variable> &variables)
 void ValueTable::forgetReads()
 {
     for (Row &row : rows) {
-        row.readMs = -1;
+        row.quality = pollhost::Quality::NeverRead;
         row.value.reset();
     }
     for (int r = 0; r < rows.size(); ++r)
         fillRow(r);
 }
 
-void ValueTable::applyReads(const QList<ReadStamp> &reads)
+QList<Sample> ValueTable::showValues(const QList<QList<int>> &values,
+                                     const QHash<QPair<QString, int>, ElementTrust> &trust,
+                                     bool polling, qint64 nowMs)
 {
-    for (const ReadStamp &read : reads) {
-        for (Row &row : rows) {
-            const int offset = row.element.address - read.address;
-            if (row.element.family == read.family && offset >= 0 && offset < read.count)
-                row.readMs = std::max(row.readMs, read.atMs);
-        }
-    }
-}
-
-QList<Sample> ValueTable::showValues(const QList<QList<int>> &values, qint64 nowMs,
-                                     qint64 staleAfterMs)
-{
+    using pollhost::Quality;
     QList<Sample> samples;
     filling = true;
     for (int r = 0; r < rows.size(); ++r) {
         Row &row = rows[r];
-        if (row.readMs < 0 || row.variable >= values.size()
-            || row.index >= values[row.variable].size())
+        const ElementTrust known = trust.value({row.element.family, row.element.address});
+        const int value = values.value(row.variable).value(row.index, pollhost::notRead);
+        row.quality = value == pollhost::notRead ? Quality::NeverRead : known.quality;
+        if (row.quality == Quality::Fresh && !polling)
+            row.quality = Quality::Stale;
+        if (row.quality == Quality::NeverRead) {
+            row.value.reset();
+            fillRow(r);
             continue;
-        const int value = values[row.variable][row.index];
+        }
         if (row.value != value)
             row.changedMs = nowMs;
         row.value = value;
-        if (row.ticked && row.readMs > row.sampledMs) {
-            samples.append({row.label, row.readMs, value});
-            row.sampledMs = row.readMs;
+        if (row.ticked && known.readAtMs > row.sampledMs) {
+            samples.append({row.label, known.readAtMs, value});
+            row.sampledMs = known.readAtMs;
         }
-        // An open editor would take the new value and lose what the user typed.
-        const bool editing = state() == QAbstractItemView::EditingState && currentRow() == r
-                          && currentColumn() == Value;
-        if (!editing)
-            setText(r, Value, formatValue(value, row.element.isBit(), row.format));
-        setText(r, Changed, timeText(row.changedMs));
-        const bool stale = nowMs - row.readMs > staleAfterMs;
-        setText(r, Quality, stale ? tr("stale") : tr("fresh"),
-                stale ? QColor(0xC0, 0x60, 0x00) : QColor(0x00, 0x80, 0x30));
+        fillRow(r);
     }
     filling = false;
     return samples;
@@ -136,12 +135,15 @@ void ValueTable::fillRow(int r)
     }
     item(r, Tick)->setCheckState(row.ticked ? Qt::Checked : Qt::Unchecked);
     setText(r, Element, row.label);
-    setText(r, Value, row.value ? formatValue(*row.value, row.element.isBit(), row.format)
-                                : QString());
+    // An open editor would take the new value and lose what the user typed.
+    const bool editing = state() == QAbstractItemView::EditingState && currentRow() == r
+                      && currentColumn() == Value;
+    if (!editing)
+        setText(r, Value, row.value ? formatValue(*row.value, row.element.isBit(), row.format)
+                                    : QString());
     item(r, Value)->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
     setText(r, Changed, row.value ? timeText(row.changedMs) : QString());
-    if (row.readMs < 0)
-        setText(r, Quality, tr("never read"), Qt::gray);
+    setText(r, Quality, pollhost::qualityName(row.quality), qualityColour(row.quality));
     setText(r, Outcome, row.outcome);
     filling = was;
 }

@@ -31,11 +31,12 @@ public:
     // Forgets every read, as for a new connection.
     void forgetReads();
 
-    // Marks the elements these reads covered as read at their time.
-    void applyReads(const QList<ReadStamp> &reads);
-    // Shows the image's values (per variable, per element) for the rows that
-    // were read, and returns the samples of ticked rows read since last time.
-    QList<Sample> showValues(const QList<QList<int>> &values, qint64 nowMs, qint64 staleAfterMs);
+    // Shows the image's values (per variable, per element) of the elements
+    // the loop has read, with their quality: a fresh value counts as stale
+    // while nothing polls. Returns the samples of ticked rows read since.
+    QList<Sample> showValues(const QList<QList<int>> &values,
+                             const QHash<QPair<QString, int>, ElementTrust> &trust, bool polling,
+                             qint64 nowMs);
 
     void setOutcome(const QString &label, const QString &text);
     void setTicked(const QString &label, bool ticked);
@@ -56,8 +57,8 @@ private:
         QString label;
         ValueFormat format = ValueFormat::Decimal;
         bool ticked = false;
-        qint64 readMs = -1;   // last accepted read; -1 never
-        qint64 sampledMs = -1; // last read put on the chart
+        pollhost::Quality quality = pollhost::Quality::NeverRead;
+        qint64 sampledMs = -1; // the last read put on the chart
         std::optional<int> value;
         qint64 changedMs = 0;
         QString outcome;

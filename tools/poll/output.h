@@ -23,8 +23,15 @@ std::unique_ptr<Output> jsonOutput();
 void printOut(const QString &text);
 void printError(const QString &text);
 
-// "write DM100=1234: answered", for the text outputs.
+// "write DM100=1234: acknowledged", for the text outputs.
 QString describe(const HostEvent &event);
+
+// Seconds since the start with three decimals, the time of every record.
+QString seconds(qint64 elapsedMs);
+// A value, or "-" for one not read.
+QString valueText(int value);
+// "fresh", "never read" or "stale since 3.200 s" (the time it was last read).
+QString stateText(const ElementState &state);
 
 } // namespace pollhost
 

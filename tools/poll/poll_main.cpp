@@ -2,6 +2,7 @@
 // PLC on a serial port (or the built-in simulator) and shows the values.
 #include "output.h"
 #include "poll_options.h"
+#include "stop_signals.h"
 
 #include "host/driver_api.h"
 #include "host/driver_host.h"
@@ -18,6 +19,7 @@ namespace {
 
 using namespace pollhost;
 
+// The table of docs/tools.md and of --help.
 enum ExitCode {
     Success = 0,
     BadOption = 1,
@@ -45,16 +47,28 @@ std::unique_ptr<Output> makeOutput(const PollOptions &options, const QString &po
     return tableOutput(port, isatty(STDOUT_FILENO) && !options.host.trace);
 }
 
-int exitCode(const PollLoop &loop)
+int exitCode(const PollLoop &loop, LoopEnd end, const SerialLink &link, const HostSettings &settings)
 {
-    if (loop.gaveUpOpening())
-        return fail(QStringLiteral("the link did not open within %1 ms").arg(loop.elapsedMs()),
+    if (end == LoopEnd::PortFailed)
+        return fail(QStringLiteral("the port failed: ") + link.failure(), PortFailed);
+    const bool neededTheLink = end != LoopEnd::Done || loop.stats().exchanges > 0;
+    if (!loop.stats().everOpened && neededTheLink)
+        return fail(end == LoopEnd::NeverOpened
+                        ? QStringLiteral("the link did not open within %1 ms (--open-timeout)")
+                              .arg(settings.openTimeoutMs)
+                        : QStringLiteral("the link never opened"),
                     LinkNeverOpened);
-    if (!loop.portFailure().isEmpty())
-        return fail(QStringLiteral("the port failed: ") + loop.portFailure(), ErrorsSeen);
     if (loop.stats().dropped > 0 || loop.failedRequests() > 0)
         return ErrorsSeen;
     return Success;
+}
+
+// The built-in simulator's --init file is the user's input: a bad one is
+// refused like a bad variable, as ordelin-sim refuses it.
+QString badInitialValues(const sim::SimConfig &config)
+{
+    sim::SimEngine probe(config, 0);
+    return probe.prepareMemory().join(QStringLiteral("; "));
 }
 
 int runHost(const PollOptions &options)
@@ -70,13 +84,17 @@ int runHost(const PollOptions &options)
     std::shared_ptr<sim::Simulator> simulator;
     QString port = options.port;
     if (options.sim) {
+        const QString badInit = badInitialValues(options.simConfig);
+        if (!badInit.isEmpty())
+            return fail(QStringLiteral("--sim-options --init: ") + badInit, BadVariable);
         const auto started = startEmbeddedSimulator(options.simConfig);
         if (!started.ok())
             return fail(QStringLiteral("built-in simulator: ") + started.error(), PortFailed);
         simulator = started.value();
         port = simulator->portName();
     }
-    SerialLink link;
+    WakeUp stop;
+    SerialLink link(stop, options.host.guardMs);
     const auto opened = link.open(port, options.line);
     if (!opened.ok())
         return fail(opened.error(), PortFailed);
@@ -84,17 +102,17 @@ int runHost(const PollOptions &options)
     const RequestSet &set = requests.value();
     DriverHost host(api.value(), options.host, set.cyclic, set.writes, set.onceReads);
     const std::unique_ptr<Output> output = makeOutput(options, port);
-    installStopHandlers();
+    raiseOnStopSignals(stop);
     host.start();
-    PollLoop loop(api.value(), host, link, *output, options.host);
-    loop.run();
+    PollLoop loop(api.value(), host, link, *output, options.host, stop);
+    const LoopEnd end = loop.run();
     output->finish(loop.view(), loop.stats().summary(port, loop.elapsedMs()));
     if (simulator) {
         simulator->stop();
         for (const QString &line : simulator->inspect([](sim::SimEngine &e) { return e.report(); }))
             printError(QStringLiteral("simulator: %1\n").arg(line));
     }
-    return exitCode(loop);
+    return exitCode(loop, end, link, options.host);
 }
 
 } // namespace

@@ -32,10 +32,18 @@ void describeOptions(QCommandLineParser &parser)
         "over a serial line and shows the values. Variables are written as the HMI editor\n"
         "writes them, FAMILY then address, with :N for N successive elements, e.g.\n"
         "  DM100:10  RLY00105:4  T5  C0  TM7  TV_c5  TV_p5  CV_c0  CV_p0  CTH1\n"
-        "(relay addresses are channel ddd and bit DD). Each one is checked by the driver.\n\n"
-        "Exit codes: 0 done without errors, 1 bad option, 2 bad variable or write,\n"
-        "3 driver library not loadable, 4 port cannot be opened, 5 link never opened\n"
-        "within --open-timeout, 6 errors seen (a request dropped after its retries)."));
+        "(relay addresses are channel ddd and bit DD, bits 00 to 15). Each one is checked\n"
+        "by the driver and by this program before anything is sent.\n\n"
+        "Exit codes:\n"
+        "  0  everything asked for happened: the link opened, every write and once-read\n"
+        "     was answered, no request was dropped\n"
+        "  1  bad option\n"
+        "  2  bad variable or write, or a bad --init for the built-in simulator\n"
+        "  3  the driver library cannot be loaded or lacks an export\n"
+        "  4  the port (or the built-in simulator) cannot be opened, or failed\n"
+        "  5  the link never opened (--open-timeout, --count, --duration or Ctrl-C came first)\n"
+        "  6  errors: a request was dropped after its retries, or a write or once-read was\n"
+        "     not queued, not sent, dropped, or not completed when the run ended"));
     parser.addPositionalArgument(QStringLiteral("variables"),
                                  QStringLiteral("Variables to poll cyclically."),
                                  QStringLiteral("[VARIABLE...]"));
@@ -46,8 +54,8 @@ void describeOptions(QCommandLineParser &parser)
                               "in one argument, e.g. \"--no-reply 0.1 --seed 7\".", "options"),
         option("library", "Driver library to load (default: next to this program, then the "
                           "build tree).", "path"),
-        option("file", "Read more variables from this file (whitespace-separated, # comments).",
-               "path"),
+        option("file", "Read more variables from this file (whitespace-separated, # comments). "
+                       "Repeatable.", "path"),
         option("write", "Write a value through SetRegisterData, e.g. DM100=1234, RLY00105=1, "
                         "DM10=1,2,3 for successive elements. Repeatable; sent in order, each "
                         "after the previous one completed.", "VARIABLE=VALUE"),
@@ -62,6 +70,9 @@ void describeOptions(QCommandLineParser &parser)
                              "change the driver's image (default 2).", "n", "2"),
         option("lang", "Language of the driver's messages: en or zh (default en).", "lang", "en"),
         option("timeout", "Reply timeout in ms (default 500).", "ms", "500"),
+        option("guard", "After a reply timed out, send nothing until the line has been quiet "
+                        "this long, so a late reply is thrown away (default: the reply timeout).",
+               "ms"),
         option("gap", "Pause between two exchanges in ms (default 0).", "ms", "0"),
         option("interval", "Pause after each full read cycle in ms (default 100).", "ms", "100"),
         option("open-timeout", "Give up when the link has not opened within this many ms "
@@ -95,6 +106,9 @@ QStringList readNumbers(const QCommandLineParser &parser, PollOptions &o)
     set(h.protocolMode, "protocol-mode", -most, most);
     set(h.writeMode, "write-mode", -most, most);
     set(h.timeoutMs, "timeout", 1, 600000);
+    h.guardMs = h.timeoutMs;
+    if (parser.isSet(QStringLiteral("guard")))
+        set(h.guardMs, "guard", 0, 600000);
     set(h.gapMs, "gap", 0, 600000);
     set(h.intervalMs, "interval", 0, 600000);
     set(h.openTimeoutMs, "open-timeout", 1, 86400000);
@@ -155,9 +169,10 @@ QStringList readLine(const QCommandLineParser &parser, PollOptions &o)
 
 QStringList readRequests(const QCommandLineParser &parser, PollOptions &o)
 {
-    o.variables = parser.positionalArguments();
-    if (parser.isSet(QStringLiteral("file"))) {
-        const auto more = readVariableFile(parser.value(QStringLiteral("file")));
+    for (const QString &text : parser.positionalArguments())
+        o.variables.append({text, {}});
+    for (const QString &path : parser.values(QStringLiteral("file"))) {
+        const auto more = readVariableFile(path);
         if (!more.ok())
             return {more.error()};
         o.variables += more.value();
@@ -179,10 +194,11 @@ Result<PollOptions> parsePollOptions(const QStringList &arguments)
     if (!parsed.ok())
         return Failure::failure(parsed.error());
     PollOptions o;
-    o.helpText = parser.helpText();
     o.showHelp = parsed.value();
-    if (o.showHelp)
+    if (o.showHelp) {
+        o.helpText = parser.helpText();
         return o;
+    }
     o.library = parser.value(QStringLiteral("library"));
     o.host.trace = parser.isSet(QStringLiteral("trace"));
     for (const QStringList &errors : {readNumbers(parser, o), readChoices(parser, o),

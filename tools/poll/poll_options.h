@@ -3,6 +3,7 @@
 #define ORDELIN_POLL_POLL_OPTIONS_H
 
 #include "host/host_settings.h"
+#include "host/variables.h"
 #include "sim/sim_engine.h"
 
 #include "common/line_settings.h"
@@ -24,7 +25,7 @@ struct PollOptions {
 
     HostSettings host;
 
-    QStringList variables; // cyclic reads, from the arguments and --file
+    QList<VariableText> variables; // cyclic reads, from the arguments and --file
     QStringList writes;    // FAMILYADDRESS=VALUE[,VALUE...]
     QStringList onceReads;
 

@@ -12,22 +12,21 @@ namespace pollhost {
 
 namespace {
 
-QString seconds(qint64 elapsedMs)
-{
-    return QString::number(elapsedMs / 1000.0, 'f', 3);
-}
-
 class CsvOutput : public Output {
 public:
+    // Per element its value (empty when never read) and its state.
     void show(const PollView &view) override
     {
-        QStringList header{QStringLiteral("time")};
-        QStringList row{seconds(view.elapsedMs)};
+        QStringList header{QStringLiteral("time"), QStringLiteral("link")};
+        QStringList row{seconds(view.elapsedMs), view.stats->linkText()};
         for (int i = 0; i < view.variables->size(); ++i) {
             const Variable &variable = view.variables->at(i);
             for (int k = 0; k < variable.count; ++k) {
-                header << variable.label(k);
-                row << QString::number(view.values.value(i).value(k));
+                const ElementState state = view.states.value(i).value(k);
+                header << variable.label(k) << variable.label(k) + QStringLiteral(" state");
+                row << (state.quality == Quality::NeverRead ? QString()
+                                                            : QString::number(view.values.value(i).value(k)))
+                    << stateText(state);
             }
         }
         if (!headerDone)
@@ -55,30 +54,44 @@ private:
     bool headerDone = false;
 };
 
+QJsonValue jsonValue(int value)
+{
+    return value == notRead ? QJsonValue() : QJsonValue(value);
+}
+
 class JsonOutput : public Output {
 public:
     void show(const PollView &view) override
     {
-        QJsonObject values;
+        QJsonObject values, quality, readAt;
         for (int i = 0; i < view.variables->size(); ++i) {
             const Variable &variable = view.variables->at(i);
-            for (int k = 0; k < variable.count; ++k)
-                values.insert(variable.label(k), view.values.value(i).value(k));
+            for (int k = 0; k < variable.count; ++k) {
+                const ElementState state = view.states.value(i).value(k);
+                const bool read = state.quality != Quality::NeverRead;
+                values.insert(variable.label(k), read ? jsonValue(view.values.value(i).value(k)) : QJsonValue());
+                quality.insert(variable.label(k), qualityName(state.quality));
+                if (read)
+                    readAt.insert(variable.label(k), seconds(state.readAtMs).toDouble());
+            }
         }
         print({{QStringLiteral("time"), seconds(view.elapsedMs).toDouble()},
                {QStringLiteral("link"), view.stats->linkText()},
-               {QStringLiteral("values"), values}});
+               {QStringLiteral("values"), values},
+               {QStringLiteral("quality"), quality},
+               {QStringLiteral("read_at"), readAt}});
     }
 
     void event(qint64 elapsedMs, const HostEvent &event) override
     {
         QJsonArray values;
         for (int value : event.values)
-            values.append(value);
+            values.append(jsonValue(value));
         print({{QStringLiteral("time"), seconds(elapsedMs).toDouble()},
                {QStringLiteral("event"), event.kind},
                {QStringLiteral("target"), event.target},
                {QStringLiteral("status"), event.status},
+               {QStringLiteral("complete"), event.complete},
                {QStringLiteral("note"), event.note},
                {QStringLiteral("values"), values}});
     }

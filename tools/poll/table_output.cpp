@@ -1,12 +1,47 @@
 // The table: on a terminal redrawn in place after every read cycle (at most
 // ten times a second), elsewhere printed once a second so a log stays short.
+// On a terminal every line is cut to its width and the rows that do not fit
+// its height are summed up in one line, so a redraw never scrolls.
 #include "output.h"
 
 #include <QtCore/QStringList>
 
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 namespace pollhost {
 
 namespace {
+
+struct TerminalSize {
+    int columns = 80;
+    int rows = 24;
+};
+
+TerminalSize terminalSize()
+{
+    winsize size{};
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0 || size.ws_row == 0)
+        return {};
+    return {size.ws_col, size.ws_row};
+}
+
+// The state of a row: its worst element.
+QString rowState(const QList<ElementState> &states)
+{
+    ElementState worst{Quality::Fresh, -1};
+    int never = 0;
+    for (const ElementState &state : states) {
+        never += state.quality == Quality::NeverRead;
+        if (state.quality == Quality::Stale && (worst.quality != Quality::Stale || state.readAtMs < worst.readAtMs))
+            worst = state;
+    }
+    if (never == states.size())
+        return qualityName(Quality::NeverRead);
+    if (never > 0)
+        return QStringLiteral("%1 never read").arg(never);
+    return stateText(worst);
+}
 
 class TableOutput : public Output {
 public:
@@ -40,16 +75,20 @@ public:
     void finish(const PollView &view, const QString &summary) override
     {
         draw(view);
+        drawnLines = 0;
         printOut(summary + QLatin1Char('\n'));
     }
 
 private:
     void draw(const PollView &view)
     {
-        const QStringList lines = render(view);
+        QStringList lines = render(view);
         QString text;
-        if (terminal && drawnLines > 0)
-            text = QStringLiteral("\033[%1F\033[J").arg(drawnLines); // back to the top, clear
+        if (terminal) {
+            fit(lines, terminalSize());
+            if (drawnLines > 0)
+                text = QStringLiteral("\033[%1F\033[J").arg(drawnLines); // back to the top, clear
+        }
         text += lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
         drawnLines = lines.size();
         printOut(text);
@@ -61,17 +100,42 @@ private:
             QStringLiteral("ordelin-poll  %1  %2 s").arg(port).arg(view.elapsedMs / 1000.0, 0, 'f', 1),
             view.stats->counters(),
             QString(),
-            QStringLiteral("%1  %2").arg(QStringLiteral("VARIABLE"), -14).arg(QStringLiteral("VALUES")),
+            QStringLiteral("%1  %2  %3").arg(QStringLiteral("VARIABLE"), -14).arg(QStringLiteral("STATE"), -22)
+                .arg(QStringLiteral("VALUES")),
         };
         for (int i = 0; i < view.variables->size(); ++i) {
             QStringList values;
             for (int value : view.values.value(i))
-                values << QString::number(value);
-            lines << QStringLiteral("%1  %2").arg(view.variables->at(i).text, -14).arg(values.join(QLatin1Char(' ')));
+                values << valueText(value);
+            const QList<ElementState> &states = view.states.value(i);
+            for (int k = 0; k < values.size(); ++k) {
+                if (states.value(k).quality == Quality::NeverRead)
+                    values[k] = QStringLiteral("-");
+            }
+            lines << QStringLiteral("%1  %2  %3").arg(view.variables->at(i).text, -14)
+                         .arg(rowState(states), -22).arg(values.join(QLatin1Char(' ')));
         }
         if (terminal && !recent.isEmpty())
             lines << QString() << recent;
         return lines;
+    }
+
+    // Keeps one line free below the table, so printing it never scrolls.
+    void fit(QStringList &lines, TerminalSize size) const
+    {
+        const int room = qMax(1, size.rows - 1);
+        if (lines.size() > room) {
+            const int shown = qMax(0, room - 1);
+            const int hidden = lines.size() - shown;
+            lines = lines.mid(0, shown);
+            lines << QStringLiteral("... %1 more lines (a taller terminal shows them)").arg(hidden);
+        }
+        for (QString &line : lines) {
+            if (line.size() > size.columns)
+                line = line.left(qMax(0, size.columns - 3)) + QStringLiteral("...");
+            if (line.size() > size.columns)
+                line.truncate(size.columns);
+        }
     }
 
     QString port;

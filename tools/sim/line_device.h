@@ -1,6 +1,6 @@
 // The simulator's end of a serial line: the master side of a pseudo-terminal
-// it creates, or a serial port it opens. Either way a raw, non-blocking file
-// descriptor that moves bytes unchanged.
+// it creates, or a serial port that QSerialPort opens and configures. Either
+// way a raw, non-blocking file descriptor that moves bytes unchanged.
 #ifndef ORDELIN_SIM_LINE_DEVICE_H
 #define ORDELIN_SIM_LINE_DEVICE_H
 
@@ -9,11 +9,13 @@
 
 #include <memory>
 
+class QSerialPort;
+
 namespace sim {
 
 class LineDevice {
 public:
-    LineDevice(int fd, int keeper, QString portName);
+    LineDevice(int fd, int keeper, QString portName, std::unique_ptr<QSerialPort> port = {});
     ~LineDevice();
     LineDevice(const LineDevice &) = delete;
     LineDevice &operator=(const LineDevice &) = delete;
@@ -26,6 +28,7 @@ private:
     int lineFd;
     int keeperFd; // a pseudo-terminal's slave, held open (see openPseudoTerminal)
     QString name;
+    std::unique_ptr<QSerialPort> serialPort; // owns lineFd when set
 };
 
 using DeviceResult = tools::Result<std::shared_ptr<LineDevice>>;

@@ -1,6 +1,6 @@
 // ordelin-sim: a software PLC on a pseudo-terminal or a serial port.
 // Exit codes: 0 stopped by a signal, 1 bad option, 2 bad initial values
-// file, 3 the line cannot be opened.
+// file, 3 the line cannot be opened or hung up.
 #include "simulator.h"
 #include "sim_options.h"
 
@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -17,14 +18,38 @@ int fail(const QString &message, int code)
     return code;
 }
 
-// Blocked in every thread, so the main thread alone takes them, by sigwait.
-sigset_t stopSignals()
+int stopFd = -1;
+
+void onStopSignal(int)
 {
-    sigset_t stopSet;
-    sigemptyset(&stopSet);
-    sigaddset(&stopSet, SIGINT);
-    sigaddset(&stopSet, SIGTERM);
-    return stopSet;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(stopFd, &byte, 1);
+}
+
+void stopOnSignals(const sim::Simulator &simulator)
+{
+    stopFd = simulator.stopFd();
+    struct sigaction action {};
+    action.sa_handler = &onStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+// Until a stop: true when the port is back, false when stopped first. One
+// try a second, sleeping in between.
+bool reopen(sim::Simulator &simulator, const sim::SimOptions &o)
+{
+    std::fprintf(stderr, "ordelin-sim: waiting for %s to come back\n", qPrintable(o.port));
+    while (simulator.sleep(1000)) {
+        auto device = sim::openSerialPort(o.port, o.line);
+        if (device.ok()) {
+            simulator.setDevice(device.value());
+            std::fprintf(stderr, "ordelin-sim: %s is back\n", qPrintable(o.port));
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -40,24 +65,31 @@ int main(int argc, char *argv[])
         return 0;
     }
     const sim::SimOptions &o = options.value();
-    const auto device = o.port.isEmpty() ? sim::openPseudoTerminal()
-                                         : sim::openSerialPort(o.port, o.line);
+    auto device = o.port.isEmpty() ? sim::openPseudoTerminal() : sim::openSerialPort(o.port, o.line);
     if (!device.ok())
         return fail(device.error(), 3);
-
-    const sigset_t stopSet = stopSignals();
-    pthread_sigmask(SIG_BLOCK, &stopSet, nullptr);
-    const auto simulator = sim::Simulator::start(o.config, device.value());
-    if (!simulator.ok())
-        return fail(simulator.error(), 2);
-    std::printf("%s\n", qPrintable(device.value()->portName()));
+    const QString portName = device.value()->portName();
+    const auto created = sim::Simulator::create(o.config, std::move(device.value()));
+    if (!created.ok())
+        return fail(created.error(), 2);
+    sim::Simulator &simulator = *created.value();
+    stopOnSignals(simulator);
+    std::printf("%s\n", qPrintable(portName));
     std::fflush(stdout);
 
-    int received = 0;
-    sigwait(&stopSet, &received);
-    simulator.value()->stop();
-    const QStringList report = simulator.value()->inspect([](sim::SimEngine &e) { return e.report(); });
+    int code = 0;
+    while (simulator.serve() == sim::Simulator::End::HungUp) {
+        std::fprintf(stderr, "ordelin-sim: %s hung up\n", qPrintable(portName));
+        simulator.setDevice(nullptr); // closes it
+        if (!o.reconnect) {
+            code = 3;
+            break;
+        }
+        if (!reopen(simulator, o))
+            break;
+    }
+    const QStringList report = simulator.inspect([](sim::SimEngine &e) { return e.report(); });
     for (const QString &line : report)
         std::printf("ordelin-sim: %s\n", qPrintable(line));
-    return 0;
+    return code;
 }

@@ -32,11 +32,15 @@ void describeOptions(QCommandLineParser &parser)
         "SIGTERM and then prints counters of what it did. Fault rates are\n"
         "probabilities from 0 to 1, drawn for every reply.\n\n"
         "Exit codes: 0 stopped by a signal, 1 bad option, 2 bad initial values file,\n"
-        "3 the line cannot be opened."));
+        "3 the line cannot be opened, or the port hung up (without --reconnect)."));
     parser.addOptions({
         {QStringLiteral("port"),
          QStringLiteral("Serve this serial port instead of a new pseudo-terminal."),
          QStringLiteral("device")},
+        {QStringLiteral("reconnect"),
+         QStringLiteral("When the port hangs up (an adapter unplugged, the other end of a "
+                        "cable gone), try to open it again every second instead of exiting; "
+                        "the PLC's memory is kept.")},
         {QStringLiteral("init"),
          QStringLiteral("Initial values, one 'FAMILY ADDRESS=VALUE' per line "
                         "(e.g. 'DM 100=1234', 'RLY 00105=1', 'TV_p 5=30')."),
@@ -94,10 +98,11 @@ Result<SimOptions> parseSimOptions(const QStringList &arguments)
     if (!parsed.ok())
         return Result<SimOptions>::failure(parsed.error());
     SimOptions options;
-    options.helpText = parser.helpText();
     options.showHelp = parsed.value();
-    if (options.showHelp)
+    if (options.showHelp) {
+        options.helpText = parser.helpText();
         return options;
+    }
     const auto config = readConfig(parser);
     if (!config.ok())
         return Result<SimOptions>::failure(config.error());
@@ -107,6 +112,9 @@ Result<SimOptions> parseSimOptions(const QStringList &arguments)
     options.config = config.value();
     options.line = line.value();
     options.port = parser.value(QStringLiteral("port"));
+    options.reconnect = parser.isSet(QStringLiteral("reconnect"));
+    if (options.reconnect && options.port.isEmpty())
+        return Result<SimOptions>::failure(QStringLiteral("--reconnect needs --port"));
     return options;
 }
 

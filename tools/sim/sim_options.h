@@ -13,6 +13,7 @@ namespace sim {
 struct SimOptions {
     SimConfig config;
     QString port;                // empty: create a pseudo-terminal
+    bool reconnect = false;      // wait for a port that hung up to come back
     tools::LineSettings line;
     bool showHelp = false;
     QString helpText;

@@ -1,7 +1,8 @@
 #include "simulator.h"
 
+#include <QtCore/QElapsedTimer>
+
 #include <cerrno>
-#include <chrono>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -10,11 +11,12 @@ namespace sim {
 
 qint64 monotonicMs()
 {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    QElapsedTimer clock;
+    clock.start();
+    return clock.msecsSinceReference();
 }
 
-Simulator::StartResult Simulator::start(const SimConfig &config, std::shared_ptr<LineDevice> device)
+Simulator::StartResult Simulator::create(const SimConfig &config, std::shared_ptr<LineDevice> device)
 {
     auto simulator = std::make_shared<Simulator>(config, std::move(device));
     const QStringList errors = simulator->inspect([](SimEngine &e) { return e.prepareMemory(); });
@@ -22,8 +24,17 @@ Simulator::StartResult Simulator::start(const SimConfig &config, std::shared_ptr
         return StartResult::failure(errors.join(QLatin1Char('\n')));
     if (pipe2(simulator->wakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return StartResult::failure(QStringLiteral("cannot create the simulator's wake-up pipe"));
-    simulator->thread = std::thread([raw = simulator.get()] { raw->serve(); });
     return simulator;
+}
+
+Simulator::StartResult Simulator::start(const SimConfig &config, std::shared_ptr<LineDevice> device)
+{
+    auto created = create(config, std::move(device));
+    if (created.ok()) {
+        Simulator *raw = created.value().get();
+        raw->thread = std::thread([raw] { raw->serve(); });
+    }
+    return created;
 }
 
 Simulator::Simulator(const SimConfig &config, std::shared_ptr<LineDevice> device)
@@ -47,27 +58,42 @@ void Simulator::setSilent(bool silent)
 
 void Simulator::stop()
 {
-    if (!thread.joinable())
-        return;
     const char wake = 1;
     [[maybe_unused]] const ssize_t written = ::write(wakePipe[1], &wake, 1);
-    thread.join();
+    if (thread.joinable())
+        thread.join();
 }
 
-void Simulator::serve()
+void Simulator::setDevice(std::shared_ptr<LineDevice> line)
+{
+    device = std::move(line);
+    outgoing.clear();
+}
+
+bool Simulator::sleep(int ms) const
+{
+    pollfd wake{wakePipe[0], POLLIN, 0};
+    while (::poll(&wake, 1, ms) < 0 && errno == EINTR) {
+    }
+    return !(wake.revents & POLLIN);
+}
+
+Simulator::End Simulator::serve()
 {
     for (;;) {
         const bool wantWrite = !outgoing.empty() && outgoing.front().dueMs <= monotonicMs();
         pollfd fds[2] = {{device->fd(), short(POLLIN | (wantWrite ? POLLOUT : 0)), 0},
                          {wakePipe[0], POLLIN, 0}};
         if (::poll(fds, 2, pollTimeoutMs()) < 0 && errno != EINTR)
-            return;
+            return End::Stopped;
         if (fds[1].revents & POLLIN)
-            return;
-        if (fds[0].revents & POLLIN)
-            receive();
-        else if (fds[0].revents & (POLLHUP | POLLERR))
-            ::usleep(20000); // a port without its other end: nothing to do but wait
+            return End::Stopped;
+        // A port whose other end went away reports a hang-up, often with
+        // input beside it that reads as nothing: there is no more line.
+        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
+            return End::HungUp;
+        if ((fds[0].revents & POLLIN) && !receive())
+            return End::HungUp;
         sendDue();
     }
 }
@@ -79,12 +105,15 @@ int Simulator::pollTimeoutMs() const
     return int(std::max<qint64>(0, outgoing.front().dueMs - monotonicMs()));
 }
 
-void Simulator::receive()
+// False when the line has hung up: readable, yet nothing or an error.
+bool Simulator::receive()
 {
     char buffer[4096];
     const ssize_t got = ::read(device->fd(), buffer, sizeof buffer);
+    if (got < 0 && (errno == EAGAIN || errno == EINTR))
+        return true;
     if (got <= 0)
-        return;
+        return false;
     const qint64 now = monotonicMs();
     const std::vector<Piece> pieces =
         inspect([&](SimEngine &e) { return e.receive(QByteArray(buffer, int(got)), now); });
@@ -94,6 +123,7 @@ void Simulator::receive()
         due += piece.delayMs;
         outgoing.push_back({piece.bytes, due});
     }
+    return true;
 }
 
 void Simulator::sendDue()

@@ -1,7 +1,8 @@
-// A simulated PLC serving a line in a thread of its own: the engine, the
-// device and the loop that moves bytes between them. Used by the
-// ordelin-sim program, by ordelin-poll --sim and by the tests, which look
-// into the PLC's memory while a host polls it.
+// A simulated PLC serving a line: the engine, the device and the loop that
+// moves bytes between them, in the caller's thread (ordelin-sim) or in a
+// thread of its own (ordelin-poll --sim and the tests, which look into the
+// PLC's memory while a host polls it). The loop sleeps on the line and a
+// wake-up pipe; a line that hangs up ends it instead of making it spin.
 #ifndef ORDELIN_SIM_SIMULATOR_H
 #define ORDELIN_SIM_SIMULATOR_H
 
@@ -18,9 +19,20 @@ class Simulator {
 public:
     using StartResult = tools::Result<std::shared_ptr<Simulator>>;
 
-    // Prepares the memory (failing on a bad initial values file) and starts
-    // serving the device.
+    // Prepares the memory, failing on a bad initial values file.
+    static StartResult create(const SimConfig &config, std::shared_ptr<LineDevice> device);
+    // The same, then serves the device in a thread of its own.
     static StartResult start(const SimConfig &config, std::shared_ptr<LineDevice> device);
+
+    enum class End { Stopped, HungUp };
+    // Serves the device until stop() or until the line hangs up.
+    End serve();
+    // A new line for the same PLC, after a hang-up; not while serving.
+    void setDevice(std::shared_ptr<LineDevice> line);
+    // Sleeps up to ms; false when stop() came first.
+    bool sleep(int ms) const;
+    // Writing a byte here is stop() without the join: what a signal handler may do.
+    int stopFd() const { return wakePipe[1]; }
 
     Simulator(const SimConfig &config, std::shared_ptr<LineDevice> device);
     ~Simulator();
@@ -46,8 +58,7 @@ private:
         qint64 dueMs;
     };
 
-    void serve();
-    void receive();
+    bool receive();
     void sendDue();
     int pollTimeoutMs() const;
 
