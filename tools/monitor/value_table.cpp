@@ -113,6 +113,7 @@ QList<Sample> ValueTable::showValues(const QList<QList<int>> &values,
         if (row.value != value)
             row.changedMs = nowMs;
         row.value = value;
+        row.readAtMs = known.readAtMs;
         if (row.ticked && known.readAtMs > row.sampledMs) {
             samples.append({row.label, known.readAtMs, value});
             row.sampledMs = known.readAtMs;
@@ -143,7 +144,10 @@ void ValueTable::fillRow(int r)
                                     : QString());
     item(r, Value)->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
     setText(r, Changed, row.value ? timeText(row.changedMs) : QString());
-    setText(r, Quality, pollhost::qualityName(row.quality), qualityColour(row.quality));
+    const QString since = row.quality == pollhost::Quality::Stale && row.readAtMs >= 0
+                            ? tr(" since %1").arg(timeText(row.readAtMs))
+                            : QString();
+    setText(r, Quality, pollhost::qualityName(row.quality) + since, qualityColour(row.quality));
     setText(r, Outcome, row.outcome);
     filling = was;
 }

@@ -58,6 +58,7 @@ private:
         ValueFormat format = ValueFormat::Decimal;
         bool ticked = false;
         pollhost::Quality quality = pollhost::Quality::NeverRead;
+        qint64 readAtMs = -1;
         qint64 sampledMs = -1; // the last read put on the chart
         std::optional<int> value;
         qint64 changedMs = 0;
