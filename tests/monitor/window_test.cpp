@@ -11,6 +11,7 @@
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
+#include <QtWidgets/QPushButton>
 #include <QtWidgets/QTableWidget>
 
 #include <gtest/gtest.h>
@@ -95,6 +96,23 @@ TEST_F(Window, ATickedElementsTrendGainsSamples)
     ASSERT_EQ(chart->series().size(), 1);
     auto *series = static_cast<QLineSeries *>(chart->series().first());
     EXPECT_TRUE(QTest::qWaitFor([&] { return series->count() >= 3; }, waitMs));
+}
+
+// Disconnect and connect again without restarting; what was read turns stale.
+TEST_F(Window, ReconnectsWithoutRestart)
+{
+    open({"--sim", "DM0:2"});
+    ASSERT_TRUE(waitFor("DM1", Quality, "fresh"));
+    window->disconnectLine();
+    cell("DM1", Value)->setText("8");
+    EXPECT_EQ(cell("DM1", Outcome)->text(), "not sent: not connected");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return cell("DM1", Quality)->text().startsWith("stale since"); }, waitMs));
+    auto *button = window->findChild<QPushButton *>("connectButton");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return button->isEnabled(); }, waitMs));
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(cell("DM1", Quality)->text(), "never read");
+    EXPECT_TRUE(waitFor("DM1", Quality, "fresh"));
 }
 
 TEST(Screenshot, TheWholeWindowIsSavedAsPng)

@@ -57,6 +57,7 @@ ConnectionPanel::ConnectionPanel(QWidget *parent)
       button(new QPushButton)
 {
     source->setObjectName(QStringLiteral("source"));
+    button->setObjectName(QStringLiteral("connectButton"));
     source->setMinimumContentsLength(18);
     for (qint32 rate : tools::supportedBauds())
         baud->addItem(QString::number(rate), rate);
