@@ -2,6 +2,8 @@
 
 #include "common/option_values.h"
 
+#include <limits>
+
 namespace monitor {
 
 namespace {

@@ -24,8 +24,7 @@ QString formatValue(int value, bool bit, ValueFormat format)
     if (bit || format == ValueFormat::Decimal)
         return QString::number(value);
     if (format == ValueFormat::Hex)
-        return QStringLiteral("0x%1").arg(value, 4, 16, QLatin1Char('0')).toUpper().replace(
-            QLatin1String("0X"), QLatin1String("0x"));
+        return QStringLiteral("0x") + QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
     const QString digits = QStringLiteral("%1").arg(value, 16, 2, QLatin1Char('0'));
     return digits.mid(0, 4) + QLatin1Char(' ') + digits.mid(4, 4) + QLatin1Char(' ')
          + digits.mid(8, 4) + QLatin1Char(' ') + digits.mid(12, 4);
