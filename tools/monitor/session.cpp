@@ -49,6 +49,10 @@ Session::~Session()
     stop();
     if (worker)
         worker->wait();
+    // The worker's last act is under this lock; taking it makes everything
+    // it wrote visible here in a way ThreadSanitizer sees too (QThread::wait
+    // orders it inside QtCore, which is not instrumented).
+    std::lock_guard<std::mutex> hold(mutex);
 }
 
 Inbox Session::take()
