@@ -125,6 +125,7 @@ void TrendView::redraw(qint64 nowMs)
     }
     const double margin = std::max(1.0, (high - low) * 0.05);
     valueAxis(chart)->setRange(low - margin, high + margin);
+    valueAxis(chart)->applyNiceNumbers();
     timeAxis(chart)->setRange(QDateTime::fromMSecsSinceEpoch(from),
                               QDateTime::fromMSecsSinceEpoch(nowMs));
 }
