@@ -3,6 +3,7 @@
 // look into the PLC's memory and make the PLC fall silent.
 #include "programs.h"
 
+#include "host/reply_judge.h"
 #include "host/request_set.h"
 #include "poll/poll_options.h"
 #include "sim/simulator.h"
@@ -246,8 +247,11 @@ TEST(Poll, SignalsAndOpenTimeoutEndTheRunAtOnce)
     ASSERT_TRUE(plc);
     plc->setSilent(true);
     for (int interrupts : {1, 2}) {
+        const auto commands = [&] { return plc->inspect([](sim::SimEngine &e) { return e.counters().commands; }); };
+        const quint64 before = commands();
         Running host(QStringLiteral(ORDELIN_POLL_PROGRAM), hostOn(*plc, {"--timeout", "600000", "DM0"}));
-        QThread::msleep(300);
+        for (int i = 0; i < 250 && commands() == before; ++i)
+            QThread::msleep(20); // until its start-up frame is out: it waits for the reply
         QElapsedTimer clock;
         clock.start();
         if (interrupts == 2)
@@ -290,6 +294,26 @@ TEST(Poll, RepliesInPiecesAreGatheredWhole)
                                                 "DM0:2", "T1", "RLY00000"}));
     EXPECT_EQ(host.exitCode, 0) << host.err.toStdString();
     EXPECT_EQ(summary(host.out)["accepted"].toInt(), 40) << host.out.toStdString();
+}
+
+// When the bytes on the line make a reply, and what the counters call a
+// rejected one.
+TEST(ReplyJudge, CompletionAndCausesInWords)
+{
+    const struct {
+        QByteArray received;
+        int replyLength, end;
+        const char *cause;
+    } cases[] = {
+        {"", 7, -1, "no reply"},         {"0012", 7, -1, "bad length"},
+        {"00123\r\n", 7, 7, "bad form"}, {"E1\r\n", 7, 4, "error reply"},
+        {"OK\r\nX", 4, 4, "bad length"}, {"1234567", 7, 7, "bad form"},
+        {"1\r\n\r\n", 3, 3, "bad length"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(pollhost::replyEnd(c.received, c.replyLength), c.end) << c.received.constData();
+        EXPECT_EQ(pollhost::rejectionCause(c.received, c.replyLength), c.cause) << c.received.constData();
+    }
 }
 
 // Everything refused before a byte is sent, with the message the user

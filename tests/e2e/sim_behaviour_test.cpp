@@ -66,21 +66,6 @@ TEST(Scan, OneLongStepEqualsManyShortOnes)
     EXPECT_EQ(0, std::memcmp(stepped.get(), jumped.get(), sizeof(PlcMemory)));
 }
 
-TEST(InitialValues, AppliesEveryFamily)
-{
-    auto memory = std::make_unique<PlcMemory>();
-    const QStringList errors = sim::applyInitialValues(*memory, QStringLiteral(
-        "# comment\n\nDM 100=1234\nRLY 00105=1\n  TV_p 5 = 30\nCV_c 2=7\nC 3=1\nCTH 9=65535\nTM 99=1\n"));
-    EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(memory->dm[100], 1234);
-    EXPECT_EQ(memory->relays[1 * 16 + 5], 1);
-    EXPECT_EQ(memory->timers.preset[5], 30);
-    EXPECT_EQ(memory->counters.current[2], 7);
-    EXPECT_EQ(memory->counters.contact[3], 1);
-    EXPECT_EQ(memory->highSpeed.current[9], 65535);
-    EXPECT_EQ(memory->tm[99], 1);
-}
-
 TEST(InitialValues, ReportsEveryBadLineByNumberAndAppliesNothing)
 {
     auto memory = std::make_unique<PlcMemory>();

@@ -51,16 +51,6 @@ TEST_F(Answers, StartupAndEveryReadForm)
     EXPECT_EQ(reply("RD CTH1\r\n"), "0,00500,01000\r\n");
 }
 
-TEST_F(Answers, ReplyLengthsAreTheOnesTheDriverExpects)
-{
-    EXPECT_EQ(reply("RD 00000\r\n").size(), 3);
-    EXPECT_EQ(reply("RD T000\r\n").size(), 15);
-    EXPECT_EQ(reply("RD CTH0\r\n").size(), 15);
-    EXPECT_EQ(reply("RD DM0000\r\n").size(), 7);
-    EXPECT_EQ(reply("RD TM00\r\n").size(), 7);
-    EXPECT_EQ(reply("WR DM0000 00000\r\n").size(), 4);
-}
-
 TEST_F(Answers, WordWritesChangeTheirElementOnly)
 {
     EXPECT_EQ(reply("WR DM0100 00123\r\n"), "OK\r\n");

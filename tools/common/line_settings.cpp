@@ -2,6 +2,7 @@
 
 #include "option_values.h"
 
+#include <QtSerialPort/QSerialPort>
 #include <QtSerialPort/QSerialPortInfo>
 
 namespace tools {
@@ -54,6 +55,30 @@ Result<LineSettings> lineSettings(const QCommandLineParser &parser)
         return Failure::failure(stopBits.error());
     settings.stopBits = int(stopBits.value());
     return settings;
+}
+
+namespace {
+
+QSerialPort::Parity parityOf(Parity parity)
+{
+    switch (parity) {
+    case Parity::Even: return QSerialPort::EvenParity;
+    case Parity::Odd: return QSerialPort::OddParity;
+    case Parity::None: break;
+    }
+    return QSerialPort::NoParity;
+}
+
+} // namespace
+
+bool openPort(QSerialPort &port, const LineSettings &settings)
+{
+    return port.open(QIODevice::ReadWrite)
+        && port.setBaudRate(settings.baud)
+        && port.setDataBits(QSerialPort::DataBits(settings.dataBits))
+        && port.setParity(parityOf(settings.parity))
+        && port.setStopBits(settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop)
+        && port.setFlowControl(QSerialPort::NoFlowControl);
 }
 
 QString describe(const LineSettings &settings)

@@ -7,6 +7,8 @@
 
 #include <QtCore/QCommandLineParser>
 
+class QSerialPort;
+
 namespace tools {
 
 enum class Parity { None, Even, Odd };
@@ -24,6 +26,10 @@ QList<qint32> supportedBauds();
 // Adds --baud, --data-bits, --parity and --stop-bits.
 void addLineOptions(QCommandLineParser &parser);
 Result<LineSettings> lineSettings(const QCommandLineParser &parser);
+
+// Opens the port read-write and applies the settings, raw and without flow
+// control; on failure the port's error says why.
+bool openPort(QSerialPort &port, const LineSettings &settings);
 
 // "9600 8N1", for messages.
 QString describe(const LineSettings &settings);

@@ -23,21 +23,6 @@ void onCompletion(int, int, int requestGroup, int status)
 
 } // namespace
 
-FrameFacts FrameFacts::of(const SendFrame &frame)
-{
-    FrameFacts facts;
-    facts.command = frame.command.left(frame.commandLength);
-    facts.replyLength = frame.replyLength;
-    facts.family = frame.request.registerName;
-    facts.address = frame.request.address;
-    facts.requestGroup = frame.request.requestGroup;
-    facts.kind = facts.family.isEmpty()          ? Startup
-               : frame.request.operation == 1    ? Write
-               : frame.request.requestGroup >= 0 ? OnceRead
-                                                 : CyclicRead;
-    return facts;
-}
-
 DriverHost::DriverHost(const DriverApi &api, const HostSettings &settings, QList<Variable> cyclic,
                        QList<WriteRequest> writeRequests, QList<Variable> onceReadVariables)
     : api(api), station(settings.station), cyclic(std::move(cyclic))
@@ -47,9 +32,9 @@ DriverHost::DriverHost(const DriverApi &api, const HostSettings &settings, QList
     info.protocolMode = settings.protocolMode;
     info.writeMode = settings.writeMode;
     for (const WriteRequest &write : writeRequests)
-        writes.append({write.target, write.text, write.values, 0, {}});
+        writes.append({QStringLiteral("write"), write.text, write.target, write.values, 0, {}});
     for (const Variable &variable : onceReadVariables)
-        onceReads.append({variable, variable.text, {}, 0, {}});
+        onceReads.append({QStringLiteral("once-read"), variable.text, variable, {}, 0, {}});
 }
 
 DriverHost::~DriverHost()
@@ -103,7 +88,7 @@ void DriverHost::applyPosted()
         cyclic.swap(postedCyclic);
     cyclicPosted = false;
     for (const WriteRequest &write : postedWrites)
-        writes.append({write.target, write.text, write.values, 0, {}});
+        writes.append({QStringLiteral("write"), write.text, write.target, write.values, 0, {}});
     const bool newWrites = !postedWrites.isEmpty();
     postedWrites.clear();
     hold.unlock();
@@ -147,7 +132,7 @@ void DriverHost::learn(const FrameFacts &frame, int result, qint64 nowMs)
 void DriverHost::queueNextWrite()
 {
     while (nextWrite < writes.size()) {
-        Pending &write = writes[nextWrite];
+        PendingRequest &write = writes[nextWrite];
         QString family = write.variable.family;
         QByteArray data = WriteRequest{write.text, write.variable, write.values}.data();
         const int result = api.setRegisterData(family, write.variable.address, station, data,
@@ -157,7 +142,7 @@ void DriverHost::queueNextWrite()
             writeInFlight = true;
             return;
         }
-        HostEvent done = event(write, "write", 0);
+        HostEvent done = event(write, 0);
         done.complete = info.writeMode != 2;
         done.note = done.complete
                       ? QStringLiteral("stored in the driver's image only (write mode %1)").arg(info.writeMode)
@@ -178,7 +163,7 @@ void DriverHost::queueOnceReads()
         return;
     onceReadsQueued = true;
     for (int i = 0; i < onceReads.size(); ++i) {
-        Pending &once = onceReads[i];
+        PendingRequest &once = onceReads[i];
         VarItem item{};
         item.requestGroup = i; // tells the callbacks apart
         item.registerName = once.variable.family;
@@ -192,57 +177,15 @@ void DriverHost::queueOnceReads()
             onceReadsOutstanding.insert(i);
             continue;
         }
-        HostEvent refused = event(once, "once-read", 0);
+        HostEvent refused = event(once, 0);
         refused.note = QStringLiteral("not queued: the driver's once-read list is full");
         unreported.append(refused);
     }
 }
 
-namespace {
-
-// "DM4 DM5 DM6", at most eight of them.
-QString names(const QStringList &labels)
+HostEvent DriverHost::event(const PendingRequest &request, int status) const
 {
-    return labels.mid(0, 8).join(QLatin1Char(' ')) + (labels.size() > 8 ? QStringLiteral(" ...") : QString());
-}
-
-} // namespace
-
-// How a write or once-read went, element by element: answered (its frame
-// accepted), dropped after its retries, or never queued (the driver's list
-// was full). Only answered elements of a once-read carry a value.
-HostEvent DriverHost::event(const Pending &request, const char *kind, int status) const
-{
-    const bool isRead = QLatin1String(kind) == QLatin1String("once-read");
-    const int count = request.variable.count;
-    HostEvent done{QLatin1String(kind), request.text, status, false, {}, {}};
-    const QList<int> image = isRead && status > 0 ? read(request.variable) : QList<int>();
-    QStringList dropped, notQueued;
-    for (int k = 0; k < count; ++k) {
-        const bool answered = request.answered.contains(request.variable.address + k);
-        if (isRead)
-            done.values << (answered ? image.value(k, notRead) : notRead);
-        if (!answered)
-            (k < request.queued ? dropped : notQueued) << request.variable.label(k);
-    }
-    if (!isRead)
-        done.values = request.values;
-    done.complete = status == 1 && dropped.isEmpty() && notQueued.isEmpty();
-    const QString verb = QLatin1String(isRead ? "answered" : "acknowledged");
-    const int answered = count - dropped.size() - notQueued.size();
-    if (done.complete)
-        done.note = verb;
-    else if (status == 0)
-        done.note = QStringLiteral("not sent");
-    else if (answered == 0)
-        done.note = QStringLiteral("dropped after its retries");
-    else
-        done.note = QStringLiteral("%1 %2 of %3 elements").arg(verb).arg(answered).arg(count);
-    if (status != 0 && !dropped.isEmpty() && answered > 0)
-        done.note += QStringLiteral("; dropped after their retries: ") + names(dropped);
-    if (status != 0 && !notQueued.isEmpty())
-        done.note += QStringLiteral("; not queued, the driver's list was full: ") + names(notQueued);
-    return done;
+    return request.report(status, request.isRead() && status > 0 ? read(request.variable) : QList<int>());
 }
 
 QList<HostEvent> DriverHost::takeEvents()
@@ -252,7 +195,7 @@ QList<HostEvent> DriverHost::takeEvents()
     for (const Completion &completion : taken) {
         // Writes and once-reads are never outstanding at the same time.
         if (writeInFlight) {
-            unreported.append(event(writes[nextWrite], "write", completion.status));
+            unreported.append(event(writes[nextWrite], completion.status));
             writeInFlight = false;
             ++nextWrite;
             queueNextWrite();
@@ -260,7 +203,7 @@ QList<HostEvent> DriverHost::takeEvents()
         }
         if (!onceReadsOutstanding.remove(completion.requestGroup))
             continue; // not one of ours
-        unreported.append(event(onceReads[completion.requestGroup], "once-read", completion.status));
+        unreported.append(event(onceReads[completion.requestGroup], completion.status));
     }
     QList<HostEvent> events;
     events.swap(unreported);
@@ -269,18 +212,18 @@ QList<HostEvent> DriverHost::takeEvents()
 
 void DriverHost::abandonPending(const QString &why)
 {
-    auto giveUp = [&](const Pending &request, const char *kind) {
-        HostEvent given = event(request, kind, 0);
+    auto giveUp = [&](const PendingRequest &request) {
+        HostEvent given = event(request, 0);
         given.note = why;
         given.values.clear();
         unreported.append(given);
     };
     for (; nextWrite < writes.size(); ++nextWrite)
-        giveUp(writes[nextWrite], "write");
+        giveUp(writes[nextWrite]);
     writeInFlight = false;
     for (int i = 0; i < onceReads.size(); ++i) {
         if (onceReadsOutstanding.remove(i) || !onceReadsQueued)
-            giveUp(onceReads[i], "once-read");
+            giveUp(onceReads[i]);
     }
     onceReadsQueued = true;
 }

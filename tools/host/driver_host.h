@@ -6,46 +6,19 @@
 #define ORDELIN_HOST_DRIVER_HOST_H
 
 #include "driver_api.h"
+#include "frame_facts.h"
 #include "freshness.h"
 #include "host_settings.h"
-#include "variables.h"
-
-#include <QtCore/QSet>
+#include "pending_request.h"
 
 #include <mutex>
 #include <vector>
 
 namespace pollhost {
 
-// A once-read's or a write's element that was never answered.
-constexpr int notRead = -1;
-
-// A write or once-read that completed, could not be queued, or was given up.
-struct HostEvent {
-    QString kind;      // "write" or "once-read"
-    QString target;    // as the user wrote it
-    int status = 0;    // the callback's: 1 answered, 2 dropped; 0 none came
-    bool complete = false; // every element answered or acknowledged
-    QString note;      // how it went, in words
-    QList<int> values; // a once-read's values from the image, notRead for elements not read
-};
-
 // The image's values of `variable`, one per element, through GetRegisterData;
 // notRead for elements the library returned no bytes for.
 QList<int> readImage(const DriverApi &api, const Variable &variable, int station);
-
-// What a frame served, copied before DataCom may free the frame.
-struct FrameFacts {
-    enum Kind { Startup, CyclicRead, OnceRead, Write };
-    QByteArray command;
-    int replyLength = 0;
-    Kind kind = Startup;
-    QString family;
-    int address = 0;
-    int requestGroup = 0;
-
-    static FrameFacts of(const SendFrame &frame);
-};
 
 class DriverHost {
 public:
@@ -91,26 +64,18 @@ public:
     void applyPosted();
 
 private:
-    struct Pending {
-        Variable variable;
-        QString text;
-        QList<int> values; // a write's
-        int queued = 0;    // elements the driver took
-        QSet<int> answered; // addresses whose frames were accepted
-    };
-
     QList<int> read(const Variable &variable) const;
     void rebuildReadList();
     void queueNextWrite();
     void queueOnceReads();
-    HostEvent event(const Pending &request, const char *kind, int status) const;
+    HostEvent event(const PendingRequest &request, int status) const;
 
     const DriverApi &api;
     ComInfo info{};
     int station;
     QList<Variable> cyclic;
-    QList<Pending> writes;
-    QList<Pending> onceReads;
+    QList<PendingRequest> writes;
+    QList<PendingRequest> onceReads;
     int readListSize = 0;
     int nextWrite = 0;        // writes before it are done
     bool writeInFlight = false;

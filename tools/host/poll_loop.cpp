@@ -70,7 +70,8 @@ LoopEnd PollLoop::exchange(const FrameFacts &frame)
         cyclicInCycle = 0;
     // Also when the link changes, and once a second while no cycle
     // completes, so what is shown never keeps an old link state.
-    if (cycleDone || counts.link != before || clock.elapsed() - shownAtMs >= 1000) {
+    const bool due = cycleDone || counts.link != before || clock.elapsed() - shownAtMs >= 1000;
+    if (due && host.cyclicReads() > 0) {
         shownAtMs = clock.elapsed();
         events.show(view());
     }

@@ -12,16 +12,6 @@ namespace pollhost {
 
 namespace {
 
-QSerialPort::Parity parityOf(tools::Parity parity)
-{
-    switch (parity) {
-    case tools::Parity::Even: return QSerialPort::EvenParity;
-    case tools::Parity::Odd: return QSerialPort::OddParity;
-    case tools::Parity::None: break;
-    }
-    return QSerialPort::NoParity;
-}
-
 QString openError(const QString &portName, const QSerialPort &port)
 {
     QString text = QStringLiteral("cannot open %1: %2").arg(portName, port.errorString());
@@ -38,13 +28,7 @@ SerialLink::SerialLink(const WakeUp &stop, int guardMs) : stop(stop), guardMs(gu
 tools::Result<bool> SerialLink::open(const QString &portName, const tools::LineSettings &settings)
 {
     port.setPortName(portName);
-    const bool opened = port.open(QIODevice::ReadWrite)
-                     && port.setBaudRate(settings.baud)
-                     && port.setDataBits(QSerialPort::DataBits(settings.dataBits))
-                     && port.setParity(parityOf(settings.parity))
-                     && port.setStopBits(settings.stopBits == 2 ? QSerialPort::TwoStop
-                                                                : QSerialPort::OneStop)
-                     && port.setFlowControl(QSerialPort::NoFlowControl);
+    const bool opened = tools::openPort(port, settings);
     if (!opened)
         return tools::Result<bool>::failure(openError(portName, port));
     fd = int(port.handle());

@@ -29,16 +29,6 @@ bool makeRaw(int fd)
     return tcsetattr(fd, TCSANOW, &mode) == 0;
 }
 
-QSerialPort::Parity parityOf(tools::Parity parity)
-{
-    switch (parity) {
-    case tools::Parity::Even: return QSerialPort::EvenParity;
-    case tools::Parity::Odd: return QSerialPort::OddParity;
-    case tools::Parity::None: break;
-    }
-    return QSerialPort::NoParity;
-}
-
 } // namespace
 
 LineDevice::LineDevice(int fd, int keeper, QString portName, std::unique_ptr<QSerialPort> port)
@@ -79,13 +69,7 @@ DeviceResult openPseudoTerminal()
 DeviceResult openSerialPort(const QString &path, const tools::LineSettings &settings)
 {
     auto port = std::make_unique<QSerialPort>(path);
-    const bool opened = port->open(QIODevice::ReadWrite)
-                     && port->setBaudRate(settings.baud)
-                     && port->setDataBits(QSerialPort::DataBits(settings.dataBits))
-                     && port->setParity(parityOf(settings.parity))
-                     && port->setStopBits(settings.stopBits == 2 ? QSerialPort::TwoStop
-                                                                 : QSerialPort::OneStop)
-                     && port->setFlowControl(QSerialPort::NoFlowControl);
+    const bool opened = tools::openPort(*port, settings);
     if (!opened)
         return DeviceResult::failure(QStringLiteral("%1: %2").arg(path, port->errorString()));
     const int fd = int(port->handle());

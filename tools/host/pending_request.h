@@ -1,0 +1,42 @@
+// A write or once-read the user asked for, and how it went element by
+// element: answered (its frame accepted), dropped after its retries, or never
+// queued because the driver's list was full.
+#ifndef ORDELIN_HOST_PENDING_REQUEST_H
+#define ORDELIN_HOST_PENDING_REQUEST_H
+
+#include "variables.h"
+
+#include <QtCore/QSet>
+
+namespace pollhost {
+
+// A once-read's or a write's element that was never answered.
+constexpr int notRead = -1;
+
+// A write or once-read that completed, could not be queued, or was given up.
+struct HostEvent {
+    QString kind;      // "write" or "once-read"
+    QString target;    // as the user wrote it
+    int status = 0;    // the callback's: 1 answered, 2 dropped; 0 none came
+    bool complete = false; // every element answered or acknowledged
+    QString note;      // how it went, in words
+    QList<int> values; // a once-read's values from the image, notRead for elements not read
+};
+
+struct PendingRequest {
+    QString kind; // "write" or "once-read"
+    QString text; // as the user wrote it
+    Variable variable;
+    QList<int> values; // a write's
+    int queued = 0;     // elements the driver took
+    QSet<int> answered; // addresses whose frames were accepted
+
+    bool isRead() const { return kind == QLatin1String("once-read"); }
+    // The event for the callback's status (0: none came), with the image's
+    // values of a once-read, which only answered elements show.
+    HostEvent report(int status, const QList<int> &image) const;
+};
+
+} // namespace pollhost
+
+#endif
