@@ -49,7 +49,9 @@ TrendView::TrendView(QWidget *parent)
     time->setFormat(QStringLiteral("HH:mm:ss"));
     time->setTickCount(7);
     chart->addAxis(time, Qt::AlignBottom);
-    chart->addAxis(new QValueAxis, Qt::AlignLeft);
+    auto *values = new QValueAxis;
+    values->setLabelFormat(QStringLiteral("%.0f")); // the values are whole numbers
+    chart->addAxis(values, Qt::AlignLeft);
     for (const auto &choice : spans())
         span->addItem(choice.first, choice.second);
 
@@ -125,7 +127,6 @@ void TrendView::redraw(qint64 nowMs)
     }
     const double margin = std::max(1.0, (high - low) * 0.05);
     valueAxis(chart)->setRange(low - margin, high + margin);
-    valueAxis(chart)->applyNiceNumbers();
     timeAxis(chart)->setRange(QDateTime::fromMSecsSinceEpoch(from),
                               QDateTime::fromMSecsSinceEpoch(nowMs));
 }
