@@ -121,11 +121,15 @@ QWidget *MainWindow::variablesRow()
     return row;
 }
 
-QString MainWindow::addVariable(const QString &text)
+tools::Result<Variable> MainWindow::check(const QString &text) const
 {
     const auto parsed = parseVariable(text.trimmed());
-    const auto checked = parsed.ok() ? checkVariable(api, parsed.value(), baseHost.language)
-                                     : parsed;
+    return parsed.ok() ? checkVariable(api, parsed.value(), baseHost.language) : parsed;
+}
+
+QString MainWindow::addVariable(const QString &text)
+{
+    const auto checked = check(text);
     if (!checked.ok())
         return checked.error();
     for (const Variable &known : variables)
@@ -169,18 +173,14 @@ void MainWindow::setVariables(const QList<Variable> &wanted)
 
 void MainWindow::tick(const QString &variableText)
 {
-    const auto parsed = parseVariable(variableText.trimmed());
-    const auto checked = parsed.ok() ? checkVariable(api, parsed.value(), baseHost.language)
-                                     : parsed;
+    const auto checked = check(variableText);
     for (int i = 0; checked.ok() && i < checked.value().count; ++i)
         table->setTicked(checked.value().label(i), true);
 }
 
 bool MainWindow::shown(const QString &variableText) const
 {
-    const auto parsed = parseVariable(variableText.trimmed());
-    const auto checked = parsed.ok() ? checkVariable(api, parsed.value(), baseHost.language)
-                                     : parsed;
+    const auto checked = check(variableText);
     if (!checked.ok())
         return false;
     for (int i = 0; i < checked.value().count; ++i) {

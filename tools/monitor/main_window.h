@@ -33,6 +33,8 @@ public:
 
 private:
     QWidget *variablesRow();
+    // The variable as the driver checks it, or its message.
+    tools::Result<pollhost::Variable> check(const QString &text) const;
     void addTyped();
     void removeSelected();
     void setVariables(const QList<pollhost::Variable> &variables);
