@@ -254,7 +254,7 @@ void MainWindow::connectLine()
     trust.clear();
     rateFromMs = QDateTime::currentMSecsSinceEpoch();
     rateFromExchanges = 0;
-    rate = 0;
+    rate = -1;
     const auto started = Session::start(api, active, variables);
     if (!started.ok()) {
         status->setText(tr("Cannot connect: %1").arg(started.error()));
@@ -321,7 +321,7 @@ void MainWindow::showStatus(const Inbox &inbox, qint64 nowMs)
     QString text = tr("%1 · link %2 · %3 exchanges/s · accepted %4 · rejected %5 · dropped %6 · "
                       "start-ups %7")
                        .arg(where, inbox.running ? linkName(inbox.link) : tr("closed"))
-                       .arg(rate, 0, 'f', 1)
+                       .arg(rate < 0 ? tr("–") : QString::number(rate, 'f', 1))
                        .arg(inbox.accepted)
                        .arg(inbox.rejected)
                        .arg(inbox.dropped)

@@ -68,7 +68,7 @@ private:
 
     qint64 rateFromMs = 0; // exchanges per second over about a second
     quint64 rateFromExchanges = 0;
-    double rate = 0;
+    double rate = -1; // none measured yet
 };
 
 } // namespace monitor

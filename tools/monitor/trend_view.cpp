@@ -25,6 +25,19 @@ const QList<QPair<QString, qint64>> &spans()
     return choices;
 }
 
+// 1, 2 or 5 times a power of ten, at least `rough`, and at least 1.
+double roundStep(double rough)
+{
+    double power = 1;
+    while (power * 10 <= rough)
+        power *= 10;
+    for (double step : {1.0, 2.0, 5.0, 10.0}) {
+        if (step * power >= rough)
+            return step * power;
+    }
+    return 10 * power;
+}
+
 QDateTimeAxis *timeAxis(QChart *chart)
 {
     return static_cast<QDateTimeAxis *>(chart->axes(Qt::Horizontal).first());
@@ -49,8 +62,12 @@ TrendView::TrendView(QWidget *parent)
     time->setFormat(QStringLiteral("HH:mm:ss"));
     time->setTickCount(7);
     chart->addAxis(time, Qt::AlignBottom);
+    // Ticks at whole multiples of a round step from 0: the values are whole
+    // numbers.
     auto *values = new QValueAxis;
-    values->setLabelFormat(QStringLiteral("%.0f")); // the values are whole numbers
+    values->setLabelFormat(QStringLiteral("%.0f"));
+    values->setTickType(QValueAxis::TicksDynamic);
+    values->setTickAnchor(0);
     chart->addAxis(values, Qt::AlignLeft);
     for (const auto &choice : spans())
         span->addItem(choice.first, choice.second);
@@ -127,6 +144,7 @@ void TrendView::redraw(qint64 nowMs)
     }
     const double margin = std::max(1.0, (high - low) * 0.05);
     valueAxis(chart)->setRange(low - margin, high + margin);
+    valueAxis(chart)->setTickInterval(roundStep((high - low + 2 * margin) / 5));
     timeAxis(chart)->setRange(QDateTime::fromMSecsSinceEpoch(from),
                               QDateTime::fromMSecsSinceEpoch(nowMs));
 }
