@@ -44,7 +44,7 @@ int main(int argc, char *argv[])
     monitor::MainWindow window(api.value(), options);
     window.show();
     if (options.durationMs > 0) {
-        QTimer::singleShot(options.durationMs, &window, [&] {
+        QTimer::singleShot(int(options.durationMs), Qt::PreciseTimer, &window, [&] {
             if (!options.screenshot.isEmpty() && !window.grab().save(options.screenshot, "PNG")) {
                 fail(QStringLiteral("cannot write %1").arg(options.screenshot), ScreenshotFailed);
                 QApplication::exit(ScreenshotFailed);

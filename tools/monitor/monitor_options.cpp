@@ -64,7 +64,8 @@ QStringList readNumbers(const QCommandLineParser &parser, MonitorOptions &o)
     set(h.retries, "retries", 0, 100);
     set(h.timeoutMs, "timeout", 10, 60000);
     set(h.intervalMs, "interval", 0, 600000);
-    const auto seconds = tools::decimalOption(parser, QStringLiteral("duration"), 0, 1e7);
+    // A Qt timer counts milliseconds in an int: about 24 days.
+    const auto seconds = tools::decimalOption(parser, QStringLiteral("duration"), 0, 2e6);
     if (seconds.ok())
         o.durationMs = qint64(seconds.value() * 1000);
     else
