@@ -2,8 +2,8 @@
 # Installs the Debian packages the build, the tools and the tests need,
 # only those that are missing; apt-get update runs once, when needed.
 set -eu
-packages="g++ make cmake pkg-config qtbase5-dev libqt5serialport5-dev
-qt6-base-dev qt6-serialport-dev libqt6core6 libqt6serialport6 libgtest-dev libgmock-dev
+packages="g++ make cmake pkg-config qtbase5-dev libqt5serialport5-dev libqt5charts5-dev
+qt6-base-dev qt6-serialport-dev libqt6core6 libqt6serialport6 qt6-charts-dev libgtest-dev libgmock-dev
 libbenchmark-dev socat clang libclang-rt-14-dev binutils"
 [ "${ORDELIN_WITH_VALGRIND:-0}" = 1 ] && packages="$packages valgrind"
 missing=""

@@ -49,6 +49,12 @@ void DriverHost::start()
     api.setComInfo(&info);
     api.registCallBackFuncIntf(&onCompletion, 0);
     api.flashLocalRegister(0, 0, 0);
+    rebuildReadList();
+    queueNextWrite();
+}
+
+void DriverHost::rebuildReadList()
+{
     QList<VarDef> definitions;
     for (const Variable &variable : cyclic) {
         VarDef definition{};
@@ -59,7 +65,37 @@ void DriverHost::start()
         definitions.append(definition);
     }
     readListSize = api.reCreatReadVarList(&definitions);
-    queueNextWrite();
+}
+
+void DriverHost::postCyclic(QList<Variable> variables)
+{
+    std::lock_guard<std::mutex> hold(postedMutex);
+    postedCyclic = std::move(variables);
+    cyclicPosted = true;
+}
+
+void DriverHost::postWrite(const WriteRequest &write)
+{
+    std::lock_guard<std::mutex> hold(postedMutex);
+    postedWrites.append(write);
+}
+
+void DriverHost::applyPosted()
+{
+    std::unique_lock<std::mutex> hold(postedMutex);
+    const bool newList = cyclicPosted;
+    if (newList)
+        cyclic.swap(postedCyclic);
+    cyclicPosted = false;
+    for (const WriteRequest &write : postedWrites)
+        writes.append({QStringLiteral("write"), write.text, write.target, write.values, 0, {}});
+    const bool newWrites = !postedWrites.isEmpty();
+    postedWrites.clear();
+    hold.unlock();
+    if (newList)
+        rebuildReadList();
+    if (newWrites && !writeInFlight)
+        queueNextWrite();
 }
 
 bool DriverHost::requestsPending() const
@@ -193,6 +229,11 @@ void DriverHost::abandonPending(const QString &why)
 }
 
 QList<int> DriverHost::read(const Variable &variable) const
+{
+    return readImage(api, variable, station);
+}
+
+QList<int> readImage(const DriverApi &api, const Variable &variable, int station)
 {
     QByteArray data;
     api.getRegisterData(variable.family, variable.address, station, data, variable.count);

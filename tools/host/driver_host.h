@@ -11,9 +11,14 @@
 #include "host_settings.h"
 #include "pending_request.h"
 
+#include <mutex>
 #include <vector>
 
 namespace pollhost {
+
+// The image's values of `variable`, one per element, through GetRegisterData;
+// notRead for elements the library returned no bytes for.
+QList<int> readImage(const DriverApi &api, const Variable &variable, int station);
 
 class DriverHost {
 public:
@@ -54,8 +59,16 @@ public:
     // Called back by the driver (see driver_host.cpp).
     void completed(int requestGroup, int status);
 
+    // From any thread, for a front end that changes its requests while the
+    // loop runs: a new cyclic list, or one more write after those queued.
+    // The loop applies them before its next frame, on its own thread.
+    void postCyclic(QList<Variable> variables);
+    void postWrite(const WriteRequest &write);
+    void applyPosted();
+
 private:
     QList<int> read(const Variable &variable) const;
+    void rebuildReadList();
     void queueNextWrite();
     void queueOnceReads();
     HostEvent event(const PendingRequest &request, int status) const;
@@ -78,6 +91,11 @@ private:
     std::vector<Completion> reported; // by the callback, not yet taken
     QList<HostEvent> unreported;
     Freshness freshness;
+
+    std::mutex postedMutex; // guards the three below
+    QList<Variable> postedCyclic;
+    bool cyclicPosted = false;
+    QList<WriteRequest> postedWrites;
 };
 
 } // namespace pollhost

@@ -24,6 +24,9 @@ struct HostSettings {
     qint64 count = 0;      // exchanges; 0: no limit
     bool trace = false;
     bool reconnect = false; // reopen a failed port every second instead of ending
+    // A window's loop: keeps polling with nothing to do, since variables and
+    // writes may come later, and ends only when stopped.
+    bool untilStopped = false;
 };
 
 } // namespace pollhost

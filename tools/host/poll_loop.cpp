@@ -36,13 +36,15 @@ LoopEnd PollLoop::run()
     return end;
 }
 
-// Between two frames: the driver chooses what to send; the line must be
+// Between two frames: requests posted from another thread go to the
+// driver; the driver chooses what to send; the line must be
 // quiet; the frame goes out and its reply comes back (or the timeout);
 // DataCom judges it; the host learns what it did; completions are shown.
 LoopEnd PollLoop::turn()
 {
     if (reason() != LoopEnd::Running)
         return reason();
+    host.applyPosted();
     SendFrame *frame = api.comCommunication();
     if (!frame)
         return idle();
@@ -86,14 +88,15 @@ LoopEnd PollLoop::exchange(const FrameFacts &frame)
 LoopEnd PollLoop::idle()
 {
     report(host.takeEvents());
-    if (!host.requestsPending() && host.cyclicReads() == 0)
+    const bool nothingLeft = host.cyclicReads() == 0 && !settings.untilStopped;
+    if (!host.requestsPending() && nothingLeft)
         return LoopEnd::Done;
     if (host.requestsPending() && ++idleCalls < 2)
         return reason();
     if (host.requestsPending()) {
         host.abandonPending(QStringLiteral("not sent: the driver makes no frame for it"));
         report(host.takeEvents());
-        return host.cyclicReads() == 0 ? LoopEnd::Done : reason();
+        return nothingLeft ? LoopEnd::Done : reason();
     }
     pause(qMax(settings.intervalMs, 100));
     return reason();

@@ -1,0 +1,142 @@
+// The monitor's window polling the built-in simulator, driven through its
+// widgets as a user drives it. Every wait is bounded.
+#include "monitor/main_window.h"
+
+#include <QtCharts/QChartView>
+#include <QtCharts/QLineSeries>
+#include <QtCore/QProcess>
+#include <QtCore/QTemporaryDir>
+#include <QtGui/QImage>
+#include <QtTest/QTest>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QTableWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+#ifdef QT_CHARTS_USE_NAMESPACE
+QT_CHARTS_USE_NAMESPACE
+#endif
+
+enum Column { Element = 1, Value = 2, Changed = 4, Quality = 5, Outcome = 6 };
+const int waitMs = 10000;
+
+class Window : public ::testing::Test {
+protected:
+    void open(const QStringList &arguments)
+    {
+        const auto options = monitor::parseMonitorOptions(QStringList{"ordelin-monitor"} + arguments);
+        ASSERT_TRUE(options.ok()) << options.error().toStdString();
+        window = std::make_unique<monitor::MainWindow>(api.value(), options.value());
+        table = window->findChild<QTableWidget *>("valueTable");
+    }
+
+    QTableWidgetItem *cell(const QString &element, int column) const
+    {
+        for (int row = 0; row < table->rowCount(); ++row)
+            if (table->item(row, Element)->text() == element)
+                return table->item(row, column);
+        return nullptr;
+    }
+
+    bool waitFor(const QString &element, int column, const QString &text) const
+    {
+        return QTest::qWaitFor([&] { return cell(element, column)->text() == text; }, waitMs);
+    }
+
+    tools::Result<pollhost::DriverApi> api = pollhost::loadDriver(ORDELIN_LIBRARY_PATH);
+    std::unique_ptr<monitor::MainWindow> window;
+    QTableWidget *table = nullptr;
+};
+
+TEST_F(Window, ValueArrivesAndAWriteIsReadBack)
+{
+    open({"--sim", "DM10:2"});
+    EXPECT_EQ(cell("DM11", Quality)->text(), "never read");
+    EXPECT_EQ(cell("DM11", Value)->text(), "");
+    ASSERT_TRUE(waitFor("DM11", Quality, "fresh"));
+    EXPECT_EQ(cell("DM11", Value)->text(), "0");
+
+    cell("DM11", Value)->setText("0x04D2"); // as an edit closed with Enter
+    ASSERT_TRUE(waitFor("DM11", Outcome, "acknowledged"));
+    // The image shows a write once it is sent; wait for reads after the ack.
+    const QString changed = cell("DM11", Changed)->text();
+    QTest::qWait(500);
+    EXPECT_EQ(cell("DM11", Value)->text(), "1234");
+    EXPECT_EQ(cell("DM11", Changed)->text(), changed);
+    EXPECT_EQ(cell("DM11", Quality)->text(), "fresh");
+}
+
+// The message next to the field is the driver's, in the chosen language.
+TEST_F(Window, ABadVariableShowsTheDriversMessage)
+{
+    for (const char *language : {"en", "zh"}) {
+        open({"--lang", language});
+        auto *field = window->findChild<QLineEdit *>("variableField");
+        field->setText("DM99999");
+        QTest::keyClick(field, Qt::Key_Return);
+        int address = -1;
+        const QString driver = api.value().checkAddrCorrect(
+            "DM", "99999", address, 0, QByteArray(language) == "zh" ? 0 : 1, 1);
+        ASSERT_FALSE(driver.isEmpty());
+        EXPECT_EQ(window->findChild<QLabel *>("variableMessage")->text(), "DM99999: " + driver);
+        EXPECT_EQ(table->rowCount(), 0);
+    }
+}
+
+TEST_F(Window, ATickedElementsTrendGainsSamples)
+{
+    open({"--sim", "--trend", "DM0", "DM0:2"});
+    EXPECT_EQ(table->rowCount(), 2); // the trend's element was already polled
+    auto *chart = window->findChild<QChartView *>("trendChart")->chart();
+    ASSERT_EQ(chart->series().size(), 1);
+    auto *series = static_cast<QLineSeries *>(chart->series().first());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return series->count() >= 3; }, waitMs));
+}
+
+// Disconnect and connect again without restarting; what was read turns stale.
+TEST_F(Window, ReconnectsWithoutRestart)
+{
+    open({"--sim", "DM0:2"});
+    ASSERT_TRUE(waitFor("DM1", Quality, "fresh"));
+    window->disconnectLine();
+    cell("DM1", Value)->setText("8");
+    EXPECT_EQ(cell("DM1", Outcome)->text(), "not sent: not connected");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return cell("DM1", Quality)->text().startsWith("stale since"); }, waitMs));
+    auto *button = window->findChild<QPushButton *>("connectButton");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return button->isEnabled(); }, waitMs));
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(cell("DM1", Quality)->text(), "never read");
+    EXPECT_TRUE(waitFor("DM1", Quality, "fresh"));
+}
+
+TEST(Screenshot, TheWholeWindowIsSavedAsPng)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("shot.png");
+    QProcess monitor;
+    monitor.start(ORDELIN_MONITOR_PROGRAM, {"--library", ORDELIN_LIBRARY_PATH, "--sim",
+                                            "--duration", "1", "--screenshot", path, "DM0:2"});
+    ASSERT_TRUE(monitor.waitForFinished(30000));
+    EXPECT_EQ(monitor.exitCode(), 0) << monitor.readAllStandardError().toStdString();
+    const QImage shot(path);
+    EXPECT_GE(shot.width(), 800);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    // Listing the cases (at build time) needs no window system.
+    if (::testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,334 @@
+#include "main_window.h"
+
+#include "connection_panel.h"
+#include "trace_pane.h"
+#include "trend_view.h"
+#include "value_table.h"
+
+#include <QtCore/QDateTime>
+#include <QtWidgets/QFileDialog>
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QSplitter>
+#include <QtWidgets/QStatusBar>
+
+namespace monitor {
+
+namespace {
+
+using namespace pollhost;
+
+const int refreshMs = 200;
+
+QString linkName(LinkState link)
+{
+    switch (link) {
+    case LinkState::Up: return MainWindow::tr("up");
+    case LinkState::Down: return MainWindow::tr("down");
+    case LinkState::Retrying: return MainWindow::tr("retrying");
+    case LinkState::Opening: break;
+    }
+    return MainWindow::tr("opening");
+}
+
+} // namespace
+
+MainWindow::MainWindow(const DriverApi &api, const MonitorOptions &options)
+    : api(api), baseHost(options.connection.host), panel(new ConnectionPanel), field(new QLineEdit),
+      message(new QLabel), table(new ValueTable), trend(new TrendView), trace(new TracePane),
+      status(new QLabel)
+{
+    setWindowTitle(tr("Ordelin monitor"));
+    table->setObjectName(QStringLiteral("valueTable"));
+    auto *upper = new QSplitter(Qt::Horizontal);
+    upper->addWidget(table);
+    upper->addWidget(trend);
+    upper->setSizes({620, 660});
+    auto *parts = new QSplitter(Qt::Vertical);
+    parts->addWidget(upper);
+    parts->addWidget(trace);
+    parts->setStretchFactor(0, 3);
+    parts->setStretchFactor(1, 1);
+    auto *central = new QWidget;
+    auto *layout = new QVBoxLayout(central);
+    layout->addWidget(panel);
+    layout->addWidget(variablesRow());
+    layout->addWidget(parts, 1);
+    setCentralWidget(central);
+    statusBar()->addWidget(status, 1);
+    resize(1280, 800);
+
+    connect(panel, &ConnectionPanel::connectPressed, this, &MainWindow::connectLine);
+    connect(panel, &ConnectionPanel::disconnectPressed, this, &MainWindow::disconnectLine);
+    connect(table, &ValueTable::tickChanged, trend, &TrendView::setTracked);
+    connect(table, &ValueTable::writeRequested, this, &MainWindow::onWriteRequested);
+    connect(&timer, &QTimer::timeout, this, &MainWindow::update);
+    timer.start(refreshMs);
+
+    panel->show(options.connection);
+    QStringList refused;
+    for (const QString &text : options.variables + options.trends) {
+        if (options.trends.contains(text) && shown(text))
+            continue; // a trend of elements already polled
+        const QString problem = addVariable(text);
+        if (!problem.isEmpty())
+            refused << problem;
+    }
+    for (const QString &text : options.trends)
+        tick(text);
+    if (!options.variableSet.isEmpty()) {
+        const auto loaded = loadVariableSet(options.variableSet);
+        if (loaded.ok())
+            apply(loaded.value());
+        else
+            refused << loaded.error();
+    }
+    if (!refused.isEmpty())
+        showMessage(refused.join(QLatin1Char('\n')), true);
+    if (options.connectAtStart)
+        connectLine();
+    update();
+}
+
+MainWindow::~MainWindow() = default;
+
+QWidget *MainWindow::variablesRow()
+{
+    field->setObjectName(QStringLiteral("variableField"));
+    field->setPlaceholderText(tr("Variable, e.g. DM100:10, RLY00105:4, TV_c5"));
+    message->setObjectName(QStringLiteral("variableMessage"));
+    message->setWordWrap(true);
+    auto *add = new QPushButton(tr("Add"));
+    auto *remove = new QPushButton(tr("Remove selected"));
+    auto *saveButton = new QPushButton(tr("Save set…"));
+    auto *loadButton = new QPushButton(tr("Load set…"));
+    connect(field, &QLineEdit::returnPressed, this, &MainWindow::addTyped);
+    connect(add, &QPushButton::clicked, this, &MainWindow::addTyped);
+    connect(remove, &QPushButton::clicked, this, &MainWindow::removeSelected);
+    connect(saveButton, &QPushButton::clicked, this, &MainWindow::save);
+    connect(loadButton, &QPushButton::clicked, this, &MainWindow::load);
+    auto *row = new QWidget;
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(field, 1);
+    layout->addWidget(add);
+    layout->addWidget(message, 2);
+    layout->addWidget(remove);
+    layout->addWidget(saveButton);
+    layout->addWidget(loadButton);
+    return row;
+}
+
+tools::Result<Variable> MainWindow::check(const QString &text) const
+{
+    const auto parsed = parseVariable(text.trimmed());
+    return parsed.ok() ? checkVariable(api, parsed.value(), baseHost.language) : parsed;
+}
+
+QString MainWindow::addVariable(const QString &text)
+{
+    const auto checked = check(text);
+    if (!checked.ok())
+        return checked.error();
+    for (const Variable &known : variables)
+        if (known.text == checked.value().text)
+            return {}; // already polled
+    setVariables(variables + QList<Variable>{checked.value()});
+    return {};
+}
+
+void MainWindow::addTyped()
+{
+    const QString problem = addVariable(field->text());
+    showMessage(problem.isEmpty() ? tr("%1 added").arg(field->text().trimmed()) : problem,
+                !problem.isEmpty());
+    if (problem.isEmpty())
+        field->clear();
+}
+
+void MainWindow::removeSelected()
+{
+    QList<Variable> kept;
+    const QList<int> chosen = table->selectedVariables();
+    for (int i = 0; i < variables.size(); ++i)
+        if (!chosen.contains(i))
+            kept << variables[i];
+    setVariables(kept);
+}
+
+void MainWindow::setVariables(const QList<Variable> &wanted)
+{
+    variables = wanted;
+    const QStringList ticked = table->tickedLabels();
+    table->setVariables(variables);
+    const QStringList still = table->tickedLabels();
+    for (const QString &label : ticked)
+        if (!still.contains(label))
+            trend->setTracked(label, false);
+    if (session)
+        session->postCyclic(variables);
+}
+
+void MainWindow::tick(const QString &variableText)
+{
+    const auto checked = check(variableText);
+    for (int i = 0; checked.ok() && i < checked.value().count; ++i)
+        table->setTicked(checked.value().label(i), true);
+}
+
+bool MainWindow::shown(const QString &variableText) const
+{
+    const auto checked = check(variableText);
+    if (!checked.ok())
+        return false;
+    for (int i = 0; i < checked.value().count; ++i) {
+        const Variable &wanted = checked.value();
+        const bool found = std::any_of(variables.begin(), variables.end(), [&](const Variable &v) {
+            return v.family == wanted.family && wanted.address + i >= v.address
+                && wanted.address + i < v.address + v.count;
+        });
+        if (!found)
+            return false;
+    }
+    return true;
+}
+
+void MainWindow::apply(const VariableSet &set)
+{
+    for (const QString &label : table->tickedLabels())
+        table->setTicked(label, false);
+    setVariables({});
+    QStringList refused;
+    for (const QString &text : set.variables) {
+        const QString problem = addVariable(text);
+        if (!problem.isEmpty())
+            refused << problem;
+    }
+    for (const QString &label : set.trends)
+        tick(label);
+    for (auto it = set.formats.cbegin(); it != set.formats.cend(); ++it)
+        table->setFormat(it.key(), formatNamed(it.value()));
+    showMessage(refused.join(QLatin1Char('\n')), !refused.isEmpty());
+}
+
+void MainWindow::save()
+{
+    const QString path = QFileDialog::getSaveFileName(this, tr("Save variable set"), QString(),
+                                                      tr("Variable sets (*.json)"));
+    if (path.isEmpty())
+        return;
+    VariableSet set;
+    for (const Variable &variable : variables)
+        set.variables << variable.text;
+    set.trends = table->tickedLabels();
+    set.formats = table->formatNames();
+    const QString problem = saveVariableSet(path, set);
+    showMessage(problem.isEmpty() ? tr("saved %1").arg(path) : problem, !problem.isEmpty());
+}
+
+void MainWindow::load()
+{
+    const QString path = QFileDialog::getOpenFileName(this, tr("Load variable set"), QString(),
+                                                      tr("Variable sets (*.json)"));
+    if (path.isEmpty())
+        return;
+    const auto loaded = loadVariableSet(path);
+    if (loaded.ok())
+        apply(loaded.value());
+    else
+        showMessage(loaded.error(), true);
+}
+
+void MainWindow::showMessage(const QString &text, bool error)
+{
+    message->setText(text);
+    message->setStyleSheet(error ? QStringLiteral("color: #B00020") : QString());
+}
+
+void MainWindow::connectLine()
+{
+    active = panel->config(baseHost);
+    table->forgetReads();
+    trust.clear();
+    rateFromMs = QDateTime::currentMSecsSinceEpoch();
+    rateFromExchanges = 0;
+    rate = -1;
+    const auto started = Session::start(api, active, variables);
+    if (!started.ok()) {
+        status->setText(tr("Cannot connect: %1").arg(started.error()));
+        return;
+    }
+    // The previous session's worker has ended (the button waits for that);
+    // it goes now that the new one has registered its settings.
+    session = started.value();
+    panel->setState(true, false);
+}
+
+void MainWindow::disconnectLine()
+{
+    if (!session)
+        return;
+    session->stop();
+    stopping = true;
+    panel->setState(false, true);
+}
+
+void MainWindow::onWriteRequested(const Variable &element, int value, const QString &label)
+{
+    if (!session || stopping) {
+        table->setOutcome(label, tr("not sent: not connected"));
+        return;
+    }
+    session->postWrite({label + QLatin1Char('=') + QString::number(value), element, {value}});
+}
+
+void MainWindow::update()
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    bool polling = false;
+    if (session) {
+        const Inbox inbox = session->take();
+        trust = inbox.trust;
+        polling = inbox.running && inbox.problem.isEmpty() && !stopping;
+        for (const HostEvent &event : inbox.events) {
+            if (event.kind == QLatin1String("write"))
+                table->setOutcome(event.target.section(QLatin1Char('='), 0, 0), event.note);
+        }
+        trace->append(inbox.traces, inbox.tracesDropped);
+        if (stopping && !inbox.running) {
+            stopping = false;
+            panel->setState(false, false);
+        }
+        showStatus(inbox, now);
+    }
+    QList<QList<int>> values;
+    for (const Variable &variable : variables)
+        values << readImage(api, variable, active.host.station);
+    trend->add(table->showValues(values, trust, polling, now));
+    trend->redraw(now);
+}
+
+void MainWindow::showStatus(const Inbox &inbox, qint64 nowMs)
+{
+    if (nowMs - rateFromMs >= 1000) {
+        rate = double(inbox.exchanges - rateFromExchanges) * 1000.0 / double(nowMs - rateFromMs);
+        rateFromMs = nowMs;
+        rateFromExchanges = inbox.exchanges;
+    }
+    const QString where = active.sim ? tr("built-in simulator") : active.port;
+    QString text = tr("%1 · link %2 · %3 exchanges/s · accepted %4 · rejected %5 · dropped %6 · "
+                      "start-ups %7")
+                       .arg(where, inbox.running ? linkName(inbox.link) : tr("closed"))
+                       .arg(rate < 0 ? tr("–") : QString::number(rate, 'f', 1))
+                       .arg(inbox.accepted)
+                       .arg(inbox.rejected)
+                       .arg(inbox.dropped)
+                       .arg(inbox.startups);
+    if (!inbox.problem.isEmpty())
+        text += tr(" · %1, trying again").arg(inbox.problem);
+    status->setText(text);
+}
+
+} // namespace monitor

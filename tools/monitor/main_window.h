@@ -1,0 +1,76 @@
+// The monitor's window: the connection, the variables, the live table, the
+// chart, the trace and the line's health in the status bar. A timer takes
+// what the loop reported and reads the image; nothing here waits for the line.
+#ifndef ORDELIN_MONITOR_MAIN_WINDOW_H
+#define ORDELIN_MONITOR_MAIN_WINDOW_H
+
+#include "monitor_options.h"
+#include "variable_set.h"
+
+#include <QtCore/QTimer>
+#include <QtWidgets/QMainWindow>
+
+class QLabel;
+class QLineEdit;
+
+namespace monitor {
+
+class ConnectionPanel;
+class TracePane;
+class TrendView;
+class ValueTable;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow(const pollhost::DriverApi &api, const MonitorOptions &options);
+    ~MainWindow() override;
+
+    // Checks and adds a variable; the driver's message when it is refused.
+    QString addVariable(const QString &text);
+    void connectLine();
+    void disconnectLine();
+
+private:
+    QWidget *variablesRow();
+    // The variable as the driver checks it, or its message.
+    tools::Result<pollhost::Variable> check(const QString &text) const;
+    void addTyped();
+    void removeSelected();
+    void setVariables(const QList<pollhost::Variable> &variables);
+    void apply(const VariableSet &set);
+    void tick(const QString &variableText);
+    bool shown(const QString &variableText) const;
+    void save();
+    void load();
+    void showMessage(const QString &text, bool error);
+
+    void update();
+    void showStatus(const Inbox &inbox, qint64 nowMs);
+    void onWriteRequested(const pollhost::Variable &element, int value, const QString &label);
+
+    const pollhost::DriverApi &api;
+    pollhost::HostSettings baseHost; // what the panel does not set
+    QList<pollhost::Variable> variables;
+    std::shared_ptr<Session> session; // kept after a disconnect: the driver holds its settings
+    SessionConfig active;
+    QHash<QPair<QString, int>, ElementTrust> trust; // as the loop last showed it
+    bool stopping = false;
+
+    ConnectionPanel *panel;
+    QLineEdit *field;
+    QLabel *message;
+    ValueTable *table;
+    TrendView *trend;
+    TracePane *trace;
+    QLabel *status;
+    QTimer timer;
+
+    qint64 rateFromMs = 0; // exchanges per second over about a second
+    quint64 rateFromExchanges = 0;
+    double rate = -1; // none measured yet
+};
+
+} // namespace monitor
+
+#endif

@@ -1,0 +1,57 @@
+// ordelin-monitor: the desktop monitor. Loads the driver at run time, polls
+// a PLC on a serial port (or the built-in simulator) on a worker thread and
+// shows values, trends, writes and the line's health in a window.
+#include "main_window.h"
+
+#include "host/driver_api.h"
+
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QMessageBox>
+
+#include <cstdio>
+
+namespace {
+
+enum ExitCode { Success = 0, BadOption = 1, LibraryFailed = 3, ScreenshotFailed = 4 };
+
+int fail(const QString &message, ExitCode code)
+{
+    std::fprintf(stderr, "ordelin-monitor: %s\n", message.toLocal8Bit().constData());
+    return code;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    const auto parsed = monitor::parseMonitorOptions(QApplication::arguments());
+    if (!parsed.ok())
+        return fail(parsed.error() + QStringLiteral(" (see --help)"), BadOption);
+    const monitor::MonitorOptions &options = parsed.value();
+    if (options.showHelp) {
+        std::fputs(options.helpText.toLocal8Bit().constData(), stdout);
+        return Success;
+    }
+    const auto api = pollhost::loadDriver(options.library.isEmpty() ? pollhost::defaultLibraryPath()
+                                                                     : options.library);
+    if (!api.ok()) {
+        if (options.durationMs == 0)
+            QMessageBox::critical(nullptr, QStringLiteral("Ordelin monitor"),
+                                  QStringLiteral("The driver cannot be loaded:\n%1").arg(api.error()));
+        return fail(api.error(), LibraryFailed);
+    }
+    monitor::MainWindow window(api.value(), options);
+    window.show();
+    if (options.durationMs > 0) {
+        QTimer::singleShot(int(options.durationMs), Qt::PreciseTimer, &window, [&] {
+            if (!options.screenshot.isEmpty() && !window.grab().save(options.screenshot, "PNG")) {
+                fail(QStringLiteral("cannot write %1").arg(options.screenshot), ScreenshotFailed);
+                QApplication::exit(ScreenshotFailed);
+                return;
+            }
+            QApplication::exit(Success);
+        });
+    }
+    return QApplication::exec();
+}

@@ -1,0 +1,137 @@
+#include "monitor_options.h"
+
+#include "common/option_values.h"
+
+#include <limits>
+
+namespace monitor {
+
+namespace {
+
+using tools::Result;
+using Failure = Result<MonitorOptions>;
+
+void describeOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Desktop monitor for the Ordelin driver: live values, writes, trends and the line's\n"
+        "health. Variables are written as the HMI editor writes them, e.g. DM100:10\n"
+        "RLY00105:4 TV_c5; each one is checked by the driver."));
+    parser.addPositionalArgument(QStringLiteral("variables"), QStringLiteral("Variables to poll."),
+                                 QStringLiteral("[VARIABLE...]"));
+    const auto option = [](const char *name, const char *text, const char *value = nullptr,
+                           const char *fallback = nullptr) {
+        QCommandLineOption made(QLatin1String(name), QString::fromUtf8(text));
+        if (value)
+            made.setValueName(QLatin1String(value));
+        if (fallback)
+            made.setDefaultValue(QLatin1String(fallback));
+        return made;
+    };
+    parser.addOptions({
+        option("port", "Connect at start to this serial port, e.g. /dev/ttyUSB0.", "device"),
+        option("sim", "Connect at start to the built-in PLC simulator."),
+        option("library", "Driver library to load (default: next to this program, then the "
+                          "build tree).", "path"),
+        option("load", "Load a variable set saved by the monitor (JSON).", "file"),
+        option("trend", "Tick the elements of this variable for the chart (it is polled too). "
+                        "Repeatable.", "VARIABLE"),
+        option("station", "Station of the PLC (default 0).", "n", "0"),
+        option("retries", "Rejected replies tolerated before a request is dropped (default 3).",
+               "n", "3"),
+        option("timeout", "Reply timeout in ms (default 500).", "ms", "500"),
+        option("interval", "Pause after each full read cycle in ms (default 100).", "ms", "100"),
+        option("lang", "Language of the driver's messages: en or zh (default en).", "lang", "en"),
+        option("duration", "Close after this many seconds (default: when the user does).",
+               "seconds", "0"),
+        option("screenshot", "Save the whole window as a PNG when --duration ends.", "file"),
+    });
+    tools::addLineOptions(parser);
+}
+
+QStringList readNumbers(const QCommandLineParser &parser, MonitorOptions &o)
+{
+    QStringList errors;
+    auto set = [&](int &field, const char *name, qint64 lowest, qint64 highest) {
+        const auto value = tools::integerOption(parser, QLatin1String(name), lowest, highest);
+        if (value.ok())
+            field = int(value.value());
+        else
+            errors << value.error();
+    };
+    pollhost::HostSettings &h = o.connection.host;
+    set(h.station, "station", 0, 99);
+    set(h.retries, "retries", 0, 100);
+    set(h.timeoutMs, "timeout", 10, 60000);
+    set(h.intervalMs, "interval", 0, 600000);
+    // A Qt timer counts milliseconds in an int: about 24 days.
+    const auto seconds = tools::decimalOption(parser, QStringLiteral("duration"), 0, 2e6);
+    if (seconds.ok())
+        o.durationMs = qint64(seconds.value() * 1000);
+    else
+        errors << seconds.error();
+    const auto lang = tools::choiceOption(parser, QStringLiteral("lang"),
+                                          {QStringLiteral("en"), QStringLiteral("zh")});
+    if (lang.ok())
+        h.language = lang.value() == QLatin1String("zh") ? 0 : 1;
+    else
+        errors << lang.error();
+    return errors;
+}
+
+QStringList readConnection(const QCommandLineParser &parser, MonitorOptions &o)
+{
+    SessionConfig &c = o.connection;
+    c.port = parser.value(QStringLiteral("port"));
+    c.sim = parser.isSet(QStringLiteral("sim"));
+    if (c.sim && !c.port.isEmpty())
+        return {QStringLiteral("give --port DEVICE or --sim, not both")};
+    o.connectAtStart = c.sim || !c.port.isEmpty();
+    c.sim = c.sim || c.port.isEmpty(); // what the panel offers first
+    const auto line = tools::lineSettings(parser);
+    if (!line.ok())
+        return {line.error()};
+    c.line = line.value();
+    // A window keeps its loop until the user disconnects, with or without
+    // variables, and traces the line for its trace pane.
+    c.host.untilStopped = true;
+    c.host.trace = true;
+    c.host.openTimeoutMs = std::numeric_limits<int>::max();
+    return {};
+}
+
+QStringList readRest(const QCommandLineParser &parser, MonitorOptions &o)
+{
+    o.library = parser.value(QStringLiteral("library"));
+    o.variableSet = parser.value(QStringLiteral("load"));
+    o.variables = parser.positionalArguments();
+    o.trends = parser.values(QStringLiteral("trend"));
+    o.screenshot = parser.value(QStringLiteral("screenshot"));
+    if (!o.screenshot.isEmpty() && o.durationMs == 0)
+        return {QStringLiteral("--screenshot needs --duration SECONDS")};
+    return {};
+}
+
+} // namespace
+
+Result<MonitorOptions> parseMonitorOptions(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    describeOptions(parser);
+    const auto parsed = tools::parseArguments(parser, arguments, true);
+    if (!parsed.ok())
+        return Failure::failure(parsed.error());
+    MonitorOptions o;
+    o.helpText = parser.helpText();
+    o.showHelp = parsed.value();
+    if (o.showHelp)
+        return o;
+    for (const QStringList &errors :
+         {readNumbers(parser, o), readConnection(parser, o), readRest(parser, o)}) {
+        if (!errors.isEmpty())
+            return Failure::failure(errors.first());
+    }
+    return o;
+}
+
+} // namespace monitor

@@ -1,0 +1,26 @@
+// A variable set as a JSON file: the variables in their editor syntax, the
+// elements ticked for the chart, and the rows not shown in decimal.
+//   {"variables": ["DM0:4", "TV_c2"], "trends": ["DM0"], "formats": {"DM1": "hex"}}
+#ifndef ORDELIN_MONITOR_VARIABLE_SET_H
+#define ORDELIN_MONITOR_VARIABLE_SET_H
+
+#include "common/result.h"
+
+#include <QtCore/QMap>
+#include <QtCore/QStringList>
+
+namespace monitor {
+
+struct VariableSet {
+    QStringList variables;
+    QStringList trends;
+    QMap<QString, QString> formats; // element -> "hex" or "bin"
+};
+
+tools::Result<VariableSet> loadVariableSet(const QString &path);
+// Empty when saved; otherwise why not.
+QString saveVariableSet(const QString &path, const VariableSet &set);
+
+} // namespace monitor
+
+#endif
