@@ -227,18 +227,4 @@ TEST(ReadList, RebuildsStartAFreshCycleUnlessEmpty)
     EXPECT_EQ(ComCommunication(), nullptr);
 }
 
-TEST(ReadList, AddListReadVarAppendsAnUnchangedCopy)
-{
-    Host host;
-    VarItem item = request("DM", 3, 0, 0, 0, "abc");
-    item.count = 3;
-    EXPECT_EQ(AddListReadVar(&item), 1);
-    item.registerName = QStringLiteral("TM");
-    VarItem unknown = request("XX", 1);
-    EXPECT_EQ(AddListReadVar(&unknown), 2);
-    const SendFrame *frame = ComCommunication();
-    EXPECT_EQ(frame->command, QByteArray("RD DM0003\r\n"));
-    EXPECT_EQ(frame->request.count * 1000 + frame->request.data.size(), 3003);
-}
-
 } // namespace
