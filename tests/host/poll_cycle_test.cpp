@@ -29,6 +29,7 @@ struct Scenario {
     void (*setup)(ComInfo &);
     std::vector<Step> steps;
 };
+void PrintTo(const Scenario &, std::ostream *) {} // the test names say it all
 
 // "W" a write, "T" a once-read of TM, "D" a cyclic read of DM, each
 // answered by the PLC; "-" no frame.

@@ -28,6 +28,7 @@ struct ReplyCase {
     int result;
     std::vector<Bytes> image;
 };
+void PrintTo(const ReplyCase &, std::ostream *) {} // the test names say it all
 
 QByteArray le(int value) { return QByteArray(1, char(value & 0xFF)) + char((value >> 8) & 0xFF); }
 const QByteArray one(1, '\1'), zero(1, '\0');
@@ -113,7 +114,9 @@ TEST_P(Replies, ResultAndImageAreExact)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, Replies, ::testing::ValuesIn(replyCases()));
+INSTANTIATE_TEST_SUITE_P(Table, Replies, ::testing::ValuesIn(replyCases()), [](const auto &info) {
+    return std::string(info.param.operation == 0 ? "Read" : "Write") + std::to_string(info.index);
+});
 
 // The image as the host reads it back: a store in image-only mode, the
 // caller's array overwritten at its front, and what lies outside.

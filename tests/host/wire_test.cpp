@@ -19,6 +19,7 @@ struct WireCase {
     const char *command; // nullptr: no frame at all
     int replyLength, valueOffset, valueWidth;
 };
+void PrintTo(const WireCase &, std::ostream *) {} // the test names say it all
 
 QByteArray le(int value) { return QByteArray(1, char(value & 0xFF)) + char(value >> 8); }
 const QByteArray on(1, '\1'), off(1, '\0');
