@@ -71,6 +71,7 @@ void turn(e2e::PtyClient &port, int timeoutMs, Tally &tally)
     if (!frame)
         return;
     const bool startup = frame->command == "CR\r\n";
+    const bool cyclic = !startup && frame->request.requestGroup == -1; // the frame ends with DataCom
     EXPECT_TRUE(startup || !tally.awaitingStartup) << "after a drop: " << frame->command.constData();
     QByteArray reply = port.ask(frame->command, frame->replyLength, timeoutMs);
     const int result = DataCom(reply);
@@ -78,7 +79,7 @@ void turn(e2e::PtyClient &port, int timeoutMs, Tally &tally)
     tally.awaitingStartup = (tally.awaitingStartup && !(startup && result == 1)) || result >= 11;
     tally.drops += result >= 11;
     tally.rejected += result != 1;
-    tally.cyclicAccepted += result == 1 && !startup && frame->request.requestGroup == -1;
+    tally.cyclicAccepted += result == 1 && cyclic;
 }
 
 std::shared_ptr<sim::Simulator> startSimulator(double faultRate)
