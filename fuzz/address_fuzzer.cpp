@@ -18,42 +18,29 @@ int validationHighest(const QString &family)
 
 void checkConversionAndValidation(FuzzedDataProvider &in)
 {
-    const QString family = familyName(in);
-    const QString text = addressText(in);
+    const QString family = familyName(in), text = addressText(in);
     const int converted = AddrStringToInt(family, text);
-
-    const int extent = anyInt(in);
-    const int language = in.ConsumeIntegralInRange(-1, 2);
-    const int addressType = in.ConsumeIntegralInRange(0, 3) == 0 ? in.ConsumeIntegral<int>()
-                                                                 : in.ConsumeIntegralInRange(0, 1);
+    const int extent = anyInt(in), language = in.ConsumeIntegralInRange(-1, 2);
+    const int addressType = in.ConsumeIntegralInRange(0, 3) == 0 ? in.ConsumeIntegral<int>() : in.ConsumeIntegralInRange(0, 1);
     const int untouched = in.ConsumeIntegral<int>();
     int address = untouched;
     const QString message = CheckAddrCorrect(family, text, address, extent, language, addressType);
-
-    // Only the two languages speak; the others stay silent on every path.
-    if (language != 0 && language != 1)
-        FUZZ_CHECK(message.isEmpty());
-    // Once the type, emptiness and space checks pass, the address written
-    // back is the conversion's.
+    // Only the two languages speak; the address written back is the conversion's.
+    FUZZ_CHECK(message.isEmpty() || language == 0 || language == 1);
     FUZZ_CHECK(address == untouched || address == converted);
-    if (!message.isEmpty() || language != 1)
-        return;
     // Valid: the address and its extent fit the family.
-    FUZZ_CHECK(address == converted);
-    const int highest = validationHighest(family);
-    FUZZ_CHECK(highest >= 0 && converted >= 0);
-    FUZZ_CHECK(qint64(converted) + extent <= highest);
+    if (message.isEmpty() && language == 1)
+        FUZZ_CHECK(address == converted && converted >= 0 && validationHighest(family) >= 0
+                   && qint64(converted) + extent <= validationHighest(family));
 }
 
 void checkRun(FuzzedDataProvider &in)
 {
     const QString family = familyName(in);
-    const int start = anyInt(in);
-    const int count = anyCount(in);
+    const int start = anyInt(in), count = anyCount(in), language = in.ConsumeIntegralInRange(-1, 2);
     const int step = in.ConsumeBool() ? in.ConsumeIntegralInRange(-3, 20) : anyInt(in);
-    const int language = in.ConsumeIntegralInRange(-1, 2);
     QList<QString> texts;
-    texts.append(anyText(in, 4));
+    texts.append(QString::fromUtf8(anyBytes(in, 4)));
     QVector<int> values(in.ConsumeIntegralInRange(0, 3), 7);
     const QString question = AddrMutilCopy(family, start, count, step, texts, values, language);
 

@@ -5,7 +5,8 @@
 #   1. Qt 5: the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer
 #      (build/asan; LeakSanitizer checks the unload test too),
 #   2. Qt 6: the concurrency stress test under ThreadSanitizer (build/tsan-qt6,
-#      only what that test needs; Qt 6's QMutex tells the sanitizer itself),
+#      only what that test needs: the library and the simulator's PLC model;
+#      Qt 6's QMutex tells the sanitizer itself),
 #   3. Qt 6: each fuzz target for a short while under ASan + UBSan
 #      (build/fuzz-qt6, clang),
 #   4. Qt 5: a normal build of the library and the tools (build/release),
@@ -25,7 +26,7 @@ cmake --build build/asan -j "$jobs"
 ctest --test-dir build/asan -j "$jobs" --output-on-failure -E '^install[.]'
 
 cmake -S . -B build/tsan-qt6 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORDELIN_QT_MAJOR=6 \
-    -DORDELIN_SANITIZE=thread -DORDELIN_BUILD_TOOLS=OFF
+    -DORDELIN_SANITIZE=thread
 cmake --build build/tsan-qt6 -j "$jobs" --target reliability_concurrent_hosts_test
 ctest --test-dir build/tsan-qt6 -R ConcurrentHosts --output-on-failure
 

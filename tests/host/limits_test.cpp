@@ -36,6 +36,7 @@ struct PastTheArray {
     int width; // bytes per element
     int address, count;
 };
+void PrintTo(const PastTheArray &, std::ostream *) {} // the test names say it all
 
 class CountsPastTheArray : public ::testing::TestWithParam<PastTheArray> {};
 
@@ -72,6 +73,7 @@ struct CeilingCase {
     const char *call;
     qint64 (*elementsWorkedOn)(int count);
 };
+void PrintTo(const CeilingCase &, std::ostream *) {} // the test names say it all
 
 const CeilingCase ceilingCases[] = {
     {"ImageRead", [](int count) -> qint64 { return image("DM", 0, count).size() / 2; }},

@@ -1,4 +1,7 @@
-// The host's loop: batch choice, retries and drops, completion.
+// The host's loop as scripted steps: what ComCommunication hands out, the
+// reply given to DataCom, its result, the completions it reports and the
+// settings words it leaves. Covers start-up, bursts, retries, drops,
+// callbacks and the read-cycle flag.
 #include "support/host.h"
 
 #include <gtest/gtest.h>
@@ -7,254 +10,188 @@ using namespace testhost;
 
 namespace {
 
-const QByteArray ok("OK\r\n");
-const QByteArray dmValue("00001\r\n");
+const char *const plc = "(the PLC's answer)";
+const char *const resetSettings = "(SetComInfo again)";
+const char *const noCall = "(no ComCommunication)";
 
-void queueWrites(int n, int firstAddress = 0)
+struct Step {
+    const char *sent;  // the command's start; "" for no frame
+    const char *reply; // nullptr: DataCom is not called
+    int result = 0;
+    std::vector<Completion> callbacks = {};
+    int readCycleDone = -1, startupPending = -1, retryCount = -1; // -1: not checked
+    bool checkCallbacks = true;
+};
+
+struct Scenario {
+    const char *name;
+    int protocolMode, retryLimit;
+    void (*setup)(ComInfo &);
+    std::vector<Step> steps;
+};
+void PrintTo(const Scenario &, std::ostream *) {} // the test names say it all
+
+// "W" a write, "T" a once-read of TM, "D" a cyclic read of DM, each
+// answered by the PLC; "-" no frame.
+std::vector<Step> turns(const char *letters)
+{
+    std::vector<Step> steps;
+    for (const char *c = letters; *c; ++c) {
+        steps.push_back(*c == '-' ? Step{"", nullptr} : Step{*c == 'W' ? "WR" : *c == 'T' ? "RD TM" : "RD DM", plc, 1});
+        steps.back().checkCallbacks = false;
+    }
+    return steps;
+}
+
+void writes(int n, int group = 0)
 {
     for (int i = 0; i < n; ++i) {
-        VarItem item = writeRequest("DM", firstAddress + i, QByteArray(2, '\0'), i, 0);
+        VarItem item = writeRequest("DM", i, QByteArray(2, '\0'), group ? 4 : i, group);
         AddListWriteVar(&item);
     }
 }
 
-void queueOnceReads(int n)
+void reads(std::initializer_list<int> addresses)
 {
-    for (int i = 0; i < n; ++i) {
-        VarItem item = request("TM", 0, 0, 100 + i);
-        item.addressText = QString::number(i);
-        AddListOnceReadVar(&item);
+    for (int address : addresses) {
+        VarItem item = request("DM", address);
+        AddListReadVar(&item);
     }
 }
 
-// Answers every frame with an accepted reply and returns the first letters
-// of the commands sent ("W" write, "T" once-read of TM, "D" cyclic DM read,
-// "-" no frame).
-std::string runTurns(int turns)
+// Calls back into the lists, which the header forbids; it must still not
+// deadlock the poll loop, and what it queued is served.
+void callBackIntoTheLists(int hostTag, int requestId, int requestGroup, int status)
 {
-    std::string order;
-    for (int i = 0; i < turns; ++i) {
-        SendFrame *frame = ComCommunication();
-        if (!frame) {
-            order += '-';
-            continue;
+    recordCompletion(hostTag, requestId, requestGroup, status);
+    if (requestId != 1)
+        return;
+    reads({50});
+    VarItem write = writeRequest("DM", 51, QByteArray(2, '\0'), 2);
+    AddListWriteVar(&write);
+    VarItem once = request("DM", 52, 0, 3);
+    AddListOnceReadVar(&once);
+}
+
+const Scenario scenarios[] = {
+    {"NothingToDoMarksTheCycleDone", 1, 3, [](ComInfo &) {}, {{"", nullptr, 0, {}, 1}}},
+    {"ReplyWithoutAFrameChangesNothing", 1, 0, [](ComInfo &) {},
+     {{noCall, "OK\r\n", 0, {}, -1, 1, 0}}},
+    {"FiveWritesInARowThenAPause", 1, 3, [](ComInfo &) { writes(10); }, turns("WWWWW-WWWWW-")},
+    {"FiveWritesFiveOnceReadsOneCyclicRead", 1, 3,
+     [](ComInfo &) {
+         writes(12);
+         for (int i = 0; i < 12; ++i) {
+             VarItem item = request("TM", i, 0, 100 + i);
+             AddListOnceReadVar(&item);
+         }
+         reads({1});
+     },
+     turns("WWWWWTTTTTDWWWWWTTTTTDWW")},
+    {"RetriesUpToTheLimitThenDrop", 1, 3, [](ComInfo &info) { writes(1); info.hostTag = 77; },
+     {{"WR", "E1\r\n", 0, {}, -1, -1, 1}, {"WR", "E1\r\n", 0}, {"WR", "E1\r\n", 0},
+      {"WR", "E1\r\n", 11, {{77, 0, 0, 2}}, 0, 1, 0}, {"", nullptr}}},
+    {"RejectionsAddUpAcrossBatches", 1, 2, [](ComInfo &) { writes(3); },
+     {{"WR DM0000", "E1\r\n", 0}, {"WR DM0000", plc, 1, {{0, 0, 0, 1}}}, {"WR DM0001", "E1\r\n", 0},
+      {"WR DM0001", plc, 1, {{0, 1, 0, 1}}, -1, -1, 2}, {"WR DM0002", "E1\r\n", 13, {{0, 2, 0, 2}}}}},
+    {"DroppedLinkReportsStatusTwoUntilAnAcceptedReply", 1, 0, [](ComInfo &) { writes(2); },
+     {{"WR", "", 41, {{0, 0, 0, 2}}}, {"WR", plc, 1, {{0, 1, 0, 1}}}}},
+    {"DroppedCyclicReadMovesToTheEnd", 1, 0, [](ComInfo &) { reads({1, 2}); },
+     {{"RD DM0001", "", 41}, {"RD DM0002", plc, 1}, {"RD DM0001", plc, 1}}},
+    {"OneCallbackForRequestsSharingIdAndGroup", 1, 3, [](ComInfo &) { writes(2, 9); },
+     {{"WR", plc, 1, {}}, {"WR", plc, 1, {{0, 4, 9, 1}}}}},
+    {"OnceReadRunReportsWhenItsLastEntryIsAnswered", 1, 3,
+     [](ComInfo &) {
+         VarItem item = request("TM", 10, 0, 4, 2);
+         item.count = 3;
+         AddListOnceReadVar(&item);
+     },
+     {{"RD TM10", plc, 1, {}}, {"RD TM11", plc, 1, {}}, {"RD TM12", plc, 1, {{0, 4, 2, 1}}}}},
+    {"ReadCycleDoneAfterMoreBatchesThanReads", 1, 3, [](ComInfo &) { reads({1, 2, 3}); },
+     {{"RD DM0001", plc, 1, {}, 0}, {"RD DM0002", plc, 1, {}, 0}, {"RD DM0003", plc, 1, {}, 0},
+      {"RD DM0001", plc, 1, {}, 1}, {"RD DM0002", "", 0, {}, 0}}},
+    {"StartupOpensTheLinkFirst", 0, 3, [](ComInfo &) { writes(1); },
+     {{noCall, nullptr, 0, {}, -1, 1}, {"CR\r\n", "CC\r\n", 1, {}, -1, 0}, {"WR DM0000 00000\r\n", plc, 1, {{0, 0, 0, 1}}}}},
+    {"RefusedStartupRepliesRepeatWithoutRetries", 0, 0, [](ComInfo &) { writes(1); },
+     {{"CR\r\n", "CC\r\nX", 0, {}, -1, 1, 0}, {"CR\r\n", "CC\r", 0, {}, -1, 1, 0},
+      {"CR\r\n", "cc\r\n", 0, {}, -1, 1, 0}, {"CR\r\n", "", 0, {}, -1, 1, 0},
+      {"CR\r\n", "OK\r\n", 0, {}, -1, 1, 0}, {"CR\r\n", "CC\r\n", 1, {}, -1, 0}}},
+    {"DropMakesTheStartupDueAgain", 0, 0, [](ComInfo &) { writes(2); },
+     {{"CR\r\n", "CC\r\n", 1}, {"WR", "", 41, {{0, 0, 0, 2}}, -1, 1}, {"CR\r\n", "CC\r\n", 1}, {"WR", plc, 1, {{0, 1, 0, 1}}}}},
+    {"SetComInfoDuringABatchRestartsTheLink", 0, 3, [](ComInfo &) { writes(1); },
+     {{"CR\r\n", "CC\r\n", 1}, {"WR DM0000", nullptr}, {resetSettings, "OK\r\n", 0},
+      {"CR\r\n", "CC\r\n", 1}, {"WR DM0000", plc, 1, {{0, 0, 0, 1}}}}},
+    {"WithoutStartupPendingClearsOnTheFirstAcceptedReply", 1, 3, [](ComInfo &) { writes(1); },
+     {{noCall, nullptr, 0, {}, -1, 1}, {"WR", plc, 1, {{0, 0, 0, 1}}, -1, 0}}},
+    {"UnencodableHeadBlocksItsListButBurstsAdvance", 1, 3,
+     [](ComInfo &) {
+         VarItem bad = writeRequest("TV", 1, QByteArray(2, '\0'));
+         AddListWriteVar(&bad);
+         reads({1});
+     },
+     turns("-----D-")},
+    {"CallbackThatCallsTheListsDoesNotDeadlock", 1, 3,
+     [](ComInfo &) {
+         RegistCallBackFuncIntf(&callBackIntoTheLists, 0);
+         VarItem write = writeRequest("DM", 1, QByteArray(2, '\0'), 1);
+         AddListWriteVar(&write);
+     },
+     {{"WR DM0001", plc, 1, {{0, 1, 0, 1}}}, {"WR DM0051", plc, 1, {{0, 2, 0, 1}}},
+      {"RD DM0052", plc, 1, {{0, 3, 0, 1}}}, {"RD DM0050", plc, 1}}},
+};
+
+class PollCycle : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(PollCycle, StepsGoAsScripted)
+{
+    const Scenario &s = GetParam();
+    Host host(s.protocolMode, s.retryLimit);
+    s.setup(host.info);
+    sim::PlcMemory memory;
+    for (size_t i = 0; i < s.steps.size(); ++i) {
+        const Step &step = s.steps[i];
+        SCOPED_TRACE("step " + std::to_string(i));
+        completions().clear();
+        if (step.sent == resetSettings)
+            SetComInfo(&host.info);
+        const SendFrame *frame = step.sent == noCall || step.sent == resetSettings ? nullptr : ComCommunication();
+        if (step.sent != noCall && step.sent != resetSettings) {
+            EXPECT_EQ(frame != nullptr, *step.sent != '\0');
+            EXPECT_TRUE(!frame || frame->command.startsWith(step.sent)) << frame->command.constData();
         }
-        order += frame->command.startsWith("WR") ? 'W' : frame->command.startsWith("RD TM") ? 'T' : 'D';
-        QByteArray reply = frame->command.startsWith("WR") ? ok : dmValue;
-        EXPECT_EQ(DataCom(reply), 1);
+        if (step.reply) {
+            QByteArray reply = step.reply != plc ? QByteArray(step.reply)
+                             : frame ? sim::answerCommand(memory, frame->command).reply : QByteArray();
+            EXPECT_EQ(DataCom(reply), step.result);
+        }
+        if (step.checkCallbacks)
+            EXPECT_EQ(completions(), step.callbacks);
+        const int words[][2] = {{host.info.readCycleDone, step.readCycleDone},
+                                {host.info.startupPending, step.startupPending},
+                                {host.info.retryCount, step.retryCount}};
+        for (const auto &[word, expected] : words)
+            EXPECT_TRUE(expected < 0 || word == expected) << word << " instead of " << expected;
     }
-    return order;
 }
 
-TEST(PollCycle, NothingToDoMarksTheReadCycleDone)
-{
-    Host host;
-    EXPECT_EQ(ComCommunication(), nullptr);
-    EXPECT_EQ(host.info.readCycleDone, 1);
-}
+INSTANTIATE_TEST_SUITE_P(Scenarios, PollCycle, ::testing::ValuesIn(scenarios),
+                         [](const auto &info) { return std::string(info.param.name); });
 
-TEST(PollCycle, FiveWritesInARowThenAPause)
+// Exports that need the settings record act as if every word were 0 before
+// the host registers it.
+TEST(PollCycleWithoutSettings, ExportsActOnZeroSettings)
 {
-    Host host;
-    queueWrites(10);
-    EXPECT_EQ(runTurns(12), "WWWWW-WWWWW-");
-}
-
-TEST(PollCycle, FiveWritesFiveOnceReadsOneCyclicRead)
-{
-    Host host;
-    queueWrites(12);
-    queueOnceReads(12);
-    VarItem cyclic = request("DM", 1);
-    AddListReadVar(&cyclic);
-    EXPECT_EQ(runTurns(24), "WWWWWTTTTTDWWWWWTTTTTDWW");
-}
-
-TEST(PollCycle, RetriesUpToTheLimitThenDropWithTheCode)
-{
-    Host host(1, 3);
-    queueWrites(1);
-    host.info.hostTag = 77;
-    completions().clear();
-    QByteArray bad("E1\r\n");
-    SendFrame *frame = ComCommunication();
-    std::vector<int> results;
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(ComCommunication(), frame);
-        results.push_back(DataCom(bad));
-    }
-    EXPECT_EQ(results, (std::vector<int>{0, 0, 0, 11}));
-    EXPECT_EQ(host.info.retryCount, 0);
-    EXPECT_EQ(host.info.startupPending, 1);
-    EXPECT_EQ(completions(), (std::vector<Completion>{{77, 0, 0, 2}}));
-    EXPECT_EQ(ComCommunication(), nullptr); // the dropped write is gone
-}
-
-TEST(PollCycle, RejectionsAccumulateAcrossBatches)
-{
-    Host host(1, 2);
-    queueWrites(3);
-    QByteArray bad("E1\r\n");
-    QByteArray good = ok;
-    ComCommunication();
-    EXPECT_EQ(DataCom(bad), 0);
-    EXPECT_EQ(DataCom(good), 1);
-    ComCommunication();
-    EXPECT_EQ(DataCom(bad), 0);
-    EXPECT_EQ(DataCom(good), 1);
-    EXPECT_EQ(host.info.retryCount, 2); // accepted replies do not reset it
-    ComCommunication();
-    EXPECT_EQ(DataCom(bad), 13); // the third write carries requestId 2
-}
-
-TEST(PollCycle, DroppedLinkReportsStatusTwoUntilAReplyIsAccepted)
-{
-    Host host(1, 0);
-    completions().clear();
-    queueWrites(2);
-    QByteArray empty;
-    ComCommunication();
-    EXPECT_EQ(DataCom(empty), 41);
-    ComCommunication();
-    QByteArray good = ok;
-    EXPECT_EQ(DataCom(good), 1);
-    EXPECT_EQ(completions(), (std::vector<Completion>{{0, 0, 0, 2}, {0, 1, 0, 1}}));
-}
-
-TEST(PollCycle, DroppedCyclicReadMovesToTheEnd)
-{
-    Host host(1, 0);
-    for (int address : {1, 2}) {
-        VarItem item = request("DM", address);
-        AddListReadVar(&item);
-    }
-    QByteArray empty;
-    EXPECT_EQ(command(ComCommunication()), bytes("RD DM0001\r\n"));
-    EXPECT_EQ(DataCom(empty), 41);
-    EXPECT_EQ(command(ComCommunication()), bytes("RD DM0002\r\n"));
-}
-
-TEST(PollCycle, OneCallbackForRequestsSharingIdAndGroup)
-{
-    Host host;
-    completions().clear();
-    for (int i = 0; i < 2; ++i) {
-        VarItem item = writeRequest("DM", i, QByteArray(2, '\0'), 4, 9);
-        AddListWriteVar(&item);
-    }
-    runTurns(1);
-    EXPECT_TRUE(completions().empty());
-    runTurns(1);
-    EXPECT_EQ(completions(), (std::vector<Completion>{{0, 4, 9, 1}}));
-}
-
-TEST(PollCycle, CallbackReadsHostTagAtCallTime)
-{
-    Host host;
-    RegistCallBackFuncIntf(&recordCompletion, 5);
-    completions().clear();
-    queueWrites(1);
-    host.info.hostTag = 31;
-    runTurns(1);
-    ASSERT_EQ(completions().size(), 1u);
-    EXPECT_EQ(completions()[0].hostTag, 31);
-}
-
-TEST(PollCycle, ReadCycleDoneAfterMoreBatchesThanReads)
-{
-    Host host;
-    for (int address : {1, 2, 3}) {
-        VarItem item = request("DM", address);
-        AddListReadVar(&item);
-    }
-    runTurns(3);
-    EXPECT_EQ(host.info.readCycleDone, 0);
-    runTurns(1);
-    EXPECT_EQ(host.info.readCycleDone, 1);
-    QByteArray bad;
-    ComCommunication();
-    DataCom(bad);
-    EXPECT_EQ(host.info.readCycleDone, 0);
-}
-
-TEST(PollCycle, StartupOpensTheLinkBeforeAnyRequest)
-{
-    Host host(0);
-    queueWrites(1);
-    SendFrame *frame = ComCommunication();
+    VarItem write = writeRequest("DM", 1, QByteArray("\x05\x00", 2));
+    EXPECT_EQ(AddListWriteVar(&write), 1);
+    QString dm = QStringLiteral("DM");
+    QByteArray data("\x07\x00", 2);
+    EXPECT_EQ(SetRegisterData(dm, 3, 0, data, 1), 1); // writeMode 0: image only
+    EXPECT_EQ(word("DM", 3), 7);
+    const SendFrame *frame = ComCommunication(); // protocolMode 0, yet no start-up due
     ASSERT_NE(frame, nullptr);
-    EXPECT_EQ(frame->command, QByteArray("\x43\x52\x0D\x0A", 4));
-    EXPECT_EQ(frame->commandLength, 4);
-    EXPECT_EQ(frame->replyLength, 4);
-    EXPECT_EQ(frame->valueOffset + frame->valueWidth + frame->request.operation, 0);
-    EXPECT_TRUE(frame->request.registerName.isEmpty());
-    QByteArray cc("CC\r\n");
-    EXPECT_EQ(DataCom(cc), 1);
-    EXPECT_EQ(host.info.startupPending, 0);
-    EXPECT_EQ(command(ComCommunication()), bytes("WR DM0000 00000\r\n"));
-}
-
-TEST(PollCycle, RefusedStartupRepliesRepeatWithoutCountingRetries)
-{
-    Host host(0, 0);
-    completions().clear();
-    queueWrites(1);
-    for (const char *reply : {"CC\r\nX", "CC\r", "cc\r\n", "", "OK\r\n"}) {
-        ASSERT_EQ(command(ComCommunication()), bytes("CR\r\n"));
-        QByteArray answer(reply);
-        EXPECT_EQ(DataCom(answer), 0) << reply;
-        EXPECT_EQ(host.info.retryCount, 0);
-        EXPECT_EQ(host.info.startupPending, 1);
-    }
-    EXPECT_TRUE(completions().empty());
-}
-
-TEST(PollCycle, DropMakesTheStartupDueAgain)
-{
-    Host host(0, 0);
-    queueWrites(2);
-    ComCommunication();
-    QByteArray cc("CC\r\n");
-    DataCom(cc);
-    ComCommunication();
-    QByteArray empty;
-    EXPECT_EQ(DataCom(empty), 41);
-    EXPECT_EQ(command(ComCommunication()), bytes("CR\r\n"));
-}
-
-TEST(PollCycle, SetComInfoDuringABatchRestartsTheLink)
-{
-    Host host(0);
-    queueWrites(1);
-    QByteArray cc("CC\r\n");
-    ComCommunication();
-    DataCom(cc);
-    ASSERT_EQ(command(ComCommunication()), bytes("WR DM0000 00000\r\n"));
-    SetComInfo(&host.info);
-    QByteArray answer = ok;
-    EXPECT_EQ(DataCom(answer), 0); // judged as a start-up reply
-    EXPECT_EQ(command(ComCommunication()), bytes("CR\r\n"));
-    DataCom(cc);
-    EXPECT_EQ(command(ComCommunication()), bytes("WR DM0000 00000\r\n"));
-}
-
-TEST(PollCycle, WithoutStartupModePendingClearsOnFirstAcceptedReply)
-{
-    Host host(1);
-    EXPECT_EQ(host.info.startupPending, 1);
-    queueWrites(1);
-    EXPECT_EQ(runTurns(1), "W");
-    EXPECT_EQ(host.info.startupPending, 0);
-}
-
-TEST(PollCycle, UnencodableHeadBlocksItsListButBurstsStillAdvance)
-{
-    Host host;
-    VarItem bad = writeRequest("TV", 1, QByteArray(2, '\0'));
-    AddListWriteVar(&bad);
-    VarItem cyclic = request("DM", 1);
-    AddListReadVar(&cyclic);
-    EXPECT_EQ(runTurns(7), "-----D-");
+    EXPECT_EQ(frame->command, QByteArray("WR DM0001 00005\r\n"));
+    QByteArray ok("OK\r\n");
+    EXPECT_EQ(DataCom(ok), 1);
 }
 
 } // namespace

@@ -1,11 +1,14 @@
 // What a test needs to act as a host: a settings record, a callback that
-// records its calls, and short ways to build replies and read the image.
+// records its calls, short ways to build requests and read the image, and
+// a PLC to talk to: the simulator's own answering function and memory.
 #ifndef ORDELIN_TESTS_SUPPORT_HOST_H
 #define ORDELIN_TESTS_SUPPORT_HOST_H
 
 #include "ordelin/ordelin.h"
 
-#include <cstring>
+#include "sim/command_answer.h"
+
+#include <ostream>
 #include <vector>
 
 namespace testhost {
@@ -14,10 +17,15 @@ struct Completion {
     int hostTag, requestId, requestGroup, status;
     bool operator==(const Completion &o) const
     {
-        return hostTag == o.hostTag && requestId == o.requestId
-            && requestGroup == o.requestGroup && status == o.status;
+        return hostTag == o.hostTag && requestId == o.requestId && requestGroup == o.requestGroup
+            && status == o.status;
     }
 };
+
+inline std::ostream &operator<<(std::ostream &out, const Completion &c)
+{
+    return out << "{" << c.hostTag << ", " << c.requestId << ", " << c.requestGroup << ", " << c.status << "}";
+}
 
 inline std::vector<Completion> &completions()
 {
@@ -30,7 +38,7 @@ inline void recordCompletion(int hostTag, int requestId, int requestGroup, int s
     completions().push_back({hostTag, requestId, requestGroup, status});
 }
 
-// A registered host: settings with the given protocol mode, callback recorded.
+// A registered host: settings with the given modes, callback recorded.
 struct Host {
     ComInfo info{};
 
@@ -41,18 +49,9 @@ struct Host {
         info.writeMode = writeMode;
         SetComInfo(&info);
         RegistCallBackFuncIntf(&recordCompletion, 0);
+        completions().clear();
     }
 };
-
-inline QByteArray bytes(const char *text)
-{
-    return QByteArray(text, int(std::strlen(text)));
-}
-
-inline QByteArray command(const SendFrame *frame)
-{
-    return frame ? frame->command : QByteArray();
-}
 
 inline QByteArray image(const char *family, int address, int count)
 {
@@ -68,24 +67,45 @@ inline int word(const char *family, int address)
 }
 
 inline VarItem request(const char *family, int address, int operation = 0, int requestId = 0,
-                       int requestGroup = 0)
+                       int requestGroup = 0, QByteArray data = {})
 {
     VarItem item{};
     item.requestId = requestId;
     item.requestGroup = requestGroup;
     item.operation = operation;
     item.registerName = QString::fromLatin1(family);
+    item.addressText = QString::number(address);
     item.address = address;
     item.count = 1;
+    item.data = data;
     return item;
 }
 
 inline VarItem writeRequest(const char *family, int address, QByteArray data, int requestId = 0,
                             int requestGroup = 0)
 {
-    VarItem item = request(family, address, 1, requestId, requestGroup);
-    item.data = data;
-    return item;
+    return request(family, address, 1, requestId, requestGroup, data);
+}
+
+inline VarDef definition(const char *family, int address, int count = 1, const char *text = "")
+{
+    VarDef def{};
+    def.registerName = QString::fromLatin1(family);
+    def.address = address;
+    def.count = count;
+    def.addressText = QString::fromLatin1(text);
+    return def;
+}
+
+// One exchange as a host runs it, answered by the simulated PLC; DataCom's
+// result, or -1 when the driver had nothing to send.
+inline int exchange(sim::PlcMemory &plc)
+{
+    SendFrame *frame = ComCommunication();
+    if (!frame)
+        return -1;
+    QByteArray reply = sim::answerCommand(plc, frame->command).reply;
+    return DataCom(reply);
 }
 
 } // namespace testhost
