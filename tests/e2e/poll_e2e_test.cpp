@@ -315,29 +315,20 @@ TEST(Poll, SignalsAndOpenTimeoutEndTheRunAtOnce)
     EXPECT_EQ(never.err.trimmed(), "ordelin-poll: the link did not open within 300 ms (--open-timeout)");
 }
 
-TEST(Poll, ErrorRepliesAndTruncatedRepliesAreRejectedNotDecoded)
+// Error replies and cut ones are rejected, never decoded; replies that come
+// in pieces are gathered whole.
+TEST(Poll, FaultyRepliesAreRejectedAndPiecesGathered)
 {
     sim::FaultRates faults;
     faults.error = 0.25;
     faults.truncate = 0.25;
+    faults.pieces = 0.3;
     const NumberedRun run = pollNumberedWords(
         faults, 11, {"--timeout", "80", "--retries", "6", "--interval", "0", "--count", "200"});
     expectNumberedWords(run.host.out);
     const QJsonObject totals = summary(run.host.out);
     EXPECT_GT(totals["rejected"].toInt(), 20);
     EXPECT_GT(totals["accepted"].toInt(), 100);
-}
-
-TEST(Poll, RepliesInPiecesAreGatheredWhole)
-{
-    sim::SimConfig config;
-    config.faults.pieces = 1;
-    auto plc = startSimulator(config);
-    ASSERT_TRUE(plc);
-    const Finished host = runPoll(hostOn(*plc, {"--format", "json", "--interval", "0", "--count", "40",
-                                                "DM0:2", "T1", "RLY00000"}));
-    EXPECT_EQ(host.exitCode, 0) << host.err.toStdString();
-    EXPECT_EQ(summary(host.out)["accepted"].toInt(), 40) << host.out.toStdString();
 }
 
 // When the bytes on the line make a reply, and what the counters call a
@@ -455,40 +446,6 @@ TEST(Poll, APacedBuiltInSimulatorTakesTheHostsLineSettings)
     EXPECT_TRUE(run.err.contains("simulator: line 115200 8N1 paced: the wire allows 652.1 exchanges/s"))
         << run.err.toStdString();
     EXPECT_EQ(runPoll({"--sim", "--sim-options", "--baud 9600", "DM0"}).exitCode, 1);
-}
-
-TEST(Poll, TraceShowsEveryFrameAndReplyInHexAndAscii)
-{
-    auto plc = startSimulator();
-    ASSERT_TRUE(plc);
-    const Finished host = runPoll(hostOn(*plc, {"--trace", "--count", "2", "--format", "csv", "DM5"}));
-    EXPECT_EQ(host.exitCode, 0);
-    const QString time = QStringLiteral("\\d\\d:\\d\\d:\\d\\d\\.\\d{3} ");
-    for (const QString &pattern : {time + "> 43 52 0D 0A  \\|CR\\.\\.\\|",
-                                   time + "< 43 43 0D 0A  \\|CC\\.\\.\\|  DataCom 1",
-                                   time + "> 52 44 20 44 4D 30 30 30 35 0D 0A  \\|RD DM0005\\.\\.\\|",
-                                   time + "< 30 30 30 30 30 0D 0A  \\|00000\\.\\.\\|  DataCom 1"})
-        EXPECT_TRUE(host.err.contains(QRegularExpression(pattern))) << pattern.toStdString() << "\n"
-                                                                    << host.err.toStdString();
-}
-
-// The settings reach the driver: no start-up exchange in protocol mode 1, and
-// write mode 0 keeps writes in the driver's image.
-TEST(Poll, ComInfoOptionsReachTheDriver)
-{
-    auto plc = startSimulator();
-    ASSERT_TRUE(plc);
-    const Finished host = runPoll(hostOn(*plc, {"--protocol-mode", "1", "--write-mode", "0", "--count", "5",
-                                                "--format", "json", "--write", "DM300=77", "DM300"}));
-    EXPECT_EQ(host.exitCode, 0) << host.err.toStdString();
-    const QList<QJsonObject> done = events(host.out);
-    ASSERT_EQ(done.size(), 1);
-    EXPECT_TRUE(done[0]["note"].toString().contains("image only")) << done[0]["note"].toString().toStdString();
-    plc->inspect([](sim::SimEngine &engine) {
-        EXPECT_EQ(engine.counters().startups, 0u);
-        EXPECT_EQ(engine.counters().writes, 0u);
-        EXPECT_EQ(engine.memory().dm[300], 0);
-    });
 }
 
 } // namespace

@@ -45,17 +45,6 @@ TEST(Scan, CountsBlinksAndRunsTimersToTheirPresets)
     EXPECT_EQ(memory->counters.contact[0], 1);
 }
 
-TEST(Scan, ALowerCurrentValueRestartsATimer)
-{
-    auto memory = programmedMemory();
-    sim::runScan(*memory, 0, 20);
-    ASSERT_EQ(memory->timers.contact[0], 1);
-    memory->timers.current[0] = 0;
-    sim::runScan(*memory, 20, 21);
-    EXPECT_EQ(memory->timers.current[0], 1);
-    EXPECT_EQ(memory->timers.contact[0], 0);
-}
-
 // The simulator catches up a long idle time in one step; that must give the
 // same memory as scanning every tick.
 TEST(Scan, OneLongStepEqualsManyShortOnes)

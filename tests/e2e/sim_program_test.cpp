@@ -39,19 +39,6 @@ TEST(SimProgram, RejectsUnknownAndMalformedOptions)
     EXPECT_TRUE(run.out.isEmpty()) << "no port may be offered: " << run.out.toStdString();
 }
 
-TEST(SimProgram, BadInitialValuesFileIsReportedByLine)
-{
-    QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("init.txt")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("DM 1=1\nDM 1=x\n# fine\nRLY 00116=1\n");
-    file.close();
-    const Finished run = runProgram(simProgram, {"--init", file.fileName()}, 5000);
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(run.err.contains(QLatin1String("line 2:"))) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains(QLatin1String("line 4:"))) << run.err.toStdString();
-}
-
 TEST(SimProgram, AnswersOnItsPseudoTerminalAndCountsUntilStopped)
 {
     Running simulator(simProgram, {"--no-reply", "0"});
@@ -127,22 +114,6 @@ TEST(SimProgram, APortThatHangsUpEndsTheRunOrIsWaitedFor)
         EXPECT_EQ(stopped.exitCode, 0);
         EXPECT_TRUE(stopped.err.contains("waiting for " + plcEnd + " to come back")) << stopped.err.toStdString();
     }
-}
-
-// Both programs on the two ends of a pseudo-terminal pair made by socat,
-// the way they would sit on the two ends of a cable.
-TEST(SimProgram, ServesAPortThatAHostPollsOverACable)
-{
-    if (!Cable::available())
-        GTEST_SKIP() << "socat is not installed";
-    Cable cable;
-    // A pseudo-terminal keeps 8 data bits and no parity whatever it is told.
-    const QStringList line{"--baud", "19200", "--stop-bits", "2"};
-    Running simulator(simProgram, QStringList{"--port", cable.plcEnd} + line);
-    ASSERT_EQ(simulator.waitForLine([](const QString &) { return true; }, 5000), cable.plcEnd);
-    const Finished host = runPoll(QStringList{"--port", cable.hostEnd, "--count", "20", "--format", "json", "DM0:4"} + line);
-    EXPECT_EQ(host.exitCode, 0) << host.err.toStdString();
-    EXPECT_EQ(summary(host.out)[QLatin1String("accepted")].toInt(), 20) << host.out.toStdString();
 }
 
 } // namespace
