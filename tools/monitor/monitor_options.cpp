@@ -33,7 +33,8 @@ void describeOptions(QCommandLineParser &parser)
         option("sim", "Connect at start to the built-in PLC simulator."),
         option("library", "Driver library to load (default: next to this program, then the "
                           "build tree).", "path"),
-        option("load", "Load a variable set saved by the monitor (JSON).", "file"),
+        option("load", "Load a variable set saved by the monitor, or the tags of an ordelin-poll "
+                       "project file (JSON).", "file"),
         option("trend", "Tick the elements of this variable for the chart (it is polled too). "
                         "Repeatable.", "VARIABLE"),
         option("station", "Station of the PLC (default 0).", "n", "0"),

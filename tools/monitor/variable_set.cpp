@@ -1,5 +1,7 @@
 #include "variable_set.h"
 
+#include "host/project_file.h"
+
 #include <QtCore/QFile>
 #include <QtCore/QJsonArray>
 #include <QtCore/QJsonDocument>
@@ -26,6 +28,15 @@ Loaded loadVariableSet(const QString &path)
     VariableSet set;
     for (const QJsonValue &value : root.value(QLatin1String("variables")).toArray())
         set.variables << value.toString();
+    // A project file of ordelin-poll: each tag's run is watched as raw elements.
+    if (root.contains(QLatin1String("tags"))) {
+        const auto project = pollhost::readProject(path);
+        if (!project.ok())
+            return Loaded::failure(project.error());
+        for (const pollhost::Tag &tag : project.value().tags)
+            set.variables << tag.variable.family + tag.variable.addressText
+                                 + (tag.variable.count > 1 ? QStringLiteral(":%1").arg(tag.variable.count) : QString());
+    }
     for (const QJsonValue &value : root.value(QLatin1String("trends")).toArray())
         set.trends << value.toString();
     const QJsonObject formats = root.value(QLatin1String("formats")).toObject();

@@ -1,6 +1,8 @@
 // A variable set as a JSON file: the variables in their editor syntax, the
 // elements ticked for the chart, and the rows not shown in decimal.
 //   {"variables": ["DM0:4", "TV_c2"], "trends": ["DM0"], "formats": {"DM1": "hex"}}
+// A project file of ordelin-poll (--save-config) loads too: its tags' runs
+// become variables, shown as raw elements.
 #ifndef ORDELIN_MONITOR_VARIABLE_SET_H
 #define ORDELIN_MONITOR_VARIABLE_SET_H
 
