@@ -18,11 +18,12 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 # The install check builds a separate, uninstrumented host against the
-# installed library, which cannot load an ASan build; step 5 has it.
+# installed library, which cannot load an ASan build; step 5 has it, and
+# the check of the unpacked Debian packages.
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORDELIN_QT_MAJOR=5 \
     -DORDELIN_SANITIZE=address
 cmake --build build/asan -j "$jobs"
-ctest --test-dir build/asan -j "$jobs" --output-on-failure -E '^install[.]'
+ctest --test-dir build/asan -j "$jobs" --output-on-failure -E '^(install|packaging)[.]'
 
 cmake -S . -B build/tsan-qt6 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORDELIN_QT_MAJOR=6 \
     -DORDELIN_SANITIZE=thread -DORDELIN_BUILD_TOOLS=OFF
