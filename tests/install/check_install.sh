@@ -33,18 +33,20 @@ cmp "$work/listing.cpp" "$example/main.cpp" \
 
 # Runs a built minimal host against the installed simulator on a fresh
 # pseudo-terminal; the simulator prints its path first.
+#   run_host HOW_IT_WAS_BUILT PROGRAM
 run_host() {
+    rm -f "$work/sim.out"
     "$prefix/bin/ordelin-sim$suffix" > "$work/sim.out" 2>&1 &
     sim=$!
     tries=0
     until [ -s "$work/sim.out" ] || [ $tries -ge 100 ]; do sleep 0.1; tries=$((tries + 1)); done
     code=0
-    timeout 60 "$1" "$(head -n1 "$work/sim.out")" 20 > "$work/host.out" 2>&1 || code=$?
+    timeout 60 "$2" "$(head -n1 "$work/sim.out")" 20 > "$work/host.out" 2>&1 || code=$?
     kill "$sim"
     wait "$sim" || true
     grep -q '^DM100 = 1234$' "$work/host.out" && [ $code = 0 ] \
         || { cat "$work/host.out" "$work/sim.out"; echo "$1 failed: exit $code"; exit 1; }
-    echo "$(basename "$1"): $(tr '\n' ' ' < "$work/host.out")"
+    echo "$1: $(tr '\n' ' ' < "$work/host.out")"
 }
 
 for build in "$@"; do
@@ -55,19 +57,19 @@ done
 twice=$(sort "$work/installed" | uniq -d | grep . || true)
 [ -z "$twice" ] || { printf 'installed by more than one variant:\n%s\n' "$twice"; exit 1; }
 
-export LD_LIBRARY_PATH="$(dirname "$(ls "$prefix"/lib*/libOrdelin*.so | head -n1)")"
+export LD_LIBRARY_PATH="$(dirname "$(find "$prefix" -name "libOrdelin*.so" | head -n1)")"
 export PKG_CONFIG_PATH="$LD_LIBRARY_PATH/pkgconfig"
 for build in "$@"; do
     variant "$build"
     cmake -S "$example" -B "$work/$package" -DQT_MAJOR="$major" \
           -DCMAKE_PREFIX_PATH="$prefix" > "$work/configure.log"
     cmake --build "$work/$package" > "$work/build.log"
-    run_host "$work/$package/minimal_host"
+    run_host "find_package($package)" "$work/$package/minimal_host"
     # Qt's own libraries need position-independent code in the host.
     mkdir -p "$work/$package-pc"
     c++ -std=c++17 -fPIC -o "$work/$package-pc/minimal_host" "$example/main.cpp" \
         $(pkg-config --cflags --libs "ordelin$suffix" "Qt${major}SerialPort")
-    run_host "$work/$package-pc/minimal_host"
+    run_host "pkg-config ordelin$suffix" "$work/$package-pc/minimal_host"
     poll="$prefix/bin/ordelin-poll$suffix"
     [ -x "$poll" ] || continue
     timeout 30 "$poll" --sim --count 3 --format csv DM0 > "$work/poll.log" 2>&1 \
