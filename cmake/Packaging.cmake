@@ -61,7 +61,10 @@ foreach(target ${ordelin_programs})
     set(page ${CMAKE_CURRENT_BINARY_DIR}/man/${program}.1)
     add_custom_command(OUTPUT ${page}.gz
         COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/man
-        COMMAND ${ORDELIN_HELP2MAN} --no-info --name=${${target}_what} --output=${page} $<TARGET_FILE:${target}>
+        # The monitor makes its window system connection before it reads
+        # its options; a build machine may have no display.
+        COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+                ${ORDELIN_HELP2MAN} --no-info --name=${${target}_what} --output=${page} $<TARGET_FILE:${target}>
         COMMAND gzip -9nf ${page}
         DEPENDS ${target}
         COMMENT "Man page ${program}(1)" VERBATIM)
@@ -84,6 +87,11 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ORDELIN_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# A cross-build's packages are for the panel's architecture, which CPack
+# would otherwise take from this machine's dpkg.
+if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+endif()
 # dpkg-shlibdeps derives the Qt and C++ runtime packages from the binaries.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Component dependencies become "Depends: libordelin1 (= version)".
