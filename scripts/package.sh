@@ -16,7 +16,9 @@ for variant in ${@:-qt5 qt6}; do
     case $variant in
         qt5) options="-DORDELIN_QT_MAJOR=5" ;;
         qt6) options="-DORDELIN_QT_MAJOR=6" ;;
-        arm64) options="-DORDELIN_QT_MAJOR=5 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/aarch64-linux-gnu.cmake" ;;
+        # GNUInstallDirs picks the multiarch folder for native builds only.
+        arm64) options="-DORDELIN_QT_MAJOR=5 -DCMAKE_INSTALL_LIBDIR=lib/aarch64-linux-gnu
+                        -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/aarch64-linux-gnu.cmake" ;;
         *) echo "unknown variant '$variant': qt5, qt6 or arm64"; exit 1 ;;
     esac
     build=build/package-$variant
