@@ -9,7 +9,8 @@
 #      Qt 6's QMutex tells the sanitizer itself),
 #   3. Qt 6: each fuzz target for a short while under ASan + UBSan
 #      (build/fuzz-qt6, clang),
-#   4. Qt 5: a normal build of the library and the tools (build/release),
+#   4. Qt 5: a normal build of the library and the tools with their man
+#      pages (build/release),
 #   5. Qt 6: a normal build and the whole suite (build/release-qt6), last, so
 #      the run ends with its summary; its install test installs 4 and 5 into
 #      one prefix and checks both variants side by side.
@@ -19,11 +20,12 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 # The install check builds a separate, uninstrumented host against the
-# installed library, which cannot load an ASan build; step 5 has it.
+# installed library, which cannot load an ASan build; step 5 has it, and
+# the check of the unpacked Debian packages.
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORDELIN_QT_MAJOR=5 \
     -DORDELIN_SANITIZE=address
 cmake --build build/asan -j "$jobs"
-ctest --test-dir build/asan -j "$jobs" --output-on-failure -E '^install[.]'
+ctest --test-dir build/asan -j "$jobs" --output-on-failure -E '^(install|packaging)[.]'
 
 cmake -S . -B build/tsan-qt6 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORDELIN_QT_MAJOR=6 \
     -DORDELIN_SANITIZE=thread
@@ -33,7 +35,7 @@ ctest --test-dir build/tsan-qt6 -R ConcurrentHosts --output-on-failure
 ORDELIN_QT_MAJOR=6 ./scripts/fuzz.sh all "${ORDELIN_FUZZ_SECONDS:-20}"
 
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORDELIN_QT_MAJOR=5
-cmake --build build/release -j "$jobs" --target Ordelin ordelin-poll ordelin-sim
+cmake --build build/release -j "$jobs" --target Ordelin ordelin-poll ordelin-sim ordelin_man_pages
 
 cmake -S . -B build/release-qt6 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORDELIN_QT_MAJOR=6 \
     -DORDELIN_OTHER_QT_BUILD="$PWD/build/release"

@@ -1,6 +1,10 @@
 #include "option_values.h"
 
+#include <QtCore/QCoreApplication>
 #include <QtCore/QRegularExpression>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace tools {
 
@@ -31,6 +35,17 @@ QString parseError(const QCommandLineParser &parser)
     if (match.hasMatch())
         text.replace(match.capturedStart(), match.capturedLength(), dashed(match.captured(1)));
     return text;
+}
+
+// The program's version (main sets it) and the Qt it runs on, which may be
+// newer than the one it was built with.
+void printVersion()
+{
+    const QString text = QStringLiteral("%1 %2\nQt %3 (built with Qt %4)\n")
+                             .arg(QCoreApplication::applicationName(),
+                                  QCoreApplication::applicationVersion(),
+                                  QLatin1String(qVersion()), QLatin1String(QT_VERSION_STR));
+    std::fputs(qPrintable(text), stdout);
 }
 
 } // namespace
@@ -73,8 +88,17 @@ Result<bool> parseArguments(QCommandLineParser &parser, const QStringList &argum
                             bool takesPositional)
 {
     const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version(
+        QStringLiteral("version"),
+        QStringLiteral("Print the program's version and the Qt version it runs on, and exit."));
+    parser.addOption(version);
     if (!parser.parse(arguments))
         return Result<bool>::failure(parseError(parser));
+    // As Qt's own --version does: print and end the process here.
+    if (parser.isSet(version)) {
+        printVersion();
+        std::exit(EXIT_SUCCESS);
+    }
     // Qt registers --help-all beside --help; neither may start a run.
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
         return true;

@@ -19,7 +19,8 @@ Result<QString> choiceOption(const QCommandLineParser &parser, const QString &na
 
 // Parses the arguments and rejects unknown options and stray positional
 // arguments (unless the program takes them). The result tells whether the
-// user asked for --help; printing it is the caller's business.
+// user asked for --help; printing it is the caller's business. --version
+// prints the version and exits.
 Result<bool> parseArguments(QCommandLineParser &parser, const QStringList &arguments,
                             bool takesPositional);
 

@@ -25,6 +25,7 @@ int fail(const QString &message, ExitCode code)
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
+    QApplication::setApplicationVersion(QStringLiteral(ORDELIN_VERSION));
     const auto parsed = monitor::parseMonitorOptions(QApplication::arguments());
     if (!parsed.ok())
         return fail(parsed.error() + QStringLiteral(" (see --help)"), BadOption);

@@ -169,6 +169,7 @@ int runHost(const PollOptions &options)
 int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORDELIN_VERSION));
     const auto options = parsePollOptions(QCoreApplication::arguments());
     if (!options.ok())
         return fail(options.error() + QStringLiteral(" (see --help)"), BadOption);

@@ -57,6 +57,7 @@ bool reopen(sim::Simulator &simulator, const sim::SimOptions &o)
 int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORDELIN_VERSION));
     const auto options = sim::parseSimOptions(QCoreApplication::arguments());
     if (!options.ok())
         return fail(options.error() + QStringLiteral(" (see --help)"), 1);
