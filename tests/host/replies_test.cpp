@@ -98,11 +98,8 @@ TEST_P(Replies, ResultAndImageAreExact)
 {
     const ReplyCase &c = GetParam();
     Host host(1, 0, 0);
-    for (const char *family : {"DM", "TM", "TV_c", "TV_p", "CV_c", "CV_p", "CTH"}) {
-        QString name = QString::fromLatin1(family);
-        QByteArray data = was;
-        SetRegisterData(name, c.address, 0, data, 1);
-    }
+    for (const char *family : {"DM", "TM", "TV_c", "TV_p", "CV_c", "CV_p", "CTH"})
+        setData(family, c.address, was, 1);
     VarItem item = request(c.family, c.address, c.operation, c.requestId, 0, QByteArray("\x02\x01"));
     c.operation == 0 ? AddListReadVar(&item) : AddListWriteVar(&item);
     ASSERT_NE(ComCommunication(), nullptr);
@@ -124,8 +121,7 @@ TEST(Image, StoresAndReadsExactlyWhatLiesInTheArrays)
 {
     Host host(1, 3, 0);
     auto store = [](const char *family, int address, QByteArray data, int count) {
-        QString name = QString::fromLatin1(family);
-        EXPECT_EQ(SetRegisterData(name, address, 0, data, count), 1);
+        EXPECT_EQ(setData(family, address, data, count), 1);
     };
     store("DM", 10, QByteArray("\x01\x00\x02\x00\x34\x12", 6), 3);
     EXPECT_EQ(image("DM", 10, 3), QByteArray("\x01\x00\x02\x00\x34\x12", 6));
