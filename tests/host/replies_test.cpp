@@ -34,18 +34,6 @@ QByteArray le(int value) { return QByteArray(1, char(value & 0xFF)) + char((valu
 const QByteArray one(1, '\1'), zero(1, '\0');
 const QByteArray timerReply("1 00042 00100\r\n");
 
-std::vector<ReplyCase> digitCases()
-{
-    const std::pair<const char *, int> digits[] = {
-        {"65535", 65535}, {"99999", 99999 % 65536}, {"0000A", 10}, {"0010 ", 100},
-        {"0000:", 10}, {"0000?", 15}, {"0000@", 0}, {"0000Z", 35}, {"0000\x7F", 0x7F - 0x37},
-        {"0000\x80", 0}, {"0000\xFF", 0}, {"ZZZZZ", (35 * 11111) % 65536}};
-    std::vector<ReplyCase> cases;
-    for (const auto &[text, value] : digits)
-        cases.push_back({"DM", 7, 0, 0, QByteArray(text) + "\r\n", 1, {{"DM", 7, le(value)}}});
-    return cases;
-}
-
 std::vector<ReplyCase> replyCases()
 {
     const std::vector<Bytes> dm1{{"DM", 1, QByteArray("\x02\x01")}}; // stored when sent
@@ -85,8 +73,12 @@ std::vector<ReplyCase> replyCases()
         {"TM", 100, 0, 0, "12345\r\n", 1, {{"TM", 99, le(0)}, {"DM", 0, le(0)}}},
         {"CTH", 12, 0, 0, "0 11111 00000\r\n", 1, {{"CTH", 2, le(0)}, {"DM", 0, le(0)}}},
     };
-    for (const ReplyCase &c : digitCases())
-        cases.push_back(c);
+    const std::pair<const char *, int> digits[] = {
+        {"65535", 65535}, {"99999", 99999 % 65536}, {"0000A", 10}, {"0010 ", 100},
+        {"0000:", 10}, {"0000?", 15}, {"0000@", 0}, {"0000Z", 35}, {"0000\x7F", 0x7F - 0x37},
+        {"0000\x80", 0}, {"0000\xFF", 0}, {"ZZZZZ", (35 * 11111) % 65536}};
+    for (const auto &[text, value] : digits)
+        cases.push_back({"DM", 7, 0, 0, QByteArray(text) + "\r\n", 1, {{"DM", 7, le(value)}}});
     return cases;
 }
 
