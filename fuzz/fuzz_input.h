@@ -14,15 +14,17 @@
 #include <cstdlib>
 #include <new>
 
-#define FUZZ_CHECK(condition)                                                                       \
-    do {                                                                                            \
-        if (!(condition)) {                                                                         \
-            std::fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                           \
-        }                                                                                           \
-    } while (0)
+#define FUZZ_CHECK(condition) fuzzinput::check(condition, __FILE__, __LINE__, #condition)
 
 namespace fuzzinput {
+
+inline void check(bool holds, const char *file, int line, const char *condition)
+{
+    if (!holds) {
+        std::fprintf(stderr, "%s:%d: invariant broken: %s\n", file, line, condition);
+        std::abort();
+    }
+}
 
 // The sizes an input may ask for. The driver honours counts up to its
 // count ceiling, which a unit test covers with full lists; here every loop

@@ -15,11 +15,7 @@ constexpr int ceiling = 1048576;
 
 int rebuilt(const char *family, int address, int count)
 {
-    VarDef definition{};
-    definition.registerName = QString::fromLatin1(family);
-    definition.address = address;
-    definition.count = count;
-    QList<VarDef> definitions{definition};
+    QList<VarDef> definitions{definition(family, address, count)};
     return ReCreatReadVarList(&definitions);
 }
 

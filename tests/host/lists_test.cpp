@@ -9,12 +9,6 @@ using namespace testhost;
 
 namespace {
 
-int setData(const char *family, int address, QByteArray data, int count, int station = 0)
-{
-    QString name = QString::fromLatin1(family);
-    return SetRegisterData(name, address, station, data, count);
-}
-
 // Polls until nothing is left to send (at most limit frames), answered by
 // the PLC; per frame "command/addressText/count".
 std::vector<std::string> drain(int limit = 64)
@@ -197,20 +191,6 @@ TEST(ReadList, RunsAreSplitAndDuplicatesKeepTheFirstInTheHostsOrder)
     EXPECT_EQ(ReCreatReadVarList(&many), 32);
     for (const std::string &sent : drain(32))
         EXPECT_NE(sent.find("/first/"), std::string::npos) << sent;
-}
-
-TEST(ReadList, EntriesCarryTheDriversOwnFields)
-{
-    Host host;
-    host.info.defaultStation = 7;
-    host.info.perRequestStation = 1;
-    host.info.protocolParam = 42;
-    QList<VarDef> defs{definition("DM", 1, 0), definition("DM", 2, -5)};
-    EXPECT_EQ(ReCreatReadVarList(&defs), 2);
-    const VarItem &r = ComCommunication()->request;
-    EXPECT_EQ(std::vector<int>({r.requestId, r.requestGroup, r.operation, r.station, r.settingsCopy1,
-                                r.settingsCopy2, r.count}),
-              std::vector<int>({0, -1, 0, 7, 1, 42, 0})); // counts below 2 are kept as given
 }
 
 TEST(ReadList, RebuildsStartAFreshCycleUnlessEmpty)

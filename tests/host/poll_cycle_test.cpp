@@ -183,9 +183,7 @@ TEST(PollCycleWithoutSettings, ExportsActOnZeroSettings)
 {
     VarItem write = writeRequest("DM", 1, QByteArray("\x05\x00", 2));
     EXPECT_EQ(AddListWriteVar(&write), 1);
-    QString dm = QStringLiteral("DM");
-    QByteArray data("\x07\x00", 2);
-    EXPECT_EQ(SetRegisterData(dm, 3, 0, data, 1), 1); // writeMode 0: image only
+    EXPECT_EQ(setData("DM", 3, QByteArray("\x07\x00", 2), 1), 1); // writeMode 0: image only
     EXPECT_EQ(word("DM", 3), 7);
     const SendFrame *frame = ComCommunication(); // protocolMode 0, yet no start-up due
     ASSERT_NE(frame, nullptr);

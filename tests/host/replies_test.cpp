@@ -34,18 +34,6 @@ QByteArray le(int value) { return QByteArray(1, char(value & 0xFF)) + char((valu
 const QByteArray one(1, '\1'), zero(1, '\0');
 const QByteArray timerReply("1 00042 00100\r\n");
 
-std::vector<ReplyCase> digitCases()
-{
-    const std::pair<const char *, int> digits[] = {
-        {"65535", 65535}, {"99999", 99999 % 65536}, {"0000A", 10}, {"0010 ", 100},
-        {"0000:", 10}, {"0000?", 15}, {"0000@", 0}, {"0000Z", 35}, {"0000\x7F", 0x7F - 0x37},
-        {"0000\x80", 0}, {"0000\xFF", 0}, {"ZZZZZ", (35 * 11111) % 65536}};
-    std::vector<ReplyCase> cases;
-    for (const auto &[text, value] : digits)
-        cases.push_back({"DM", 7, 0, 0, QByteArray(text) + "\r\n", 1, {{"DM", 7, le(value)}}});
-    return cases;
-}
-
 std::vector<ReplyCase> replyCases()
 {
     const std::vector<Bytes> dm1{{"DM", 1, QByteArray("\x02\x01")}}; // stored when sent
@@ -85,8 +73,12 @@ std::vector<ReplyCase> replyCases()
         {"TM", 100, 0, 0, "12345\r\n", 1, {{"TM", 99, le(0)}, {"DM", 0, le(0)}}},
         {"CTH", 12, 0, 0, "0 11111 00000\r\n", 1, {{"CTH", 2, le(0)}, {"DM", 0, le(0)}}},
     };
-    for (const ReplyCase &c : digitCases())
-        cases.push_back(c);
+    const std::pair<const char *, int> digits[] = {
+        {"65535", 65535}, {"99999", 99999 % 65536}, {"0000A", 10}, {"0010 ", 100},
+        {"0000:", 10}, {"0000?", 15}, {"0000@", 0}, {"0000Z", 35}, {"0000\x7F", 0x7F - 0x37},
+        {"0000\x80", 0}, {"0000\xFF", 0}, {"ZZZZZ", (35 * 11111) % 65536}};
+    for (const auto &[text, value] : digits)
+        cases.push_back({"DM", 7, 0, 0, QByteArray(text) + "\r\n", 1, {{"DM", 7, le(value)}}});
     return cases;
 }
 
@@ -98,11 +90,8 @@ TEST_P(Replies, ResultAndImageAreExact)
 {
     const ReplyCase &c = GetParam();
     Host host(1, 0, 0);
-    for (const char *family : {"DM", "TM", "TV_c", "TV_p", "CV_c", "CV_p", "CTH"}) {
-        QString name = QString::fromLatin1(family);
-        QByteArray data = was;
-        SetRegisterData(name, c.address, 0, data, 1);
-    }
+    for (const char *family : {"DM", "TM", "TV_c", "TV_p", "CV_c", "CV_p", "CTH"})
+        setData(family, c.address, was, 1);
     VarItem item = request(c.family, c.address, c.operation, c.requestId, 0, QByteArray("\x02\x01"));
     c.operation == 0 ? AddListReadVar(&item) : AddListWriteVar(&item);
     ASSERT_NE(ComCommunication(), nullptr);
@@ -124,8 +113,7 @@ TEST(Image, StoresAndReadsExactlyWhatLiesInTheArrays)
 {
     Host host(1, 3, 0);
     auto store = [](const char *family, int address, QByteArray data, int count) {
-        QString name = QString::fromLatin1(family);
-        EXPECT_EQ(SetRegisterData(name, address, 0, data, count), 1);
+        EXPECT_EQ(setData(family, address, data, count), 1);
     };
     store("DM", 10, QByteArray("\x01\x00\x02\x00\x34\x12", 6), 3);
     EXPECT_EQ(image("DM", 10, 3), QByteArray("\x01\x00\x02\x00\x34\x12", 6));

@@ -10,7 +10,6 @@
 //    equal to the PLC's memory at every polled address.
 // ORDELIN_SOAK_EXCHANGES sets the length; scripts/soak.sh runs the long one.
 #include "e2e/pty_client.h"
-#include "reliability/knobs.h"
 #include "support/host.h"
 
 #include "sim/simulator.h"
@@ -108,7 +107,7 @@ TEST(FaultSoak, NoWriteLostUnreportedAndTheImageMatchesThePlcOnceTheLineIsClean)
     auto faulty = startSimulator(0.055); // four kinds: about 20 % of replies hit
     ASSERT_TRUE(faulty);
     Tally tally;
-    const long exchanges = long(fromEnvironment("ORDELIN_SOAK_EXCHANGES", 3000));
+    const long exchanges = qEnvironmentVariableIsSet("ORDELIN_SOAK_EXCHANGES") ? qEnvironmentVariableIntValue("ORDELIN_SOAK_EXCHANGES") : 3000;
     std::mt19937 random(11);
     {
         e2e::PtyClient port(faulty->portName());

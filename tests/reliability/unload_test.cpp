@@ -4,11 +4,13 @@
 // runs this under LeakSanitizer, which reports any block left behind. A
 // host's copy of a frame's command must outlive the library. This binary
 // does not link libOrdelin.so, so dlclose really unloads it.
-#include "ordelin/ordelin.h"
+#include "support/host.h"
 
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+
+using namespace testhost;
 
 namespace {
 
@@ -18,17 +20,6 @@ Function resolve(void *library, const char *name)
     void *symbol = dlsym(library, name);
     EXPECT_NE(symbol, nullptr) << name;
     return reinterpret_cast<Function>(symbol);
-}
-
-VarItem item(const char *family, int address, int count)
-{
-    VarItem record{};
-    record.registerName = QString::fromLatin1(family);
-    record.addressText = QString::number(address);
-    record.address = address;
-    record.count = count;
-    record.data = QByteArray("\x01\x02", 2);
-    return record;
 }
 
 TEST(Unload, QueuedRequestsAndAFrameInFlightAreReleasedAtEveryUnload)
@@ -46,7 +37,9 @@ TEST(Unload, QueuedRequestsAndAFrameInFlightAreReleasedAtEveryUnload)
             definitions.append(VarDef{{}, {}, {}, QString::number(i * 3), QStringLiteral("DM"), 2, 0, i * 3});
         // Each load starts from a fresh driver: the lists are empty again.
         EXPECT_EQ(resolve<int (*)(QList<VarDef> *)>(library, "ReCreatReadVarList")(&definitions), 100);
-        VarItem cyclic = item("RLY", 40, 3), onceRead = item("TM", 5, 4), write = item("DM", 7, 1);
+        VarItem cyclic = request("RLY", 40), onceRead = request("TM", 5), write = writeRequest("DM", 7, "\x01\x02");
+        cyclic.count = 3;
+        onceRead.count = 4;
         resolve<int (*)(VarItem *)>(library, "AddListReadVar")(&cyclic);
         EXPECT_EQ(resolve<int (*)(VarItem *)>(library, "AddListOnceReadVar")(&onceRead), 4);
         // A frame handed out and never answered; the host keeps a copy of

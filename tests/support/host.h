@@ -53,6 +53,12 @@ struct Host {
     }
 };
 
+inline int setData(const char *family, int address, QByteArray data, int count, int station = 0)
+{
+    QString name = QString::fromLatin1(family);
+    return SetRegisterData(name, address, station, data, count);
+}
+
 inline QByteArray image(const char *family, int address, int count)
 {
     QByteArray data;
