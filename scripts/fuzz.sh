@@ -19,6 +19,7 @@ esac
 
 qt=${ORDELIN_QT_MAJOR:-5}
 build=build/fuzz$([ "$qt" = 5 ] || echo "-qt$qt")
+mkdir -p build
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DORDELIN_QT_MAJOR="$qt" -DORDELIN_BUILD_FUZZ=ON -DORDELIN_SANITIZE=address \
     -DORDELIN_BUILD_TESTS=OFF -DORDELIN_BUILD_TOOLS=OFF >"$build.configure.log" 2>&1 \

@@ -3,10 +3,12 @@
 #define ORDELIN_TESTS_E2E_PROGRAMS_H
 
 #include <QtCore/QElapsedTimer>
+#include <QtCore/QFileInfo>
 #include <QtCore/QJsonDocument>
 #include <QtCore/QJsonObject>
 #include <QtCore/QProcess>
 #include <QtCore/QStringList>
+#include <QtCore/QThread>
 
 #include <functional>
 #include <memory>
@@ -128,6 +130,19 @@ inline QJsonObject summary(const QString &out)
     }
     return {};
 }
+
+// Both ends of a cable: a pseudo-terminal pair made by socat, linked at the
+// paths given, so a cable made again comes back under the same names.
+struct Cable {
+    Cable(const QString &plcEnd, const QString &hostEnd)
+        : socat(QStringLiteral(SOCAT_PROGRAM), {"pty,raw,echo=0,link=" + plcEnd, "pty,raw,echo=0,link=" + hostEnd})
+    {
+        for (int i = 0; i < 250 && !(QFileInfo::exists(plcEnd) && QFileInfo::exists(hostEnd)); ++i)
+            QThread::msleep(20);
+    }
+    static bool available() { return !QString(SOCAT_PROGRAM).isEmpty() && !QString(SOCAT_PROGRAM).endsWith("NOTFOUND"); }
+    Running socat;
+};
 
 } // namespace e2e
 

@@ -59,22 +59,6 @@ TEST(SimProgram, AnswersOnItsPseudoTerminalAndCountsUntilStopped)
         << stopped.out.toStdString();
 }
 
-// Both ends of a cable: a pseudo-terminal pair made by socat.
-struct Cable {
-    Cable() : cable(QStringLiteral(SOCAT_PROGRAM), {"pty,raw,echo=0,link=" + plcEnd, "pty,raw,echo=0,link=" + hostEnd})
-    {
-        for (int i = 0; i < 100 && !(QFileInfo::exists(plcEnd) && QFileInfo::exists(hostEnd)); ++i)
-            QThread::msleep(20);
-    }
-    static bool available()
-    {
-        return !QString(SOCAT_PROGRAM).isEmpty() && !QString(SOCAT_PROGRAM).endsWith(QLatin1String("NOTFOUND"));
-    }
-    QTemporaryDir dir;
-    const QString plcEnd = dir.filePath(QStringLiteral("plc")), hostEnd = dir.filePath(QStringLiteral("host"));
-    Running cable;
-};
-
 // Clock ticks of CPU time the process has used so far.
 long cpuTicks(qint64 pid)
 {
@@ -92,8 +76,9 @@ TEST(SimProgram, APortThatHangsUpEndsTheRunOrIsWaitedFor)
     if (!Cable::available())
         GTEST_SKIP() << "socat is not installed";
     for (bool reconnect : {false, true}) {
-        auto cable = std::make_unique<Cable>();
-        const QString plcEnd = cable->plcEnd;
+        QTemporaryDir dir;
+        const QString plcEnd = dir.filePath("plc");
+        auto cable = std::make_unique<Cable>(plcEnd, dir.filePath("host"));
         Running simulator(simProgram, QStringList{"--port", plcEnd} + (reconnect ? QStringList{"--reconnect"} : QStringList{}));
         ASSERT_EQ(simulator.waitForLine([](const QString &) { return true; }, 5000), plcEnd);
         cable.reset();

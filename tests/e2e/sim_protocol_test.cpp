@@ -130,16 +130,11 @@ TEST(Framer, CutsCommandsAtTheirOwnTerminators)
     // The LF a host might add after a set command is not a frame of its own.
     for (int chunk : {1, 3, 64})
         EXPECT_EQ(framesOf(stream, chunk), expected) << "chunk " << chunk;
+    // Runaway input is cut so it gets an answer.
+    EXPECT_EQ(framesOf(QByteArray(70, 'x'), 5).value(0).size(), sim::CommandFramer::longestFrame);
     // A CR without its LF ends the frame at the next byte.
     EXPECT_EQ(framesOf("RD DM0100\rRD DM0101\r\n", 1),
               (QList<QByteArray>{"RD DM0100\r", "RD DM0101\r\n"}));
-}
-
-TEST(Framer, RunawayInputIsCutSoItGetsAnAnswer)
-{
-    const QList<QByteArray> frames = framesOf(QByteArray(70, 'x'), 5);
-    ASSERT_EQ(frames.size(), 2);
-    EXPECT_EQ(frames[0].size(), sim::CommandFramer::longestFrame);
 }
 
 } // namespace
