@@ -6,6 +6,8 @@
 # A crash, hang or broken invariant stops the run with a non-zero exit and
 # leaves the input under build/fuzz/artifacts/ (replay: build/fuzz/fuzz/fuzz_TARGET FILE).
 # ORDELIN_QT_MAJOR=6 builds against Qt 6, in build/fuzz-qt6.
+# ORDELIN_FUZZ_RUNS=N also stops each target after N executions (a recorded
+# long run asks for a count, not a time, whatever the machine's speed).
 set -eu
 cd "$(dirname "$0")/.."
 usage="usage: scripts/fuzz.sh poll|address|producers|all SECONDS"
@@ -36,12 +38,13 @@ for t in $targets; do
     # under a second; the limit is wall-clock time, and the margin keeps a
     # busy machine from looking like a hang. -max_len: a kilobyte of input
     # already drives hundreds of calls.
-    if "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 -max_len=1024 \
+    if "$build/fuzz/fuzz_$t" -max_total_time="$seconds" ${ORDELIN_FUZZ_RUNS:+-runs=$ORDELIN_FUZZ_RUNS} -timeout=25 -rss_limit_mb=2048 -max_len=1024 \
         -print_final_stats=1 -artifact_prefix="$build/artifacts/$t-" \
         "$build/corpus/$t" "fuzz/corpus/$t" >"$log" 2>&1; then
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
         coverage=$(grep -o 'cov: [0-9]*' "$log" | tail -1)
-        echo "fuzz $t (Qt $qt): $runs executions in ${seconds}s, $coverage, no crash"
+        took=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log")
+        echo "fuzz $t (Qt $qt): $runs executions in ${took:-$seconds}s, $coverage, no crash"
     else
         tail -40 "$log"
         echo "fuzz $t: FAILED, input saved under $build/artifacts/ (log: $log)" >&2
