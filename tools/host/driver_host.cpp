@@ -116,13 +116,22 @@ void DriverHost::learn(const FrameFacts &frame, int result, qint64 nowMs)
     // into the image when it is encoded, which its acknowledgement confirms.
     if (frame.kind != FrameFacts::Startup)
         freshness.readAttempt(frame.family, frame.address, accepted, nowMs);
-    if (accepted && frame.kind == FrameFacts::Write && writeInFlight)
-        writes[nextWrite].answered.insert(frame.address);
-    const int index = frame.requestGroup;
-    if (accepted && frame.kind == FrameFacts::OnceRead && onceReadsOutstanding.contains(index))
-        onceReads[index].answered.insert(frame.address);
+    if (accepted && (frame.kind == FrameFacts::Write || frame.kind == FrameFacts::OnceRead))
+        answered(frame);
     if (result > 1)
         freshness.linkDown();
+}
+
+// A front end that queues requests of its own learns per element from here.
+void DriverHost::answered(const FrameFacts &frame)
+{
+    const int index = frame.requestGroup;
+    if (frame.kind == FrameFacts::Write && writeInFlight)
+        writes[nextWrite].answered.insert(frame.address);
+    else if (frame.kind == FrameFacts::OnceRead && onceReadsOutstanding.contains(index))
+        onceReads[index].answered.insert(frame.address);
+    else
+        otherAnswered[index].insert(frame.address);
 }
 
 // Writes go one at a time: the driver calls back only for the last of
@@ -201,13 +210,48 @@ QList<HostEvent> DriverHost::takeEvents()
             queueNextWrite();
             continue;
         }
-        if (!onceReadsOutstanding.remove(completion.requestGroup))
-            continue; // not one of ours
+        if (!onceReadsOutstanding.remove(completion.requestGroup)) {
+            otherCompletions.append({completion.requestGroup, completion.status,
+                                     otherAnswered.take(completion.requestGroup)});
+            continue;
+        }
         unreported.append(event(onceReads[completion.requestGroup], completion.status));
     }
     QList<HostEvent> events;
     events.swap(unreported);
     return events;
+}
+
+QList<OwnCompletion> DriverHost::takeOtherCompletions()
+{
+    QList<OwnCompletion> taken;
+    taken.swap(otherCompletions);
+    return taken;
+}
+
+// With no read list and no start-up exchange, the driver hands out the
+// writes and once-reads one by one; an empty reply with no retry left drops
+// each, through the same completion step as on the line. The lists hold at
+// most 1,024 entries each, and a request that gives no frame ends the drain.
+QList<OwnCompletion> DriverHost::dropQueued()
+{
+    const ComInfo kept = info;
+    info.protocolMode = 1;
+    info.retryLimit = 0;
+    QList<VarDef> none;
+    api.reCreatReadVarList(&none);
+    readListSize = 0;
+    for (int frames = 0; frames < 4096 && api.comCommunication(); ++frames) {
+        QByteArray noReply;
+        api.dataCom(noReply);
+    }
+    info.protocolMode = kept.protocolMode;
+    info.retryLimit = kept.retryLimit;
+    unreported = takeEvents(); // this host's own, for whoever asks next
+    QList<OwnCompletion> dropped = takeOtherCompletions();
+    for (OwnCompletion &completion : dropped)
+        completion.sent = false;
+    return dropped;
 }
 
 void DriverHost::abandonPending(const QString &why)

@@ -16,6 +16,17 @@
 
 namespace pollhost {
 
+// A completion of a write or once-read that a front end queued itself, on
+// its own thread, with the addresses whose frames were accepted: the
+// callback reports only a call's last element, which may be accepted after
+// an earlier one was dropped.
+struct OwnCompletion {
+    int requestGroup = 0;
+    int status = 0; // the callback's: 1 answered, 2 dropped
+    QSet<int> answered;
+    bool sent = true; // false: dropped by dropQueued, nothing went out
+};
+
 // The image's values of `variable`, one per element, through GetRegisterData;
 // notRead for elements the library returned no bytes for.
 QList<int> readImage(const DriverApi &api, const Variable &variable, int station);
@@ -44,12 +55,19 @@ public:
     // The completions reported since the last call, as events; queues the
     // next write or the once-reads when their turn has come.
     QList<HostEvent> takeEvents();
+    // The completions of requests this host did not queue, since the last call.
+    QList<OwnCompletion> takeOtherCompletions();
 
     // The port failed: every value read so far is stale.
     void linkLost() { freshness.linkDown(); }
 
     // Reports every write and once-read not completed yet as given up.
     void abandonPending(const QString &why);
+
+    // Once the loop has ended for good: every write and once-read still in
+    // the driver's lists is dropped without anything sent, each reported
+    // with status 2, so that none reaches the next PLC this library talks to.
+    QList<OwnCompletion> dropQueued();
 
     // The image's values of each cyclic variable, one per element, and how
     // far each can be trusted.
@@ -68,6 +86,7 @@ public:
 
 private:
     QList<int> read(const Variable &variable) const;
+    void answered(const FrameFacts &frame);
     void rebuildReadList();
     void queueNextWrite();
     void queueOnceReads();
@@ -90,6 +109,8 @@ private:
     };
     std::vector<Completion> reported; // by the callback, not yet taken
     QList<HostEvent> unreported;
+    QHash<int, QSet<int>> otherAnswered; // by requestGroup
+    QList<OwnCompletion> otherCompletions;
     Freshness freshness;
 
     std::mutex postedMutex; // guards the three below

@@ -122,6 +122,8 @@ void PollLoop::report(const QList<HostEvent> &done)
             ++failed;
         events.event(clock.elapsed(), event);
     }
+    for (const OwnCompletion &completion : host.takeOtherCompletions())
+        events.completed(completion);
 }
 
 bool PollLoop::pause(int ms)

@@ -5,6 +5,8 @@
 #include "trend_view.h"
 #include "value_table.h"
 
+#include "host/project_file.h"
+
 #include <QtCore/QDateTime>
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QHBoxLayout>
@@ -33,10 +35,28 @@ QString linkName(LinkState link)
     return MainWindow::tr("opening");
 }
 
+// The connection as a project file's "line": the built-in simulator is
+// no port at all.
+QJsonObject projectLine(const SessionConfig &config)
+{
+    static const char *const parities[] = {"none", "even", "odd"};
+    QJsonObject line{{QStringLiteral("baud"), config.line.baud},
+                     {QStringLiteral("data_bits"), config.line.dataBits},
+                     {QStringLiteral("parity"), QLatin1String(parities[int(config.line.parity)])},
+                     {QStringLiteral("stop_bits"), config.line.stopBits},
+                     {QStringLiteral("station"), config.host.station},
+                     {QStringLiteral("retries"), config.host.retries},
+                     {QStringLiteral("timeout_ms"), config.host.timeoutMs}};
+    if (!config.sim)
+        line.insert(QStringLiteral("port"), config.port);
+    return line;
+}
+
 } // namespace
 
 MainWindow::MainWindow(const DriverApi &api, const MonitorOptions &options)
-    : api(api), baseHost(options.connection.host), panel(new ConnectionPanel), field(new QLineEdit),
+    : api(api), baseHost(options.connection.host), requests(api), panel(new ConnectionPanel),
+      field(new QLineEdit),
       message(new QLabel), table(new ValueTable), trend(new TrendView), trace(new TracePane),
       status(new QLabel)
 {
@@ -101,22 +121,29 @@ QWidget *MainWindow::variablesRow()
     message->setObjectName(QStringLiteral("variableMessage"));
     message->setWordWrap(true);
     auto *add = new QPushButton(tr("Add"));
+    auto *once = new QPushButton(tr("Read once"));
+    once->setObjectName(QStringLiteral("readOnce"));
     auto *remove = new QPushButton(tr("Remove selected"));
     auto *saveButton = new QPushButton(tr("Save set…"));
-    auto *loadButton = new QPushButton(tr("Load set…"));
+    auto *saveProjectButton = new QPushButton(tr("Save project…"));
+    auto *loadButton = new QPushButton(tr("Open…"));
     connect(field, &QLineEdit::returnPressed, this, &MainWindow::addTyped);
     connect(add, &QPushButton::clicked, this, &MainWindow::addTyped);
+    connect(once, &QPushButton::clicked, this, &MainWindow::readOnce);
     connect(remove, &QPushButton::clicked, this, &MainWindow::removeSelected);
     connect(saveButton, &QPushButton::clicked, this, &MainWindow::save);
+    connect(saveProjectButton, &QPushButton::clicked, this, &MainWindow::saveProject);
     connect(loadButton, &QPushButton::clicked, this, &MainWindow::load);
     auto *row = new QWidget;
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(field, 1);
     layout->addWidget(add);
+    layout->addWidget(once);
     layout->addWidget(message, 2);
     layout->addWidget(remove);
     layout->addWidget(saveButton);
+    layout->addWidget(saveProjectButton);
     layout->addWidget(loadButton);
     return row;
 }
@@ -148,27 +175,57 @@ void MainWindow::addTyped()
         field->clear();
 }
 
+// The window queues the read itself, on its own thread, while the loop polls.
+void MainWindow::readOnce()
+{
+    const auto checked = check(field->text());
+    if (!checked.ok())
+        showMessage(checked.error(), true);
+    else if (!session || stopping)
+        showMessage(tr("%1: not read, not connected").arg(checked.value().text), true);
+    else
+        report(requests.readOnce(checked.value()));
+}
+
 void MainWindow::removeSelected()
 {
     QList<Variable> kept;
+    QList<Tag> keptTags;
     const QList<int> chosen = table->selectedVariables();
     for (int i = 0; i < variables.size(); ++i)
         if (!chosen.contains(i))
             kept << variables[i];
+    for (int i = 0; i < tags.size(); ++i)
+        if (!chosen.contains(int(variables.size()) + i))
+            keptTags << tags[i];
+    tags = keptTags;
     setVariables(kept);
 }
 
 void MainWindow::setVariables(const QList<Variable> &wanted)
 {
     variables = wanted;
+    place();
+}
+
+QList<Variable> MainWindow::cyclic() const
+{
+    QList<Variable> all = variables;
+    for (const Tag &tag : tags)
+        all << tag.variable;
+    return all;
+}
+
+void MainWindow::place()
+{
     const QStringList ticked = table->tickedLabels();
-    table->setVariables(variables);
+    table->setTags(placeTags(variables, tags));
     const QStringList still = table->tickedLabels();
     for (const QString &label : ticked)
         if (!still.contains(label))
             trend->setTracked(label, false);
     if (session)
-        session->postCyclic(variables);
+        session->postCyclic(cyclic());
 }
 
 void MainWindow::tick(const QString &variableText)
@@ -199,8 +256,9 @@ void MainWindow::apply(const VariableSet &set)
 {
     for (const QString &label : table->tickedLabels())
         table->setTicked(label, false);
+    tags.clear();
     setVariables({});
-    QStringList refused;
+    QStringList refused = applyProject(set);
     for (const QString &text : set.variables) {
         const QString problem = addVariable(text);
         if (!problem.isEmpty())
@@ -211,6 +269,54 @@ void MainWindow::apply(const VariableSet &set)
     for (auto it = set.formats.cbegin(); it != set.formats.cend(); ++it)
         table->setFormat(it.key(), formatNamed(it.value()));
     showMessage(refused.join(QLatin1Char('\n')), !refused.isEmpty());
+}
+
+// A project's tags, each checked by the driver, and its line settings in
+// the connection panel (the user's own choice of port stays if none is given).
+QStringList MainWindow::applyProject(const VariableSet &set)
+{
+    QStringList refused;
+    for (Tag tag : set.tags) {
+        const auto variable = checkVariable(api, tag.variable, baseHost.language);
+        if (!variable.ok()) {
+            refused << tr("tag '%1': %2").arg(tag.name, variable.error());
+            continue;
+        }
+        tag.variable = variable.value();
+        tags << tag;
+    }
+    place();
+    if (set.line.isEmpty())
+        return refused;
+    QStringList arguments{QStringLiteral("ordelin-monitor")};
+    arguments += lineArguments(set.line);
+    const int openTimeout = arguments.indexOf(QStringLiteral("--open-timeout"));
+    if (openTimeout > 0)
+        arguments.erase(arguments.begin() + openTimeout, arguments.begin() + openTimeout + 2);
+    const auto line = parseMonitorOptions(arguments);
+    if (line.ok())
+        panel->show(line.value().connection);
+    else
+        refused << line.error();
+    return refused;
+}
+
+// The project file ordelin-poll reads too: the panel's line and every row as
+// a tag (a plain variable as one tag per element, named by its address).
+void MainWindow::saveProject()
+{
+    const QString path = QFileDialog::getSaveFileName(this, tr("Save project"), QString(),
+                                                      tr("Project files (*.json)"));
+    if (path.isEmpty())
+        return;
+    const SessionConfig config = panel->config(baseHost);
+    Project project;
+    project.line = projectLine(config);
+    for (const Variable &variable : variables)
+        project.tags += tagsOfVariable(variable);
+    project.tags += tags;
+    const auto saved = writeProject(path, project);
+    showMessage(saved.ok() ? tr("saved %1").arg(path) : saved.error(), !saved.ok());
 }
 
 void MainWindow::save()
@@ -230,8 +336,8 @@ void MainWindow::save()
 
 void MainWindow::load()
 {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Load variable set"), QString(),
-                                                      tr("Variable sets (*.json)"));
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open variable set or project"), QString(),
+                                                      tr("Variable sets and projects (*.json)"));
     if (path.isEmpty())
         return;
     const auto loaded = loadVariableSet(path);
@@ -255,7 +361,7 @@ void MainWindow::connectLine()
     rateFromMs = QDateTime::currentMSecsSinceEpoch();
     rateFromExchanges = 0;
     rate = -1;
-    const auto started = Session::start(api, active, variables);
+    const auto started = Session::start(api, active, cyclic());
     if (!started.ok()) {
         status->setText(tr("Cannot connect: %1").arg(started.error()));
         return;
@@ -263,6 +369,7 @@ void MainWindow::connectLine()
     // The previous session's worker has ended (the button waits for that);
     // it goes now that the new one has registered its settings.
     session = started.value();
+    requests.connected(active.host.station, active.host.writeMode);
     panel->setState(true, false);
 }
 
@@ -272,16 +379,34 @@ void MainWindow::disconnectLine()
         return;
     session->stop();
     stopping = true;
+    report(requests.abandon());
     panel->setState(false, true);
 }
 
-void MainWindow::onWriteRequested(const Variable &element, int value, const QString &label)
+void MainWindow::onWriteRequested(const Variable &target, const QList<int> &values,
+                                  const QString &label)
 {
     if (!session || stopping) {
         table->setOutcome(label, tr("not sent: not connected"));
         return;
     }
-    session->postWrite({label + QLatin1Char('=') + QString::number(value), element, {value}});
+    report(requests.write(label, target, values));
+}
+
+// A write's outcome goes on its row; a once-read's values under the field.
+void MainWindow::report(const QList<HostEvent> &events)
+{
+    for (const HostEvent &event : events) {
+        if (event.kind == QLatin1String("write")) {
+            table->setOutcome(event.target, event.note);
+            continue;
+        }
+        QStringList shown;
+        for (int value : event.values)
+            shown << (value == notRead ? QStringLiteral("–") : QString::number(value));
+        showMessage(tr("%1 read once: %2 (%3)").arg(event.target, shown.join(QStringLiteral(", ")), event.note),
+                    !event.complete);
+    }
 }
 
 void MainWindow::update()
@@ -292,10 +417,8 @@ void MainWindow::update()
         const Inbox inbox = session->take();
         trust = inbox.trust;
         polling = inbox.running && inbox.problem.isEmpty() && !stopping;
-        for (const HostEvent &event : inbox.events) {
-            if (event.kind == QLatin1String("write"))
-                table->setOutcome(event.target.section(QLatin1Char('='), 0, 0), event.note);
-        }
+        for (const OwnCompletion &completion : inbox.completions)
+            report(requests.completed(completion));
         trace->append(inbox.traces, inbox.tracesDropped);
         if (stopping && !inbox.running) {
             stopping = false;
@@ -304,7 +427,7 @@ void MainWindow::update()
         showStatus(inbox, now);
     }
     QList<QList<int>> values;
-    for (const Variable &variable : variables)
+    for (const Variable &variable : cyclic())
         values << readImage(api, variable, active.host.station);
     trend->add(table->showValues(values, trust, polling, now));
     trend->redraw(now);

@@ -6,6 +6,7 @@
 
 #include "monitor_options.h"
 #include "variable_set.h"
+#include "window_requests.h"
 
 #include <QtCore/QTimer>
 #include <QtWidgets/QMainWindow>
@@ -38,20 +39,30 @@ private:
     void addTyped();
     void removeSelected();
     void setVariables(const QList<pollhost::Variable> &variables);
+    // The plain variables, then one variable per tag: what the loop polls.
+    QList<pollhost::Variable> cyclic() const;
+    void place();
+    void readOnce();
     void apply(const VariableSet &set);
+    QStringList applyProject(const VariableSet &set);
     void tick(const QString &variableText);
     bool shown(const QString &variableText) const;
     void save();
+    void saveProject();
     void load();
     void showMessage(const QString &text, bool error);
 
     void update();
     void showStatus(const Inbox &inbox, qint64 nowMs);
-    void onWriteRequested(const pollhost::Variable &element, int value, const QString &label);
+    void onWriteRequested(const pollhost::Variable &target, const QList<int> &values,
+                          const QString &label);
+    void report(const QList<pollhost::HostEvent> &events);
 
     const pollhost::DriverApi &api;
     pollhost::HostSettings baseHost; // what the panel does not set
     QList<pollhost::Variable> variables;
+    QList<pollhost::Tag> tags; // of a project, checked by the driver
+    WindowRequests requests;
     std::shared_ptr<Session> session; // kept after a disconnect: the driver holds its settings
     SessionConfig active;
     QHash<QPair<QString, int>, ElementTrust> trust; // as the loop last showed it

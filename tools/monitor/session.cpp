@@ -62,6 +62,7 @@ Inbox Session::take()
     inbox.traces.clear();
     inbox.tracesDropped = 0;
     inbox.events.clear();
+    inbox.completions.clear();
     return taken;
 }
 
@@ -84,7 +85,11 @@ void Session::work()
         }
         wake.sleepUntil(QDeadlineTimer(retryPauseMs));
     }
+    // The window queued its writes and once-reads for this line: none may
+    // go out on the next connection, which can be another PLC.
+    const QList<OwnCompletion> dropped = host.dropQueued();
     std::lock_guard<std::mutex> hold(mutex);
+    inbox.completions += dropped;
     inbox.running = false;
 }
 
@@ -138,6 +143,12 @@ void Session::trace(const QString &line)
         ++inbox.tracesDropped;
     }
     inbox.traces.append(line);
+}
+
+void Session::completed(const OwnCompletion &completion)
+{
+    std::lock_guard<std::mutex> hold(mutex);
+    inbox.completions.append(completion);
 }
 
 // Under the lock.

@@ -42,6 +42,7 @@ struct Inbox {
     QStringList traces;
     quint64 tracesDropped = 0; // more than the inbox holds between two looks
     QList<pollhost::HostEvent> events;
+    QList<pollhost::OwnCompletion> completions; // of the window's writes and once-reads
     QHash<QPair<QString, int>, ElementTrust> trust; // by family and address
     quint64 exchanges = 0, accepted = 0, rejected = 0, dropped = 0, startups = 0;
     pollhost::LinkState link = pollhost::LinkState::Opening;
@@ -63,7 +64,8 @@ public:
     Session &operator=(const Session &) = delete;
 
     void postCyclic(QList<pollhost::Variable> variables) { host.postCyclic(std::move(variables)); }
-    void postWrite(const pollhost::WriteRequest &write) { host.postWrite(write); }
+    int station() const { return config.host.station; }
+    int writeMode() const { return config.host.writeMode; }
 
     // Ends the worker's waits at once; returns without waiting for it.
     void stop() { wake.raise(); }
@@ -79,6 +81,7 @@ private:
     void event(qint64, const pollhost::HostEvent &event) override;
     void linkChanged(qint64, const pollhost::ExchangeStats &stats) override;
     void trace(const QString &line) override;
+    void completed(const pollhost::OwnCompletion &completion) override;
     void count(const pollhost::ExchangeStats &stats);
 
     const pollhost::DriverApi &api;

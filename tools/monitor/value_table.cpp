@@ -40,28 +40,17 @@ ValueTable::ValueTable(QWidget *parent) : QTableWidget(0, Columns, parent)
     connect(this, &QTableWidget::itemChanged, this, &ValueTable::onItemChanged);
 }
 
-void ValueTable::setVariables(const QList<pollhost::Variable> &variables)
+void ValueTable::setTags(const QList<pollhost::ShownTag> &tags)
 {
     QHash<QString, Row> kept;
     for (const Row &row : rows)
         kept.insert(row.label, row);
     rows.clear();
-    for (int v = 0; v < variables.size(); ++v) {
-        for (int i = 0; i < variables[v].count; ++i) {
-            Row row;
-            row.element = variables[v];
-            row.element.address += i;
-            row.element.count = 1;
-            row.label = variables[v].label(i);
-            row.element.text = row.label;
-            if (kept.contains(row.label)) {
-                row = kept.value(row.label);
-                row.element.text = row.label;
-            }
-            row.variable = v;
-            row.index = i;
-            rows.append(row);
-        }
+    for (const pollhost::ShownTag &shown : tags) {
+        Row row = kept.value(shown.tag.name);
+        row.shown = shown;
+        row.label = shown.tag.name;
+        rows.append(row);
     }
     filling = true;
     setRowCount(0);
@@ -70,7 +59,8 @@ void ValueTable::setVariables(const QList<pollhost::Variable> &variables)
         auto *format = new QComboBox;
         format->addItems(monitor::formatNames());
         format->setCurrentIndex(int(rows[r].format));
-        format->setEnabled(!rows[r].element.isBit());
+        // A tag reads through its type; only a plain word has a format.
+        format->setEnabled(!rows[r].isBit() && !rows[r].shown.named);
         connect(format, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this, r](int i) {
             rows[r].format = ValueFormat(i);
             fillRow(r);
@@ -85,7 +75,8 @@ void ValueTable::forgetReads()
 {
     for (Row &row : rows) {
         row.quality = pollhost::Quality::NeverRead;
-        row.value.reset();
+        row.raw.reset();
+        row.reading = {};
     }
     for (int r = 0; r < rows.size(); ++r)
         fillRow(r);
@@ -95,33 +86,61 @@ QList<Sample> ValueTable::showValues(const QList<QList<int>> &values,
                                      const QHash<QPair<QString, int>, ElementTrust> &trust,
                                      bool polling, qint64 nowMs)
 {
-    using pollhost::Quality;
     QList<Sample> samples;
     filling = true;
     for (int r = 0; r < rows.size(); ++r) {
         Row &row = rows[r];
-        const ElementTrust known = trust.value({row.element.family, row.element.address});
-        const int value = values.value(row.variable).value(row.index, pollhost::notRead);
-        row.quality = value == pollhost::notRead ? Quality::NeverRead : known.quality;
-        if (row.quality == Quality::Fresh && !polling)
-            row.quality = Quality::Stale;
-        if (row.quality == Quality::NeverRead) {
-            row.value.reset();
-            fillRow(r);
-            continue;
-        }
-        if (row.value != value)
-            row.changedMs = nowMs;
-        row.value = value;
-        row.readAtMs = known.readAtMs;
-        if (row.ticked && known.readAtMs > row.sampledMs) {
-            samples.append({row.label, known.readAtMs, value});
-            row.sampledMs = known.readAtMs;
-        }
+        if (showRow(row, values, trust, polling, nowMs))
+            samples.append({row.label, row.readAtMs, row.raw ? double(*row.raw) : row.reading.value});
         fillRow(r);
     }
     filling = false;
     return samples;
+}
+
+// True when the row is ticked and holds a read newer than its last sample.
+bool ValueTable::showRow(Row &row, const QList<QList<int>> &values,
+                         const QHash<QPair<QString, int>, ElementTrust> &trust, bool polling,
+                         qint64 nowMs)
+{
+    using pollhost::Quality;
+    const pollhost::Variable &run = row.shown.tag.variable;
+    QList<pollhost::ElementState> elements;
+    for (int k = 0; k < run.count; ++k) {
+        const ElementTrust known = trust.value({run.family, run.address + k});
+        elements.append({known.quality, known.readAtMs});
+    }
+    pollhost::ShownTag alone = row.shown;
+    alone.variable = alone.first = 0;
+    const pollhost::ElementState state = pollhost::shownState(alone, {elements});
+    const QList<int> read = values.value(row.shown.variable).mid(row.shown.first, run.count);
+    row.quality = read.contains(pollhost::notRead) ? Quality::NeverRead : state.quality;
+    if (row.quality == Quality::Fresh && !polling)
+        row.quality = Quality::Stale;
+    const QString before = row.text();
+    row.raw.reset();
+    row.reading = {};
+    if (row.quality == Quality::NeverRead)
+        return false;
+    if (row.shown.named)
+        row.reading = pollhost::readShown(row.shown, values);
+    else
+        row.raw = read.value(0);
+    if (row.text() != before)
+        row.changedMs = nowMs;
+    row.readAtMs = state.readAtMs;
+    const bool sample = row.ticked && state.readAtMs > row.sampledMs && (row.raw || row.reading.valid);
+    if (sample)
+        row.sampledMs = state.readAtMs;
+    return sample;
+}
+
+QString ValueTable::Row::text() const
+{
+    if (raw)
+        return formatValue(*raw, isBit(), format);
+    const QString &unit = shown.tag.unit;
+    return reading.valid && !unit.isEmpty() ? reading.text + QLatin1Char(' ') + unit : reading.text;
 }
 
 void ValueTable::fillRow(int r)
@@ -135,15 +154,16 @@ void ValueTable::fillRow(int r)
         setItem(r, Tick, tick);
     }
     item(r, Tick)->setCheckState(row.ticked ? Qt::Checked : Qt::Unchecked);
-    setText(r, Element, row.label);
+    setText(r, Element, row.shown.named ? QStringLiteral("%1 (%2, %3)").arg(row.label, row.shown.tag.address,
+                                                                    QLatin1String(row.shown.tag.type->name))
+                                        : row.label);
     // An open editor would take the new value and lose what the user typed.
     const bool editing = state() == QAbstractItemView::EditingState && currentRow() == r
                       && currentColumn() == Value;
     if (!editing)
-        setText(r, Value, row.value ? formatValue(*row.value, row.element.isBit(), row.format)
-                                    : QString());
+        setText(r, Value, row.text());
     item(r, Value)->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
-    setText(r, Changed, row.value ? timeText(row.changedMs) : QString());
+    setText(r, Changed, row.read() ? timeText(row.changedMs) : QString());
     const QString since = row.quality == pollhost::Quality::Stale && row.readAtMs >= 0
                             ? tr(" since %1").arg(timeText(row.readAtMs))
                             : QString();
@@ -179,16 +199,32 @@ void ValueTable::onItemChanged(QTableWidgetItem *changed)
     if (changed->column() != Value)
         return;
     const QString typed = changed->text();
-    const auto value = parseValue(typed, row.element.isBit(), row.format);
     fillRow(changed->row()); // the cell shows what was read until the write is read back
-    if (!value) {
-        setOutcome(row.label, tr("'%1' is not %2").arg(typed, row.element.isBit()
-                                                                ? tr("0 or 1")
-                                                                : tr("a value from 0 to 65535")));
+    requestWrite(row, typed);
+}
+
+// A plain element takes a number in its row's format; a tag a value of its
+// type, through its scaling.
+void ValueTable::requestWrite(Row &row, const QString &typed)
+{
+    const pollhost::Tag &tag = row.shown.tag;
+    tools::Result<QList<int>> elements = tools::Result<QList<int>>::failure(QString());
+    if (row.shown.named) {
+        elements = pollhost::elementsToWrite(tag, typed);
+    } else if (const auto value = parseValue(typed, row.isBit(), row.format)) {
+        elements = QList<int>{*value};
+    } else {
+        elements = tools::Result<QList<int>>::failure(
+            tr("'%1' is not %2").arg(typed, row.isBit() ? tr("0 or 1") : tr("a value from 0 to 65535")));
+    }
+    if (!elements.ok()) {
+        setOutcome(row.label, elements.error());
         return;
     }
-    setOutcome(row.label, tr("sending %1").arg(*value));
-    emit writeRequested(row.element, *value, row.label);
+    pollhost::Variable target = tag.variable;
+    target.count = elements.value().size();
+    setOutcome(row.label, tr("sending %1").arg(typed.trimmed()));
+    emit writeRequested(target, elements.value(), row.label);
 }
 
 void ValueTable::setOutcome(const QString &label, const QString &text)
@@ -241,8 +277,8 @@ QList<int> ValueTable::selectedVariables() const
 {
     QList<int> chosen;
     for (const QModelIndex &index : selectionModel()->selectedRows())
-        if (!chosen.contains(rows[index.row()].variable))
-            chosen << rows[index.row()].variable;
+        if (!chosen.contains(rows[index.row()].shown.variable))
+            chosen << rows[index.row()].shown.variable;
     return chosen;
 }
 

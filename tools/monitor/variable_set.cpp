@@ -28,14 +28,12 @@ Loaded loadVariableSet(const QString &path)
     VariableSet set;
     for (const QJsonValue &value : root.value(QLatin1String("variables")).toArray())
         set.variables << value.toString();
-    // A project file of ordelin-poll: each tag's run is watched as raw elements.
-    if (root.contains(QLatin1String("tags"))) {
+    if (root.contains(QLatin1String("tags")) || root.contains(QLatin1String("line"))) {
         const auto project = pollhost::readProject(path);
         if (!project.ok())
             return Loaded::failure(project.error());
-        for (const pollhost::Tag &tag : project.value().tags)
-            set.variables << tag.variable.family + tag.variable.addressText
-                                 + (tag.variable.count > 1 ? QStringLiteral(":%1").arg(tag.variable.count) : QString());
+        set.tags = project.value().tags;
+        set.line = project.value().line;
     }
     for (const QJsonValue &value : root.value(QLatin1String("trends")).toArray())
         set.trends << value.toString();

@@ -1,12 +1,13 @@
 // A variable set as a JSON file: the variables in their editor syntax, the
 // elements ticked for the chart, and the rows not shown in decimal.
 //   {"variables": ["DM0:4", "TV_c2"], "trends": ["DM0"], "formats": {"DM1": "hex"}}
-// A project file of ordelin-poll (--save-config) loads too: its tags' runs
-// become variables, shown as raw elements.
+// A project file (ordelin-poll's --save-config, or the monitor's Save
+// project) loads too: its tags, with their types, scaling and units, and
+// its line settings.
 #ifndef ORDELIN_MONITOR_VARIABLE_SET_H
 #define ORDELIN_MONITOR_VARIABLE_SET_H
 
-#include "common/result.h"
+#include "host/tag.h"
 
 #include <QtCore/QMap>
 #include <QtCore/QStringList>
@@ -17,6 +18,8 @@ struct VariableSet {
     QStringList variables;
     QStringList trends;
     QMap<QString, QString> formats; // element -> "hex" or "bin"
+    QList<pollhost::Tag> tags;      // from a project file, not yet checked by the driver
+    QJsonObject line;               // a project file's line settings
 };
 
 tools::Result<VariableSet> loadVariableSet(const QString &path);
