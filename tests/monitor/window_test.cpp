@@ -4,6 +4,7 @@
 
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
+#include <QtCore/QFile>
 #include <QtCore/QProcess>
 #include <QtCore/QTemporaryDir>
 #include <QtGui/QImage>
@@ -98,12 +99,50 @@ TEST_F(Window, ATickedElementsTrendGainsSamples)
     EXPECT_TRUE(QTest::qWaitFor([&] { return series->count() >= 3; }, waitMs));
 }
 
-// Disconnect and connect again without restarting; what was read turns stale.
+// A project's tag reads and writes through its type and scaling; the
+// window queues a once-read itself and shows what came back.
+TEST_F(Window, ProjectTagsAndOnceReads)
+{
+    QTemporaryDir folder;
+    QFile project(folder.filePath("project.json"));
+    ASSERT_TRUE(project.open(QIODevice::WriteOnly));
+    project.write(R"({"line": {"baud": 19200, "data_bits": 7, "parity": "even", "timeout_ms": 400},
+        "tags": [{"name": "oven", "address": "DM10", "type": "int16", "scale": 0.1, "unit": "C"},
+                 {"name": "total", "address": "DM20", "type": "uint32"}]})");
+    project.close();
+    open({"--sim", "--load", project.fileName(), "--trend", "oven"});
+    const QString oven = "oven (DM10, int16)", total = "total (DM20, uint32)";
+    ASSERT_TRUE(waitFor(oven, Quality, "fresh"));
+    EXPECT_EQ(cell(oven, Value)->text(), "0 C");
+    cell(oven, Value)->setText("-12.5");
+    ASSERT_TRUE(waitFor(oven, Outcome, "acknowledged"));
+    EXPECT_TRUE(waitFor(oven, Value, "-12.5 C"));
+    cell(total, Value)->setText("70000");
+    ASSERT_TRUE(waitFor(total, Outcome, "acknowledged"));
+    EXPECT_TRUE(waitFor(total, Value, "70000"));
+
+    auto *field = window->findChild<QLineEdit *>("variableField");
+    auto *message = window->findChild<QLabel *>("variableMessage");
+    field->setText("DM20:3");
+    QTest::mouseClick(window->findChild<QPushButton *>("readOnce"), Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return message->text() == "DM20:3 read once: 4464, 1, 0 (answered)"; },
+                                waitMs)) << message->text().toStdString();
+    EXPECT_EQ(table->rowCount(), 2); // read once, not polled
+}
+
+// Disconnect and connect again without restarting; what was read turns
+// stale, and a write the driver still held when the line closed is
+// reported, never kept for the next connection.
 TEST_F(Window, ReconnectsWithoutRestart)
 {
     open({"--sim", "DM0:2"});
     ASSERT_TRUE(waitFor("DM1", Quality, "fresh"));
+    cell("DM1", Value)->setText("7");
     window->disconnectLine();
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        const QString outcome = cell("DM1", Outcome)->text();
+        return outcome == "acknowledged" || outcome == "not sent: disconnected first";
+    }, waitMs)) << cell("DM1", Outcome)->text().toStdString();
     cell("DM1", Value)->setText("8");
     EXPECT_EQ(cell("DM1", Outcome)->text(), "not sent: not connected");
     EXPECT_TRUE(QTest::qWaitFor(

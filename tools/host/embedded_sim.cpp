@@ -20,4 +20,13 @@ sim::Simulator::StartResult startEmbeddedSimulator(const sim::SimConfig &config)
     return started;
 }
 
+QString simulatorLineHint(const tools::LineSettings &line)
+{
+    if (line.dataBits == 8 && line.parity == tools::Parity::None)
+        return {};
+    return QStringLiteral(" (the built-in simulator runs on a pseudo-terminal, which takes only 8 data "
+                          "bits and no parity: %1 is for a real port)")
+        .arg(tools::describe(line));
+}
+
 } // namespace pollhost

@@ -5,9 +5,16 @@
 
 #include "sim/simulator.h"
 
+#include "common/line_settings.h"
+
 namespace pollhost {
 
 sim::Simulator::StartResult startEmbeddedSimulator(const sim::SimConfig &config);
+
+// What to add to the message when the simulator's pseudo-terminal cannot
+// be opened at these settings: Linux pseudo-terminals refuse 7 data bits
+// and parity. Empty for settings a pseudo-terminal takes.
+QString simulatorLineHint(const tools::LineSettings &line);
 
 } // namespace pollhost
 

@@ -89,6 +89,14 @@ MainWindow::MainWindow(const DriverApi &api, const MonitorOptions &options)
 
     panel->show(options.connection);
     QStringList refused;
+    // The file first: loading it starts afresh, and the command line adds to it.
+    if (!options.variableSet.isEmpty()) {
+        const auto loaded = loadVariableSet(options.variableSet);
+        if (loaded.ok())
+            apply(loaded.value(), false); // its line is in the options already
+        else
+            refused << loaded.error();
+    }
     for (const QString &text : options.variables + options.trends) {
         if (options.trends.contains(text) && shown(text))
             continue; // a trend of elements already polled
@@ -98,13 +106,6 @@ MainWindow::MainWindow(const DriverApi &api, const MonitorOptions &options)
     }
     for (const QString &text : options.trends)
         tick(text);
-    if (!options.variableSet.isEmpty()) {
-        const auto loaded = loadVariableSet(options.variableSet);
-        if (loaded.ok())
-            apply(loaded.value());
-        else
-            refused << loaded.error();
-    }
     if (!refused.isEmpty())
         showMessage(refused.join(QLatin1Char('\n')), true);
     if (options.connectAtStart)
@@ -181,7 +182,7 @@ void MainWindow::readOnce()
     const auto checked = check(field->text());
     if (!checked.ok())
         showMessage(checked.error(), true);
-    else if (!session || stopping)
+    else if (!live)
         showMessage(tr("%1: not read, not connected").arg(checked.value().text), true);
     else
         report(requests.readOnce(checked.value()));
@@ -228,8 +229,18 @@ void MainWindow::place()
         session->postCyclic(cyclic());
 }
 
+bool MainWindow::isTag(const QString &name) const
+{
+    return std::any_of(tags.begin(), tags.end(), [&](const Tag &tag) { return tag.name == name; });
+}
+
+// A variable's elements, or a project's tag by its name.
 void MainWindow::tick(const QString &variableText)
 {
+    if (isTag(variableText)) {
+        table->setTicked(variableText, true);
+        return;
+    }
     const auto checked = check(variableText);
     for (int i = 0; checked.ok() && i < checked.value().count; ++i)
         table->setTicked(checked.value().label(i), true);
@@ -237,6 +248,8 @@ void MainWindow::tick(const QString &variableText)
 
 bool MainWindow::shown(const QString &variableText) const
 {
+    if (isTag(variableText))
+        return true;
     const auto checked = check(variableText);
     if (!checked.ok())
         return false;
@@ -252,13 +265,13 @@ bool MainWindow::shown(const QString &variableText) const
     return true;
 }
 
-void MainWindow::apply(const VariableSet &set)
+void MainWindow::apply(const VariableSet &set, bool withLine)
 {
     for (const QString &label : table->tickedLabels())
         table->setTicked(label, false);
     tags.clear();
     setVariables({});
-    QStringList refused = applyProject(set);
+    QStringList refused = applyProject(set, withLine);
     for (const QString &text : set.variables) {
         const QString problem = addVariable(text);
         if (!problem.isEmpty())
@@ -273,7 +286,7 @@ void MainWindow::apply(const VariableSet &set)
 
 // A project's tags, each checked by the driver, and its line settings in
 // the connection panel (the user's own choice of port stays if none is given).
-QStringList MainWindow::applyProject(const VariableSet &set)
+QStringList MainWindow::applyProject(const VariableSet &set, bool withLine)
 {
     QStringList refused;
     for (Tag tag : set.tags) {
@@ -286,14 +299,15 @@ QStringList MainWindow::applyProject(const VariableSet &set)
         tags << tag;
     }
     place();
-    if (set.line.isEmpty())
+    if (!withLine || set.line.isEmpty())
         return refused;
-    QStringList arguments{QStringLiteral("ordelin-monitor")};
-    arguments += lineArguments(set.line);
-    const int openTimeout = arguments.indexOf(QStringLiteral("--open-timeout"));
-    if (openTimeout > 0)
-        arguments.erase(arguments.begin() + openTimeout, arguments.begin() + openTimeout + 2);
-    const auto line = parseMonitorOptions(arguments);
+    QJsonObject wanted = set.line;
+    const SessionConfig current = panel->config(baseHost);
+    if (!wanted.contains(QStringLiteral("port")) && !current.sim)
+        wanted.insert(QStringLiteral("port"), current.port);
+    const bool simulator = !wanted.contains(QStringLiteral("port"));
+    const auto line = parseMonitorOptions(QStringList{QStringLiteral("ordelin-monitor")}
+                                          + projectLineOptions(wanted, simulator));
     if (line.ok())
         panel->show(line.value().connection);
     else
@@ -342,7 +356,7 @@ void MainWindow::load()
         return;
     const auto loaded = loadVariableSet(path);
     if (loaded.ok())
-        apply(loaded.value());
+        apply(loaded.value(), true);
     else
         showMessage(loaded.error(), true);
 }
@@ -370,6 +384,7 @@ void MainWindow::connectLine()
     // it goes now that the new one has registered its settings.
     session = started.value();
     requests.connected(active.host.station, active.host.writeMode);
+    live = true;
     panel->setState(true, false);
 }
 
@@ -379,6 +394,7 @@ void MainWindow::disconnectLine()
         return;
     session->stop();
     stopping = true;
+    live = false;
     report(requests.abandon());
     panel->setState(false, true);
 }
@@ -386,7 +402,7 @@ void MainWindow::disconnectLine()
 void MainWindow::onWriteRequested(const Variable &target, const QList<int> &values,
                                   const QString &label)
 {
-    if (!session || stopping) {
+    if (!live) {
         table->setOutcome(label, tr("not sent: not connected"));
         return;
     }

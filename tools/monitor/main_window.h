@@ -43,10 +43,12 @@ private:
     QList<pollhost::Variable> cyclic() const;
     void place();
     void readOnce();
-    void apply(const VariableSet &set);
-    QStringList applyProject(const VariableSet &set);
+    // `withLine`: the set's line settings go to the connection panel.
+    void apply(const VariableSet &set, bool withLine);
+    QStringList applyProject(const VariableSet &set, bool withLine);
     void tick(const QString &variableText);
     bool shown(const QString &variableText) const;
+    bool isTag(const QString &name) const;
     void save();
     void saveProject();
     void load();
@@ -67,6 +69,7 @@ private:
     SessionConfig active;
     QHash<QPair<QString, int>, ElementTrust> trust; // as the loop last showed it
     bool stopping = false;
+    bool live = false; // connected, and Disconnect not pressed since
 
     ConnectionPanel *panel;
     QLineEdit *field;

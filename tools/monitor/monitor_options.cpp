@@ -1,6 +1,8 @@
 #include "monitor_options.h"
 
 #include "common/option_values.h"
+#include "host/project_file.h"
+#include "variable_set.h"
 
 #include <limits>
 
@@ -113,10 +115,51 @@ QStringList readRest(const QCommandLineParser &parser, MonitorOptions &o)
     return {};
 }
 
+// The arguments again, with a project's line settings before the user's.
+Result<QStringList> withProject(const QCommandLineParser &parser, const QStringList &arguments)
+{
+    const auto project = pollhost::readProject(parser.value(QStringLiteral("load")));
+    if (!project.ok())
+        return Result<QStringList>::failure(project.error());
+    QJsonObject line = project.value().line;
+    if (parser.isSet(QStringLiteral("port")) || parser.isSet(QStringLiteral("sim")))
+        line.remove(QStringLiteral("port"));
+    const bool simulator = parser.isSet(QStringLiteral("sim"))
+                        || (!parser.isSet(QStringLiteral("port")) && !line.contains(QStringLiteral("port")));
+    return arguments.mid(0, 1) + projectLineOptions(line, simulator) + arguments.mid(1);
+}
+
+bool isProject(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    const auto set = loadVariableSet(path);
+    return set.ok() && !set.value().line.isEmpty();
+}
+
 } // namespace
 
-Result<MonitorOptions> parseMonitorOptions(const QStringList &arguments)
+QStringList projectLineOptions(QJsonObject line, bool forSimulator)
 {
+    line.remove(QStringLiteral("open_timeout_ms")); // the monitor tries until told to stop
+    for (const char *framing : {"baud", "data_bits", "parity", "stop_bits"})
+        if (forSimulator)
+            line.remove(QLatin1String(framing));
+    return pollhost::lineArguments(line);
+}
+
+Result<MonitorOptions> parseMonitorOptions(const QStringList &given)
+{
+    QCommandLineParser first;
+    describeOptions(first);
+    QStringList arguments = given;
+    const auto looked = tools::parseArguments(first, given, true);
+    if (looked.ok() && !looked.value() && isProject(first.value(QStringLiteral("load")))) {
+        const auto merged = withProject(first, given);
+        if (!merged.ok())
+            return Failure::failure(merged.error());
+        arguments = merged.value();
+    }
     QCommandLineParser parser;
     describeOptions(parser);
     const auto parsed = tools::parseArguments(parser, arguments, true);

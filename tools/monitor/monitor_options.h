@@ -4,6 +4,8 @@
 
 #include "session.h"
 
+#include <QtCore/QJsonObject>
+
 namespace monitor {
 
 struct MonitorOptions {
@@ -20,8 +22,14 @@ struct MonitorOptions {
     QString helpText;
 };
 
-// `arguments` starts with the program name.
+// `arguments` starts with the program name. A project file given to
+// --load brings its line settings, which the user's own options override.
 tools::Result<MonitorOptions> parseMonitorOptions(const QStringList &arguments);
+
+// A project's line settings as options of the monitor. The built-in
+// simulator's pseudo-terminal takes no framing, so a project made for a
+// 7E1 line leaves its framing out when it runs against the simulator.
+QStringList projectLineOptions(QJsonObject line, bool forSimulator);
 
 } // namespace monitor
 

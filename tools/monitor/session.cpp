@@ -97,7 +97,8 @@ bool Session::openLink(SerialLink &link)
 {
     const auto opened = link.open(port, config.line);
     std::lock_guard<std::mutex> hold(mutex);
-    inbox.problem = opened.ok() ? QString() : opened.error();
+    inbox.problem = opened.ok() ? QString()
+                  : opened.error() + (config.sim ? simulatorLineHint(config.line) : QString());
     if (!opened.ok())
         inbox.link = LinkState::Down;
     return opened.ok();

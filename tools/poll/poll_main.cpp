@@ -148,7 +148,7 @@ int runHost(const PollOptions &options)
     SerialLink link(stop, options.host.guardMs);
     const auto opened = link.open(port, options.line);
     if (!opened.ok())
-        return fail(opened.error(), PortFailed);
+        return fail(opened.error() + (options.sim ? simulatorLineHint(options.line) : QString()), PortFailed);
 
     DriverHost host(api.value(), options.host, set.cyclic, set.writes, set.onceReads);
     raiseOnStopSignals(stop);
