@@ -1,6 +1,7 @@
 #!/bin/sh
 # Remakes docs/images/monitor.png: the monitor polling the built-in PLC
-# simulator for a few seconds, saved as a PNG with no display needed.
+# simulator for a few seconds, with the tags of examples/plant.json, saved
+# as a PNG with no display needed.
 #   ORDELIN_SCREENSHOT_SECONDS  how long to poll first (default 12)
 set -eu
 cd "$(dirname "$0")/.."
@@ -10,5 +11,5 @@ cmake --build build/release -j "$(nproc)" --target ordelin-monitor
 mkdir -p docs/images
 QT_QPA_PLATFORM=offscreen build/release/tools/ordelin-monitor --sim \
     --duration "${ORDELIN_SCREENSHOT_SECONDS:-12}" --screenshot docs/images/monitor.png \
-    --trend DM0 --trend TV_c2 --trend CV_c0 DM0:4 RLY00000:4 TV_c2 TV_p2 CV_c0
+    --load examples/plant.json --trend DM0 --trend TV_c2 --trend parts_made DM0:2 RLY00000:2 TV_c2 TV_p2
 echo "written: docs/images/monitor.png"

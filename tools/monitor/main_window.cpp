@@ -65,7 +65,7 @@ MainWindow::MainWindow(const DriverApi &api, const MonitorOptions &options)
     auto *upper = new QSplitter(Qt::Horizontal);
     upper->addWidget(table);
     upper->addWidget(trend);
-    upper->setSizes({620, 660});
+    upper->setSizes({760, 520});
     auto *parts = new QSplitter(Qt::Vertical);
     parts->addWidget(upper);
     parts->addWidget(trace);

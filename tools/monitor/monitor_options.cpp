@@ -35,10 +35,10 @@ void describeOptions(QCommandLineParser &parser)
         option("sim", "Connect at start to the built-in PLC simulator."),
         option("library", "Driver library to load (default: next to this program, then the "
                           "build tree).", "path"),
-        option("load", "Load a variable set saved by the monitor, or the tags of an ordelin-poll "
-                       "project file (JSON).", "file"),
-        option("trend", "Tick the elements of this variable for the chart (it is polled too). "
-                        "Repeatable.", "VARIABLE"),
+        option("load", "Open a variable set saved by the monitor, or a project file (tags and "
+                       "line settings; the options given here win).", "file"),
+        option("trend", "Tick the elements of this variable, or a project's tag, for the chart "
+                        "(it is polled too). Repeatable.", "VARIABLE"),
         option("station", "Station of the PLC (default 0).", "n", "0"),
         option("retries", "Rejected replies tolerated before a request is dropped (default 3).",
                "n", "3"),

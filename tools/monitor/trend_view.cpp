@@ -60,7 +60,7 @@ TrendView::TrendView(QWidget *parent)
     chart->setMargins(QMargins(4, 4, 4, 4));
     auto *time = new QDateTimeAxis;
     time->setFormat(QStringLiteral("HH:mm:ss"));
-    time->setTickCount(7);
+    time->setTickCount(5);
     chart->addAxis(time, Qt::AlignBottom);
     // Ticks at whole multiples of a round step from 0: the values are whole
     // numbers.
