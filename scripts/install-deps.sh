@@ -3,7 +3,8 @@
 # only those that are missing; apt-get update runs once, when needed.
 set -eu
 packages="g++ make cmake pkg-config qtbase5-dev libqt5serialport5-dev libqt5charts5-dev
-qt6-base-dev qt6-serialport-dev libqt6core6 libqt6serialport6 qt6-charts-dev libgtest-dev libgmock-dev
+qt6-base-dev qt6-serialport-dev libqt6core6 libqt6serialport6 qt6-charts-dev libqt6opengl6-dev
+libgtest-dev libgmock-dev
 libbenchmark-dev socat clang libclang-rt-14-dev binutils dpkg-dev help2man lintian"
 [ "${ORDELIN_WITH_VALGRIND:-0}" = 1 ] && packages="$packages valgrind"
 missing=""
