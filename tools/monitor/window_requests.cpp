@@ -112,12 +112,12 @@ std::optional<HostEvent> WindowRequests::queueWrite(PendingRequest &write)
 std::optional<HostEvent> WindowRequests::queueRead(PendingRequest &read)
 {
     VarItem item{};
-    item.requestGroup = ++readGroup < firstReadGroup ? (readGroup = firstReadGroup) : readGroup;
+    item.requestGroup = readGroup = qMax(readGroup + 1, firstReadGroup);
     item.registerName = read.variable.family;
     item.addressText = read.variable.addressText;
     item.station = station;
     item.count = read.variable.count;
-    read.queued = api.addListOnceReadVar(&item);
+    read.queued = qMin(api.addListOnceReadVar(&item), read.variable.count);
     if (read.queued > 0) {
         readInDriver = read;
         return std::nullopt;
