@@ -2,6 +2,8 @@
 // widgets as a user drives it. Every wait is bounded.
 #include "monitor/main_window.h"
 
+#include "host/project_file.h"
+
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
 #include <QtCore/QFile>
@@ -128,6 +130,12 @@ TEST_F(Window, ProjectTagsAndOnceReads)
     EXPECT_TRUE(QTest::qWaitFor([&] { return message->text() == "DM20:3 read once: 4464, 1, 0 (answered)"; },
                                 waitMs)) << message->text().toStdString();
     EXPECT_EQ(table->rowCount(), 2); // read once, not polled
+
+    ASSERT_EQ(window->saveProjectTo(folder.filePath("saved.json")), "");
+    const auto saved = pollhost::readProject(folder.filePath("saved.json"));
+    ASSERT_TRUE(saved.ok()) << saved.error().toStdString();
+    EXPECT_EQ(saved.value().tags.size(), 2);
+    EXPECT_EQ(saved.value().tags.first().unit, "C");
 }
 
 // Disconnect and connect again without restarting; what was read turns

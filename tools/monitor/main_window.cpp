@@ -323,14 +323,19 @@ void MainWindow::saveProject()
                                                       tr("Project files (*.json)"));
     if (path.isEmpty())
         return;
-    const SessionConfig config = panel->config(baseHost);
+    const QString problem = saveProjectTo(path);
+    showMessage(problem.isEmpty() ? tr("saved %1").arg(path) : problem, !problem.isEmpty());
+}
+
+QString MainWindow::saveProjectTo(const QString &path)
+{
     Project project;
-    project.line = projectLine(config);
+    project.line = projectLine(panel->config(baseHost));
     for (const Variable &variable : variables)
         project.tags += tagsOfVariable(variable);
     project.tags += tags;
     const auto saved = writeProject(path, project);
-    showMessage(saved.ok() ? tr("saved %1").arg(path) : saved.error(), !saved.ok());
+    return saved.ok() ? QString() : saved.error();
 }
 
 void MainWindow::save()

@@ -31,6 +31,8 @@ public:
     QString addVariable(const QString &text);
     void connectLine();
     void disconnectLine();
+    // The panel's line and every row as a tag; empty when saved, else why not.
+    QString saveProjectTo(const QString &path);
 
 private:
     QWidget *variablesRow();
