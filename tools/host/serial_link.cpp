@@ -195,9 +195,11 @@ SerialLink::Ready SerialLink::send(const QByteArray &command, const QDeadlineTim
 
 // More of the reply, appended to `received`. While more than a slice is
 // left one blocking read waits and fetches; near the deadline poll() waits.
-SerialLink::Ready SerialLink::receive(const QDeadlineTimer &until)
+// `sliceFits` when the caller knows, without asking the clock, that a
+// slice fits before `until`.
+SerialLink::Ready SerialLink::receive(const QDeadlineTimer &until, bool sliceFits)
 {
-    if (!until.isForever() && until.remainingTime() <= sliceMs + sliceMarginMs) {
+    if (!sliceFits && !until.isForever() && until.remainingTime() <= sliceMs + sliceMarginMs) {
         const Ready ready = waitFor(POLLIN, until);
         return ready == Ready::Yes && readSome(received, true) < 0 ? Ready::Failed : ready;
     }
@@ -234,6 +236,9 @@ LinkReply SerialLink::exchange(const QByteArray &command, int replyLength, int t
     const QDeadlineTimer waitUntil = capped ? until : timeout;
     LinkReply reply;
     received.resize(0); // keeps its capacity: reserved at open
+    // A frame that went out without waiting for the port leaves a long
+    // timeout nearly all its time, well over the margin.
+    bool sliceFits = answered && !capped && timeoutMs > sliceMs + sliceMarginMs;
     Ready ready = send(command, waitUntil);
     while (ready == Ready::Yes) {
         const int end = replyEnd(received, replyLength);
@@ -247,7 +252,8 @@ LinkReply SerialLink::exchange(const QByteArray &command, int replyLength, int t
             reply.bytes = received.left(end);
             return reply;
         }
-        ready = receive(waitUntil);
+        ready = receive(waitUntil, sliceFits);
+        sliceFits = false;
     }
     reply.bytes = received;
     mayBeNoisy = true;

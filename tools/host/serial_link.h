@@ -69,7 +69,7 @@ private:
     bool makeReadsBlock();
     Ready waitFor(short events, const QDeadlineTimer &until);
     Ready send(const QByteArray &command, const QDeadlineTimer &until);
-    Ready receive(const QDeadlineTimer &until);
+    Ready receive(const QDeadlineTimer &until, bool sliceFits);
     Ready quietSlice();
     qint64 readSome(QByteArray &into, bool readable);
     void discard(qint64 bytes);
