@@ -54,9 +54,13 @@ paced() {
         "$(figure lateness 'median ')" "$(figure lateness 'percentile ')"
 }
 
+load() { echo " load average $(cut -d' ' -f1-3 /proc/loadavg)"; }
+
 echo "paced line, $seconds s a run (targets: >= 99.5% of the limit at 9600, >= 98% at 115200)"
+load
 for round in $(seq "$rounds"); do
     echo " round $round"
     paced 9600
     paced 115200
 done
+load

@@ -72,12 +72,17 @@ waitFor() {
 
 field() { sed -n "s/.*$1=\([0-9.]*\).*/\1/p"; }
 
+# Figures are only as quiet as the machine: each part starts and ends with its load.
+load() { echo "    load average $(cut -d' ' -f1-3 /proc/loadavg)"; }
+
 echo "(a) two processes on a socat pseudo-terminal pair, $exchanges exchanges a run"
 echo "    (target: host >= 95% of the ceiling's rate, host CPU <= 1.25 x the ceiling's per exchange)"
+load
 socat pty,raw,echo=0,link="$work/host" pty,raw,echo=0,link="$work/plc" &
 pids+=($!)
 waitFor -e "$work/host"
 waitFor -e "$work/plc"
+ratios=()
 for round in $(seq "$rounds"); do
     ceiling=$("$build/bench/link_pingpong" "$work/host" "$work/plc" "$exchanges")
     # The simulator takes the PLC end only while the host runs, since the
@@ -91,15 +96,22 @@ for round in $(seq "$rounds"); do
     kill "$sim"
     wait "$sim" || true
     rm -f "$work/sim.out"
+    ratio=$(awk -v h="$(field host_cpu_us <<<"$host")" -v c="$(field host_cpu_us <<<"$ceiling")" \
+        'BEGIN { print h / c }')
+    ratios+=("$ratio")
     printf '  round %d  ceiling: %6.0f/s, %5.2f us CPU   host: %6.0f/s, %5.2f us CPU   host/ceiling: rate %3.0f%%, CPU %4.2fx\n' \
         "$round" "$(field per_second <<<"$ceiling")" "$(field host_cpu_us <<<"$ceiling")" \
         "$(field per_second <<<"$host")" "$(field host_cpu_us <<<"$host")" \
         "$(awk -v h="$(field per_second <<<"$host")" -v c="$(field per_second <<<"$ceiling")" \
-            'BEGIN { print 100 * h / c }')" \
-        "$(awk -v h="$(field host_cpu_us <<<"$host")" -v c="$(field host_cpu_us <<<"$ceiling")" \
-            'BEGIN { print h / c }')"
+            'BEGIN { print 100 * h / c }')" "$ratio"
 done
+printf '  CPU host/ceiling over the rounds: median %s, lowest %s, highest %s\n' \
+    "$(printf '%s\n' "${ratios[@]}" | sort -g | awk '{ v[NR] = $1 } END {
+        printf "%.2fx", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')" \
+    "$(printf '%s\n' "${ratios[@]}" | sort -g | head -1 | awk '{ printf "%.2fx", $1 }')" \
+    "$(printf '%s\n' "${ratios[@]}" | sort -g | tail -1 | awk '{ printf "%.2fx", $1 }')"
 
+load
 echo
 echo "(b) ordelin-poll --sim, $exchanges exchanges a run (target: >= 30 x 640 = 19200/s)"
 echo "    beside link_pingpong --pty, the same ping-pong over a plain pseudo-terminal"
@@ -110,3 +122,4 @@ for round in $(seq "$rounds"); do
         "$round" "$(field per_second <<<"$ceiling")" "$(field host_cpu_us <<<"$ceiling")" \
         "$(field per_second <<<"$host")" "$(field host_cpu_us <<<"$host")"
 done
+load

@@ -2,9 +2,23 @@
 
 namespace pollhost {
 
+int Freshness::indexOf(const QString &family) const
+{
+    for (int i = 0; i < families.size(); ++i) {
+        if (families.at(i).name == family)
+            return i;
+    }
+    return -1;
+}
+
 void Freshness::readAttempt(const QString &family, int address, bool accepted, qint64 nowMs)
 {
-    ElementState &state = elements[qMakePair(family, address)];
+    int index = indexOf(family);
+    if (index < 0) {
+        index = families.size();
+        families.append({family, {}});
+    }
+    ElementState &state = families[index].elements[address];
     if (accepted)
         state = {Quality::Fresh, nowMs};
     else if (state.quality == Quality::Fresh)
@@ -13,15 +27,18 @@ void Freshness::readAttempt(const QString &family, int address, bool accepted, q
 
 void Freshness::linkDown()
 {
-    for (ElementState &state : elements) {
-        if (state.quality == Quality::Fresh)
-            state.quality = Quality::Stale;
+    for (Family &family : families) {
+        for (ElementState &state : family.elements) {
+            if (state.quality == Quality::Fresh)
+                state.quality = Quality::Stale;
+        }
     }
 }
 
 ElementState Freshness::of(const QString &family, int address) const
 {
-    return elements.value(qMakePair(family, address));
+    const int index = indexOf(family);
+    return index < 0 ? ElementState{} : families.at(index).elements.value(address);
 }
 
 QString qualityName(Quality quality)

@@ -10,8 +10,8 @@
 #define ORDELIN_HOST_FRESHNESS_H
 
 #include <QtCore/QHash>
-#include <QtCore/QPair>
 #include <QtCore/QString>
+#include <QtCore/QVector>
 
 namespace pollhost {
 
@@ -29,7 +29,16 @@ public:
     ElementState of(const QString &family, int address) const;
 
 private:
-    QHash<QPair<QString, int>, ElementState> elements;
+    // Asked once a frame and once an element a read cycle: a family is
+    // found among the few by comparing its short name, and an element by
+    // its address alone, so no name is hashed on the way.
+    struct Family {
+        QString name;
+        QHash<int, ElementState> elements;
+    };
+    int indexOf(const QString &family) const;
+
+    QVector<Family> families;
 };
 
 // "fresh", "never read", "stale": as the outputs write it.

@@ -67,13 +67,14 @@ LoopEnd PollLoop::exchange(const FrameFacts &frame)
     if (settings.trace)
         events.trace(traceLine('<', reply.bytes, QStringLiteral("DataCom %1").arg(result)));
     const LinkState before = counts.link;
-    learn(frame, reply.bytes, result);
+    const qint64 nowMs = clock.elapsed(); // one look at the clock an exchange
+    learn(frame, reply.bytes, result, nowMs);
     const bool cycleDone = frame.kind == FrameFacts::CyclicRead && ++cyclicInCycle >= host.cyclicReads();
     if (cycleDone)
         cyclicInCycle = 0;
     // Also when the link changes, and once a second while no cycle
     // completes, so what is shown never keeps an old link state.
-    const bool due = cycleDone || counts.link != before || clock.elapsed() - shownAtMs >= 1000;
+    const bool due = cycleDone || counts.link != before || nowMs - shownAtMs >= 1000;
     if (due && host.cyclicReads() > 0) {
         shownAtMs = clock.elapsed();
         events.show(view());
@@ -102,16 +103,16 @@ LoopEnd PollLoop::idle()
     return reason();
 }
 
-void PollLoop::learn(const FrameFacts &frame, const QByteArray &reply, int result)
+void PollLoop::learn(const FrameFacts &frame, const QByteArray &reply, int result, qint64 nowMs)
 {
     const LinkState before = counts.link;
     const QString cause = result == 1 ? QString() : rejectionCause(reply, frame.replyLength);
     counts.record({frame.kind == FrameFacts::Startup, result, cause, int(frame.command.size()),
                    int(reply.size())});
     counts.lateBytes = link.discardedBytes();
-    host.learn(frame, result, clock.elapsed());
+    host.learn(frame, result, nowMs);
     if (counts.link != before)
-        events.linkChanged(clock.elapsed(), counts);
+        events.linkChanged(nowMs, counts);
     report(host.takeEvents());
 }
 

@@ -47,7 +47,7 @@ private:
     LoopEnd reason() const;
     LoopEnd limits() const;
     QDeadlineTimer deadline() const;
-    void learn(const FrameFacts &frame, const QByteArray &reply, int result);
+    void learn(const FrameFacts &frame, const QByteArray &reply, int result, qint64 nowMs);
     void report(const QList<HostEvent> &events);
     bool pause(int ms);
 

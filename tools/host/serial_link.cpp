@@ -6,11 +6,18 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace pollhost {
 
 namespace {
+
+// A blocking read waits at most this long for a first byte (VTIME 1);
+// it is used only while more than that and a margin are left, so that a
+// slice that ends late does not overrun the caller's deadline.
+constexpr int sliceMs = 100;
+constexpr int sliceMarginMs = 20;
 
 QString openError(const QString &portName, const QSerialPort &port)
 {
@@ -46,10 +53,29 @@ tools::Result<bool> SerialLink::open(const QString &portName, const tools::LineS
     if (!opened)
         return tools::Result<bool>::failure(openError(portName, port));
     fd = int(port.handle());
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    if (!makeReadsBlock()) {
+        const QString why = QString::fromLocal8Bit(std::strerror(errno));
+        port.close();
+        return tools::Result<bool>::failure(QStringLiteral("cannot set up %1: %2").arg(portName, why));
+    }
+    answered = false;
     byteNs = tools::wireNanoseconds(settings, 1);
     received.reserve(4096);
     return true;
+}
+
+// Reads block, each at most a tenth of a second without a byte (VMIN 0,
+// VTIME 1; QSerialPort leaves both 0 and the descriptor non-blocking).
+bool SerialLink::makeReadsBlock()
+{
+    termios mode{};
+    if (::tcgetattr(fd, &mode) != 0)
+        return false;
+    mode.c_cc[VMIN] = 0;
+    mode.c_cc[VTIME] = sliceMs / 100;
+    const int flags = ::fcntl(fd, F_GETFL);
+    return ::tcsetattr(fd, TCSANOW, &mode) == 0 && flags >= 0
+        && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
 SerialLink::Ready SerialLink::waitFor(short events, const QDeadlineTimer &until)
@@ -76,11 +102,16 @@ SerialLink::Ready SerialLink::waitFor(short events, const QDeadlineTimer &until)
     }
 }
 
-// Whatever the port holds now, without waiting: -1 when it failed. A
-// port opened by QSerialPort reads 0 bytes when it holds none; one that
-// poll() found readable and that then gives nothing has hung up.
+// Whatever the port holds now: -1 when it failed. Unless poll() has just
+// found it readable it is asked first, since a read of an empty port waits.
+// One that poll() found readable and that then gives nothing has hung up.
 qint64 SerialLink::readSome(QByteArray &into, bool readable)
 {
+    if (!readable) {
+        const Ready ready = waitFor(POLLIN, QDeadlineTimer(0));
+        if (ready != Ready::Yes)
+            return ready == Ready::Failed ? -1 : 0;
+    }
     char buffer[4096];
     for (;;) {
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
@@ -90,7 +121,7 @@ qint64 SerialLink::readSome(QByteArray &into, bool readable)
         }
         if (got < 0 && errno == EINTR)
             continue;
-        if ((got < 0 && errno == EAGAIN) || (got == 0 && !readable))
+        if (got < 0 && errno == EAGAIN)
             return 0;
         failed = got == 0 ? QStringLiteral("the port hung up")
                           : QString::fromLocal8Bit(std::strerror(errno));
@@ -136,24 +167,65 @@ bool SerialLink::settle(const QDeadlineTimer &until)
     return true;
 }
 
+// Writes block too. Once the last frame was answered the line has taken
+// it, and the next one goes into an empty output buffer at once; otherwise
+// (the first frame, after a timeout) poll() first waits until the port
+// takes bytes, so a line that does not drain ends at the timeout.
 SerialLink::Ready SerialLink::send(const QByteArray &command, const QDeadlineTimer &until)
 {
     qint64 sent = 0;
+    bool writable = answered;
     while (sent < command.size()) {
-        const ssize_t wrote = ::write(fd, command.constData() + sent, size_t(command.size() - sent));
-        if (wrote > 0) {
-            sent += wrote;
-            continue;
+        if (!writable) {
+            const Ready ready = waitFor(POLLOUT, until);
+            if (ready != Ready::Yes)
+                return ready;
         }
-        if (wrote < 0 && errno != EAGAIN && errno != EINTR) {
+        const ssize_t wrote = ::write(fd, command.constData() + sent, size_t(command.size() - sent));
+        writable = wrote > 0;
+        if (wrote > 0)
+            sent += wrote;
+        else if (wrote < 0 && errno != EAGAIN && errno != EINTR) {
             failed = QString::fromLocal8Bit(std::strerror(errno));
             return Ready::Failed;
         }
-        const Ready ready = waitFor(POLLOUT, until);
-        if (ready != Ready::Yes)
-            return ready;
     }
     return Ready::Yes;
+}
+
+// More of the reply, appended to `received`. While more than a slice is
+// left one blocking read waits and fetches; near the deadline poll() waits.
+// `sliceFits` when the caller knows, without asking the clock, that a
+// slice fits before `until`.
+SerialLink::Ready SerialLink::receive(const QDeadlineTimer &until, bool sliceFits)
+{
+    if (!sliceFits && !until.isForever() && until.remainingTime() <= sliceMs + sliceMarginMs) {
+        const Ready ready = waitFor(POLLIN, until);
+        return ready == Ready::Yes && readSome(received, true) < 0 ? Ready::Failed : ready;
+    }
+    char buffer[4096];
+    const ssize_t got = stop.read(fd, buffer, sizeof buffer);
+    if (got > 0) {
+        received.append(buffer, int(got));
+        return Ready::Yes;
+    }
+    if (stop.raised())
+        return Ready::Stopped;
+    if (got < 0 && errno != EINTR) {
+        failed = QString::fromLocal8Bit(std::strerror(errno));
+        return Ready::Failed;
+    }
+    return got < 0 ? Ready::Yes : quietSlice();
+}
+
+// A blocking read came back empty: a slice without a byte, or a port that
+// hung up, which poll() tells apart.
+SerialLink::Ready SerialLink::quietSlice()
+{
+    const Ready ready = waitFor(POLLIN, QDeadlineTimer(0));
+    if (ready == Ready::TimedOut)
+        return Ready::Yes;
+    return ready == Ready::Yes && readSome(received, true) < 0 ? Ready::Failed : ready;
 }
 
 LinkReply SerialLink::exchange(const QByteArray &command, int replyLength, int timeoutMs,
@@ -164,6 +236,9 @@ LinkReply SerialLink::exchange(const QByteArray &command, int replyLength, int t
     const QDeadlineTimer waitUntil = capped ? until : timeout;
     LinkReply reply;
     received.resize(0); // keeps its capacity: reserved at open
+    // A frame that went out without waiting for the port leaves a long
+    // timeout nearly all its time, well over the margin.
+    bool sliceFits = answered && !capped && timeoutMs > sliceMs + sliceMarginMs;
     Ready ready = send(command, waitUntil);
     while (ready == Ready::Yes) {
         const int end = replyEnd(received, replyLength);
@@ -173,15 +248,16 @@ LinkReply SerialLink::exchange(const QByteArray &command, int replyLength, int t
                 emptied.start();
             else
                 emptied.invalidate();
+            answered = true;
             reply.bytes = received.left(end);
             return reply;
         }
-        ready = waitFor(POLLIN, waitUntil);
-        if (ready == Ready::Yes && readSome(received, true) < 0)
-            ready = Ready::Failed;
+        ready = receive(waitUntil, sliceFits);
+        sliceFits = false;
     }
     reply.bytes = received;
     mayBeNoisy = true;
+    answered = false;
     reply.end = ready == Ready::Failed                ? ReplyEnd::PortFailed
               : ready == Ready::TimedOut && !capped   ? ReplyEnd::TimedOut
                                                       : ReplyEnd::Interrupted;

@@ -1,7 +1,11 @@
 // The host's serial line. QSerialPort opens and configures it; the
-// exchanges then wait on its file descriptor with poll(), beside the stop
-// request's, and read and write it directly, so a stop ends any wait at
-// once and an exchange costs only the system calls it needs.
+// exchanges then use its file descriptor directly. An exchange costs two
+// system calls, as few as any host's: a write() of the frame, and a read()
+// that blocks until the reply's bytes come and fetches them. Each such read
+// ends by itself after a tenth of a second without a byte (the port's
+// VTIME), and a stop request ends it at once (WakeUp::read); within the
+// last stretch before a deadline, poll() on the port and the stop request
+// keeps the timeout exact to the millisecond.
 //
 // The line's rule: nothing is sent until it is quiet. After a reply that
 // timed out, or bytes that nobody asked for, the link waits until no byte
@@ -62,8 +66,11 @@ public:
 
 private:
     enum class Ready { Yes, TimedOut, Stopped, Failed };
+    bool makeReadsBlock();
     Ready waitFor(short events, const QDeadlineTimer &until);
     Ready send(const QByteArray &command, const QDeadlineTimer &until);
+    Ready receive(const QDeadlineTimer &until, bool sliceFits);
+    Ready quietSlice();
     qint64 readSome(QByteArray &into, bool readable);
     void discard(qint64 bytes);
 
@@ -77,6 +84,7 @@ private:
     QElapsedTimer emptied;  // since a complete reply left nothing behind
     QByteArray received;    // kept between exchanges, so it is allocated once
     bool mayBeNoisy = false; // after a timeout or unasked bytes, until found quiet
+    bool answered = false;   // the last frame got its reply, so the line took it
     quint64 discarded = 0;
     QString failed;
 };
