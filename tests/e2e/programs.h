@@ -3,6 +3,7 @@
 #define ORDELIN_TESTS_E2E_PROGRAMS_H
 
 #include <QtCore/QElapsedTimer>
+#include <QtCore/QFile>
 #include <QtCore/QFileInfo>
 #include <QtCore/QJsonDocument>
 #include <QtCore/QJsonObject>
@@ -135,13 +136,24 @@ inline QJsonObject summary(const QString &out)
 // paths given, so a cable made again comes back under the same names.
 struct Cable {
     Cable(const QString &plcEnd, const QString &hostEnd)
-        : socat(QStringLiteral(SOCAT_PROGRAM), {"pty,raw,echo=0,link=" + plcEnd, "pty,raw,echo=0,link=" + hostEnd})
+        : socat(QStringLiteral(SOCAT_PROGRAM), {"pty,raw,echo=0,link=" + plcEnd, "pty,raw,echo=0,link=" + hostEnd}),
+          ends{plcEnd, hostEnd}
     {
         for (int i = 0; i < 250 && !(QFileInfo::exists(plcEnd) && QFileInfo::exists(hostEnd)); ++i)
             QThread::msleep(20);
     }
+    // A killed socat leaves its links behind, pointing at pseudo-terminal
+    // numbers that another test running beside this one may get next.
+    ~Cable()
+    {
+        socat.process.kill();
+        socat.process.waitForFinished(5000);
+        for (const QString &end : ends)
+            QFile::remove(end);
+    }
     static bool available() { return !QString(SOCAT_PROGRAM).isEmpty() && !QString(SOCAT_PROGRAM).endsWith("NOTFOUND"); }
     Running socat;
+    QStringList ends;
 };
 
 } // namespace e2e

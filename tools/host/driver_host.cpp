@@ -72,30 +72,21 @@ void DriverHost::postCyclic(QList<Variable> variables)
     std::lock_guard<std::mutex> hold(postedMutex);
     postedCyclic = std::move(variables);
     cyclicPosted = true;
+    anythingPosted = true;
 }
 
-void DriverHost::postWrite(const WriteRequest &write)
-{
-    std::lock_guard<std::mutex> hold(postedMutex);
-    postedWrites.append(write);
-}
-
+// Before every frame: the flag spares the lock when nothing was posted.
 void DriverHost::applyPosted()
 {
+    if (!anythingPosted.exchange(false))
+        return;
     std::unique_lock<std::mutex> hold(postedMutex);
-    const bool newList = cyclicPosted;
-    if (newList)
-        cyclic.swap(postedCyclic);
+    if (!cyclicPosted)
+        return; // taken with an earlier flag
+    cyclic.swap(postedCyclic);
     cyclicPosted = false;
-    for (const WriteRequest &write : postedWrites)
-        writes.append({QStringLiteral("write"), write.text, write.target, write.values, 0, {}});
-    const bool newWrites = !postedWrites.isEmpty();
-    postedWrites.clear();
     hold.unlock();
-    if (newList)
-        rebuildReadList();
-    if (newWrites && !writeInFlight)
-        queueNextWrite();
+    rebuildReadList();
 }
 
 bool DriverHost::requestsPending() const

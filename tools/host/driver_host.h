@@ -11,6 +11,7 @@
 #include "host_settings.h"
 #include "pending_request.h"
 
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -77,11 +78,10 @@ public:
     // Called back by the driver (see driver_host.cpp).
     void completed(int requestGroup, int status);
 
-    // From any thread, for a front end that changes its requests while the
-    // loop runs: a new cyclic list, or one more write after those queued.
-    // The loop applies them before its next frame, on its own thread.
+    // From any thread, for a front end that changes its cyclic list while
+    // the loop runs; the loop rebuilds the driver's read list before its
+    // next frame, on its own thread.
     void postCyclic(QList<Variable> variables);
-    void postWrite(const WriteRequest &write);
     void applyPosted();
 
 private:
@@ -113,10 +113,10 @@ private:
     QList<OwnCompletion> otherCompletions;
     Freshness freshness;
 
-    std::mutex postedMutex; // guards the three below
+    std::atomic<bool> anythingPosted{false}; // set after the two below
+    std::mutex postedMutex; // guards the two below
     QList<Variable> postedCyclic;
     bool cyclicPosted = false;
-    QList<WriteRequest> postedWrites;
 };
 
 } // namespace pollhost
