@@ -20,10 +20,21 @@ int fail(const QString &message, ExitCode code)
     return code;
 }
 
+// Qt aborts when it finds no display. Without one the monitor runs on the
+// offscreen platform, which serves --help and a --screenshot run.
+bool headless()
+{
+    return qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    const bool noDisplay = headless();
+    if (noDisplay)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(ORDELIN_VERSION));
     const auto parsed = monitor::parseMonitorOptions(QApplication::arguments());
@@ -34,6 +45,10 @@ int main(int argc, char *argv[])
         std::fputs(options.helpText.toLocal8Bit().constData(), stdout);
         return Success;
     }
+    if (noDisplay && options.screenshot.isEmpty())
+        return fail(QStringLiteral("no display to show the window on (DISPLAY and WAYLAND_DISPLAY are not "
+                                   "set); without one, give --duration SECONDS --screenshot FILE.png"),
+                    BadOption);
     const auto api = pollhost::loadDriver(options.library.isEmpty() ? pollhost::defaultLibraryPath()
                                                                      : options.library);
     if (!api.ok()) {
