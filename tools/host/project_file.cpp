@@ -34,6 +34,22 @@ QStringList lineArguments(const QJsonObject &line)
     return arguments;
 }
 
+QJsonObject lineForRun(QJsonObject line, bool portGiven, bool simulator, QJsonObject *leftOut)
+{
+    QStringList left;
+    if (portGiven)
+        left << QStringLiteral("port");
+    if (simulator)
+        left << QStringLiteral("baud") << QStringLiteral("data_bits") << QStringLiteral("parity")
+             << QStringLiteral("stop_bits");
+    for (const QString &key : left) {
+        const QJsonValue value = line.take(key);
+        if (leftOut && !value.isUndefined())
+            leftOut->insert(key, value);
+    }
+    return line;
+}
+
 QJsonObject lineFromOptions(const QCommandLineParser &parser)
 {
     QJsonObject line;

@@ -39,6 +39,12 @@ const QList<LineField> &lineFields();
 // The line settings as options, to be parsed before the user's own
 // arguments so that those override them.
 QStringList lineArguments(const QJsonObject &line);
+
+// The line settings that apply to a run: without the port when the user
+// gave one or chose the built-in simulator, and without the framing against
+// the simulator, whose pseudo-terminal takes none (a project made for a 7E1
+// line still runs against it). What is left out goes to `leftOut`.
+QJsonObject lineForRun(QJsonObject line, bool portGiven, bool simulator, QJsonObject *leftOut = nullptr);
 // The line settings as the parser holds them, for saving (no empty port).
 QJsonObject lineFromOptions(const QCommandLineParser &parser);
 

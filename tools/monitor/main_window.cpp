@@ -307,7 +307,7 @@ QStringList MainWindow::applyProject(const VariableSet &set, bool withLine)
         wanted.insert(QStringLiteral("port"), current.port);
     const bool simulator = !wanted.contains(QStringLiteral("port"));
     const auto line = parseMonitorOptions(QStringList{QStringLiteral("ordelin-monitor")}
-                                          + projectLineOptions(wanted, simulator));
+                                          + projectLineOptions(wanted, false, simulator));
     if (line.ok())
         panel->show(line.value().connection);
     else

@@ -121,12 +121,10 @@ Result<QStringList> withProject(const QCommandLineParser &parser, const QStringL
     const auto project = pollhost::readProject(parser.value(QStringLiteral("load")));
     if (!project.ok())
         return Result<QStringList>::failure(project.error());
-    QJsonObject line = project.value().line;
-    if (parser.isSet(QStringLiteral("port")) || parser.isSet(QStringLiteral("sim")))
-        line.remove(QStringLiteral("port"));
-    const bool simulator = parser.isSet(QStringLiteral("sim"))
-                        || (!parser.isSet(QStringLiteral("port")) && !line.contains(QStringLiteral("port")));
-    return arguments.mid(0, 1) + projectLineOptions(line, simulator) + arguments.mid(1);
+    const bool sim = parser.isSet(QStringLiteral("sim")), port = parser.isSet(QStringLiteral("port"));
+    const QJsonObject line = project.value().line;
+    const bool simulator = sim || (!port && !line.contains(QStringLiteral("port")));
+    return arguments.mid(0, 1) + projectLineOptions(line, sim || port, simulator) + arguments.mid(1);
 }
 
 bool isProject(const QString &path)
@@ -139,13 +137,11 @@ bool isProject(const QString &path)
 
 } // namespace
 
-QStringList projectLineOptions(QJsonObject line, bool forSimulator)
+QStringList projectLineOptions(const QJsonObject &line, bool portGiven, bool simulator)
 {
-    line.remove(QStringLiteral("open_timeout_ms")); // the monitor tries until told to stop
-    for (const char *framing : {"baud", "data_bits", "parity", "stop_bits"})
-        if (forSimulator)
-            line.remove(QLatin1String(framing));
-    return pollhost::lineArguments(line);
+    QJsonObject used = pollhost::lineForRun(line, portGiven, simulator);
+    used.remove(QStringLiteral("open_timeout_ms")); // the monitor tries until told to stop
+    return pollhost::lineArguments(used);
 }
 
 Result<MonitorOptions> parseMonitorOptions(const QStringList &given)

@@ -26,10 +26,9 @@ struct MonitorOptions {
 // --load brings its line settings, which the user's own options override.
 tools::Result<MonitorOptions> parseMonitorOptions(const QStringList &arguments);
 
-// A project's line settings as options of the monitor. The built-in
-// simulator's pseudo-terminal takes no framing, so a project made for a
-// 7E1 line leaves its framing out when it runs against the simulator.
-QStringList projectLineOptions(QJsonObject line, bool forSimulator);
+// A project's line settings as options of the monitor, as they apply to
+// the run (see pollhost::lineForRun).
+QStringList projectLineOptions(const QJsonObject &line, bool portGiven, bool simulator);
 
 } // namespace monitor
 

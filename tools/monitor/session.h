@@ -64,8 +64,6 @@ public:
     Session &operator=(const Session &) = delete;
 
     void postCyclic(QList<pollhost::Variable> variables) { host.postCyclic(std::move(variables)); }
-    int station() const { return config.host.station; }
-    int writeMode() const { return config.host.writeMode; }
 
     // Ends the worker's waits at once; returns without waiting for it.
     void stop() { wake.raise(); }

@@ -201,20 +201,10 @@ tools::Result<QStringList> withProject(const QCommandLineParser &parser, const Q
     if (!project.ok())
         return tools::Result<QStringList>::failure(project.error());
     o.projectTags = project.value().tags;
-    QJsonObject line = project.value().line;
-    // The built-in simulator's pseudo-terminal takes no framing: a project
-    // made for a 7E1 line still runs against it. What is left out here is
-    // still saved by --save-config.
-    QStringList leftOut;
-    if (parser.isSet(QStringLiteral("port")) || parser.isSet(QStringLiteral("sim")))
-        leftOut << QStringLiteral("port");
-    if (parser.isSet(QStringLiteral("sim")))
-        leftOut << QStringLiteral("baud") << QStringLiteral("data_bits") << QStringLiteral("parity")
-                << QStringLiteral("stop_bits");
-    for (const QString &key : leftOut) {
-        if (line.contains(key))
-            o.projectLine.insert(key, line.take(key));
-    }
+    const bool sim = parser.isSet(QStringLiteral("sim"));
+    // What is left out here is still saved by --save-config.
+    const QJsonObject line = lineForRun(project.value().line, sim || parser.isSet(QStringLiteral("port")),
+                                        sim, &o.projectLine);
     return QStringList{arguments.first()} + lineArguments(line) + arguments.mid(1);
 }
 
