@@ -4,8 +4,12 @@
  * 11 bytes and answers 7, in two processes over the same line the driver's
  * host is measured on. Nothing but the system calls of the exchange.
  *
- *   link_pingpong HOST_SIDE PLC_SIDE EXCHANGES
+ *   link_pingpong [--plc-cpu N] HOST_SIDE PLC_SIDE EXCHANGES
  *   link_pingpong --pty EXCHANGES
+ *
+ * --plc-cpu keeps the PLC process on processor N, as the whole-host
+ * benchmark keeps ordelin-sim, while the host process stays where it was
+ * started.
  *
  * With --pty the PLC process serves the master of a new pseudo-terminal
  * and the host its slave, the line ordelin-poll --sim polls.
@@ -15,8 +19,10 @@
  */
 #define _XOPEN_SOURCE 600
 #define _DEFAULT_SOURCE
+#define _GNU_SOURCE
 #include <errno.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -84,9 +90,15 @@ static double seconds(struct timeval t) { return (double)t.tv_sec + (double)t.tv
 
 int main(int argc, char **argv)
 {
+    int plcCpu = -1;
+    if (argc > 2 && strcmp(argv[1], "--plc-cpu") == 0) {
+        plcCpu = atoi(argv[2]);
+        argc -= 2;
+        argv += 2;
+    }
     const int ownLine = argc == 3 && strcmp(argv[1], "--pty") == 0;
     if (argc != 4 && !ownLine) {
-        fprintf(stderr, "usage: link_pingpong HOST_SIDE PLC_SIDE EXCHANGES\n"
+        fprintf(stderr, "usage: link_pingpong [--plc-cpu N] HOST_SIDE PLC_SIDE EXCHANGES\n"
                         "       link_pingpong --pty EXCHANGES\n");
         return 2;
     }
@@ -109,6 +121,12 @@ int main(int argc, char **argv)
     }
     pid_t child = fork();
     if (child == 0) {
+        if (plcCpu >= 0) {
+            cpu_set_t cpus;
+            CPU_ZERO(&cpus);
+            CPU_SET(plcCpu, &cpus);
+            sched_setaffinity(0, sizeof cpus, &cpus);
+        }
         close(host);
         close(done[1]);
         for (long i = 0; i < exchanges; ++i) {

@@ -4,7 +4,14 @@
 # two set-ups:
 #   (a) two processes on a socat pseudo-terminal pair, beside link_pingpong,
 #       plain C writing and reading the same bytes over the same pair in the
-#       same run: the link's own ceiling;
+#       same run: the link's own ceiling. With two processors or more, the
+#       PLC side (socat, the simulator, the ping-pong's PLC) keeps to the
+#       first and the host (ordelin-poll, the ping-pong's host) to the
+#       second, as on a real line, where the PLC is another machine: the
+#       host's processor waits idle for the reply instead of running the
+#       other side, and the scheduler no longer decides, run by run, whether
+#       the two sides share a processor (which moved the ping-pong's own CPU
+#       per exchange between 3 and 6 us on this two-processor machine);
 #   (b) ordelin-poll --sim, the simulator on a pseudo-terminal in-process,
 #       beside link_pingpong on a pseudo-terminal of its own.
 # Each host runs twice, for one exchange and for N + 1; the difference
@@ -72,26 +79,39 @@ waitFor() {
 
 field() { sed -n "s/.*$1=\([0-9.]*\).*/\1/p"; }
 
+# Processor pinning for (a), as command prefixes (taskset executes the
+# command, so $! is still its process); none with one processor.
+if [ "$(nproc)" -ge 2 ]; then
+    onPlc=(taskset -c 0)
+    onHost=(taskset -c 1)
+    pingpongPin=(--plc-cpu 0)
+else
+    onPlc=()
+    onHost=()
+    pingpongPin=()
+fi
+
 # Figures are only as quiet as the machine: each part starts and ends with its load.
 load() { echo "    load average $(cut -d' ' -f1-3 /proc/loadavg)"; }
 
 echo "(a) two processes on a socat pseudo-terminal pair, $exchanges exchanges a run"
 echo "    (target: host >= 95% of the ceiling's rate, host CPU <= 1.25 x the ceiling's per exchange)"
+[ "$(nproc)" -ge 2 ] && echo "    PLC side on processor 0, hosts on processor 1"
 load
-socat pty,raw,echo=0,link="$work/host" pty,raw,echo=0,link="$work/plc" &
+"${onPlc[@]}" socat pty,raw,echo=0,link="$work/host" pty,raw,echo=0,link="$work/plc" &
 pids+=($!)
 waitFor -e "$work/host"
 waitFor -e "$work/plc"
 ratios=()
 for round in $(seq "$rounds"); do
-    ceiling=$("$build/bench/link_pingpong" "$work/host" "$work/plc" "$exchanges")
+    ceiling=$("${onHost[@]}" "$build/bench/link_pingpong" "${pingpongPin[@]}" "$work/host" "$work/plc" "$exchanges")
     # The simulator takes the PLC end only while the host runs, since the
     # ping-pong's PLC process needs it alone.
-    "$tools/ordelin-sim$suffix" --port "$work/plc" --baud 115200 >"$work/sim.out" &
+    "${onPlc[@]}" "$tools/ordelin-sim$suffix" --port "$work/plc" --baud 115200 >"$work/sim.out" &
     sim=$!
     pids+=("$sim")
     waitFor -s "$work/sim.out"
-    host=$(steady "$tools/ordelin-poll$suffix" --port "$work/host" --baud 115200 --interval 0 \
+    host=$(steady "${onHost[@]}" "$tools/ordelin-poll$suffix" --port "$work/host" --baud 115200 --interval 0 \
         --format csv "$variables")
     kill "$sim"
     wait "$sim" || true

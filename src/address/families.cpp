@@ -49,6 +49,20 @@ const FamilyInfo table[familyCount] = {
      "地址格式:d, 范围:0~9", "Address Format:d, range:0~9"},
 };
 
+// Asked twice an exchange (to encode and to decode), so the name is
+// compared character by character here rather than through a Latin-1 view
+// that measures each row's name and leaves the library to compare.
+bool sameName(const QString &name, const char *row)
+{
+    const QChar *text = name.constData();
+    const int length = int(name.size());
+    for (int i = 0; i < length; ++i) {
+        if (row[i] == '\0' || text[i].unicode() != ushort(uchar(row[i])))
+            return false;
+    }
+    return row[length] == '\0';
+}
+
 } // namespace
 
 const FamilyInfo *findFamily(const QString &name)
@@ -57,7 +71,7 @@ const FamilyInfo *findFamily(const QString &name)
     if (name.size() > 4)
         return nullptr;
     for (const FamilyInfo &info : table) {
-        if (name == QLatin1String(info.name))
+        if (sameName(name, info.name))
             return &info;
     }
     return nullptr;

@@ -25,7 +25,11 @@ Ordelin &driver()
 }
 
 namespace {
-thread_local bool listMutexHeldHere = false;
+// Initial-exec: read at a fixed offset from the thread pointer, without the
+// call a shared library otherwise makes to find its thread-local storage,
+// twice an exchange. One byte of the static TLS that the loader keeps for
+// libraries opened at run time.
+__attribute__((tls_model("initial-exec"))) thread_local bool listMutexHeldHere = false;
 }
 
 ListLock::ListLock(Ordelin &driver)

@@ -45,8 +45,10 @@ public:
     ordelin::SendQueue sendQueue;
     QList<SpareRecord> spareRecordList;
 
-    QMutex listMutex;
-    QMutex imageMutex;
+    // Plain (non-recursive) mutexes whose uncontended lock and unlock are
+    // inline, with no call into QtCore: each is taken on every exchange.
+    QBasicMutex listMutex;
+    QBasicMutex imageMutex;
 
     VarItem lastRequest;
     qint32 requestKind;
@@ -78,7 +80,7 @@ public:
     ListLock &operator=(const ListLock &) = delete;
 
 private:
-    QMutex *taken;
+    QBasicMutex *taken;
 };
 
 } // namespace ordelin

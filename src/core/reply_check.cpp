@@ -25,6 +25,12 @@ bool isAcknowledgement(const QByteArray &reply)
     return (ok || noError) && reply[2] == '\r' && reply[3] == '\n';
 }
 
+bool endsInLineEnd(const QByteArray &reply)
+{
+    const qsizetype length = reply.size();
+    return length >= 2 && reply.at(length - 2) == '\r' && reply.at(length - 1) == '\n';
+}
+
 } // namespace
 
 int checkReply(Ordelin &driver, const SendFrame &frame, const QByteArray &reply)
@@ -43,7 +49,7 @@ int checkReply(Ordelin &driver, const SendFrame &frame, const QByteArray &reply)
     case writeOperation:
         return isAcknowledgement(reply) ? int(ReplyAccepted) : ContentRejected + offset;
     case readOperation:
-        if (!reply.endsWith("\r\n"))
+        if (!endsInLineEnd(reply))
             return ContentRejected + offset;
         {
             ImageLock lock(driver.imageMutex);

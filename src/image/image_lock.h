@@ -1,8 +1,8 @@
 // The image mutex as the driver takes it. The communication thread holds it
 // for one reply's decoding or one written value, well under a microsecond,
 // and a host read of a whole screen holds it a few microseconds. A thread
-// that finds it taken therefore spins briefly before it lets QMutex put it
-// to sleep: a contended QMutex makes futex calls on both sides that cost
+// that finds it taken therefore spins briefly before it lets the mutex put it
+// to sleep: a contended Qt mutex makes futex calls on both sides that cost
 // more than such a wait, and a thread that did sleep then also waits for
 // the scheduler to run it again.
 #ifndef ORDELIN_IMAGE_IMAGE_LOCK_H
@@ -14,7 +14,7 @@ namespace ordelin {
 
 class ImageLock {
 public:
-    explicit ImageLock(QMutex &mutex) : mutex(mutex)
+    explicit ImageLock(QBasicMutex &mutex) : mutex(mutex)
     {
         // 0.5 to 4 microseconds, by how long the processor's pause takes.
         for (int attempt = 0; attempt < spinAttempts; ++attempt) {
@@ -40,7 +40,7 @@ private:
 #endif
     }
 
-    QMutex &mutex;
+    QBasicMutex &mutex;
 };
 
 } // namespace ordelin

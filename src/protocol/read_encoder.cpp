@@ -26,7 +26,7 @@ void encodeRead(Ordelin &driver, const VarItem &request)
     text[length++] = '\n';
 
     SendFrame frame{};
-    frame.command = QByteArray(text, length);
+    frame.command = driver.sendQueue.command(text, length);
     frame.commandLength = length;
     frame.replyLength = info->read.replyLength;
     frame.valueOffset = info->read.valueOffset;

@@ -67,7 +67,7 @@ void encodeWrite(Ordelin &driver, const VarItem &request)
         return;
 
     SendFrame frame{};
-    frame.command = QByteArray(text, length);
+    frame.command = driver.sendQueue.command(text, length);
     frame.commandLength = length;
     frame.replyLength = acknowledgementLength;
     frame.request = request;

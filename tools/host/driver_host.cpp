@@ -294,11 +294,12 @@ QList<QList<int>> DriverHost::values() const
     return all;
 }
 
-QList<QList<ElementState>> DriverHost::states() const
+QList<QVector<ElementState>> DriverHost::states() const
 {
-    QList<QList<ElementState>> all;
+    QList<QVector<ElementState>> all;
     for (const Variable &variable : cyclic) {
-        QList<ElementState> row;
+        QVector<ElementState> row;
+        row.reserve(variable.count);
         for (int k = 0; k < variable.count; ++k)
             row << freshness.of(variable.family, variable.address + k);
         all << row;

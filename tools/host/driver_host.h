@@ -73,7 +73,7 @@ public:
     // The image's values of each cyclic variable, one per element, and how
     // far each can be trusted.
     QList<QList<int>> values() const;
-    QList<QList<ElementState>> states() const;
+    QList<QVector<ElementState>> states() const;
 
     // Called back by the driver (see driver_host.cpp).
     void completed(int requestGroup, int status);

@@ -5,7 +5,7 @@ namespace pollhost {
 FrameFacts FrameFacts::of(const SendFrame &frame)
 {
     FrameFacts facts;
-    facts.command = frame.command.left(frame.commandLength);
+    facts.commandLength = qBound(0, frame.commandLength, int(frame.command.size()));
     facts.replyLength = frame.replyLength;
     facts.family = frame.request.registerName;
     facts.address = frame.request.address;

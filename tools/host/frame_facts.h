@@ -1,5 +1,8 @@
 // What a frame served, copied before DataCom may free the frame: the
-// command, the reply it expects, and which element of which request.
+// command's length, the reply it expects, and which element of which
+// request. The command itself is sent from the frame, in place: a copy
+// held past DataCom would keep the driver from writing its next command
+// into the same buffer.
 #ifndef ORDELIN_HOST_FRAME_FACTS_H
 #define ORDELIN_HOST_FRAME_FACTS_H
 
@@ -9,7 +12,7 @@ namespace pollhost {
 
 struct FrameFacts {
     enum Kind { Startup, CyclicRead, OnceRead, Write };
-    QByteArray command;
+    int commandLength = 0;
     int replyLength = 0;
     Kind kind = Startup;
     QString family;

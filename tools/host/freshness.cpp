@@ -5,7 +5,10 @@ namespace pollhost {
 int Freshness::indexOf(const QString &family) const
 {
     for (int i = 0; i < families.size(); ++i) {
-        if (families.at(i).name == family)
+        // The name usually shares its characters with the one stored, as
+        // both are copies of the driver's request.
+        const QString &name = families.at(i).name;
+        if (name.isSharedWith(family) || name == family)
             return i;
     }
     return -1;

@@ -13,7 +13,7 @@ struct PollView {
     const ExchangeStats *stats = nullptr;
     const QList<Variable> *variables = nullptr;
     QList<QList<int>> values; // per variable, one per element
-    QList<QList<ElementState>> states; // how far each value can be trusted
+    QList<QVector<ElementState>> states; // how far each value can be trusted
 };
 
 class LoopEvents {

@@ -53,14 +53,16 @@ LoopEnd PollLoop::turn()
         idleCalls = 0;
     if (!link.settle(deadline()) || reason() != LoopEnd::Running)
         return reason();
-    return exchange(facts);
+    return exchange(frame->command.constData(), facts);
 }
 
-LoopEnd PollLoop::exchange(const FrameFacts &frame)
+// `command` is the frame's, valid until DataCom.
+LoopEnd PollLoop::exchange(const char *command, const FrameFacts &frame)
 {
     if (settings.trace)
-        events.trace(traceLine('>', frame.command));
-    LinkReply reply = link.exchange(frame.command, frame.replyLength, settings.timeoutMs, deadline());
+        events.trace(traceLine('>', QByteArray(command, frame.commandLength)));
+    LinkReply reply = link.exchange(command, frame.commandLength, frame.replyLength, settings.timeoutMs,
+                                    deadline());
     if (reply.end == ReplyEnd::Interrupted || reply.end == ReplyEnd::PortFailed)
         return reason();
     const int result = api.dataCom(reply.bytes);
@@ -107,7 +109,7 @@ void PollLoop::learn(const FrameFacts &frame, const QByteArray &reply, int resul
 {
     const LinkState before = counts.link;
     const QString cause = result == 1 ? QString() : rejectionCause(reply, frame.replyLength);
-    counts.record({frame.kind == FrameFacts::Startup, result, cause, int(frame.command.size()),
+    counts.record({frame.kind == FrameFacts::Startup, result, cause, frame.commandLength,
                    int(reply.size())});
     counts.lateBytes = link.discardedBytes();
     host.learn(frame, result, nowMs);
@@ -123,7 +125,8 @@ void PollLoop::report(const QList<HostEvent> &done)
             ++failed;
         events.event(clock.elapsed(), event);
     }
-    for (const OwnCompletion &completion : host.takeOtherCompletions())
+    const QList<OwnCompletion> others = host.takeOtherCompletions(); // const: no detach
+    for (const OwnCompletion &completion : others)
         events.completed(completion);
 }
 

@@ -41,7 +41,7 @@ public:
 
 private:
     LoopEnd turn();
-    LoopEnd exchange(const FrameFacts &frame);
+    LoopEnd exchange(const char *command, const FrameFacts &frame);
     LoopEnd idle();
     LoopEnd reconnect();
     LoopEnd reason() const;

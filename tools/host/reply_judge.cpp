@@ -2,9 +2,26 @@
 
 namespace pollhost {
 
+namespace {
+
+// Where the first CR LF begins, or -1. Asked after every read of a reply:
+// a reply is a few bytes, looked at here without leaving the host.
+int lineEnd(const QByteArray &received)
+{
+    const char *bytes = received.constData();
+    const int size = int(received.size());
+    for (int i = 0; i + 1 < size; ++i) {
+        if (bytes[i] == '\r' && bytes[i + 1] == '\n')
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
 int replyEnd(const QByteArray &received, int replyLength)
 {
-    const int end = received.indexOf("\r\n");
+    const int end = lineEnd(received);
     if (end >= 0 && (replyLength <= 0 || end + 2 <= replyLength))
         return end + 2;
     if (replyLength > 0 && received.size() >= replyLength)

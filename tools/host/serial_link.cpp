@@ -171,20 +171,20 @@ bool SerialLink::settle(const QDeadlineTimer &until)
 // it, and the next one goes into an empty output buffer at once; otherwise
 // (the first frame, after a timeout) poll() first waits until the port
 // takes bytes, so a line that does not drain ends at the timeout.
-SerialLink::Ready SerialLink::send(const QByteArray &command, const QDeadlineTimer &until)
+SerialLink::Ready SerialLink::send(const char *command, int length, const QDeadlineTimer &until)
 {
-    qint64 sent = 0;
+    int sent = 0;
     bool writable = answered;
-    while (sent < command.size()) {
+    while (sent < length) {
         if (!writable) {
             const Ready ready = waitFor(POLLOUT, until);
             if (ready != Ready::Yes)
                 return ready;
         }
-        const ssize_t wrote = ::write(fd, command.constData() + sent, size_t(command.size() - sent));
+        const ssize_t wrote = ::write(fd, command + sent, size_t(length - sent));
         writable = wrote > 0;
         if (wrote > 0)
-            sent += wrote;
+            sent += int(wrote);
         else if (wrote < 0 && errno != EAGAIN && errno != EINTR) {
             failed = QString::fromLocal8Bit(std::strerror(errno));
             return Ready::Failed;
@@ -228,7 +228,7 @@ SerialLink::Ready SerialLink::quietSlice()
     return ready == Ready::Yes && readSome(received, true) < 0 ? Ready::Failed : ready;
 }
 
-LinkReply SerialLink::exchange(const QByteArray &command, int replyLength, int timeoutMs,
+LinkReply SerialLink::exchange(const char *command, int length, int replyLength, int timeoutMs,
                                const QDeadlineTimer &until)
 {
     const QDeadlineTimer timeout(timeoutMs);
@@ -239,7 +239,7 @@ LinkReply SerialLink::exchange(const QByteArray &command, int replyLength, int t
     // A frame that went out without waiting for the port leaves a long
     // timeout nearly all its time, well over the margin.
     bool sliceFits = answered && !capped && timeoutMs > sliceMs + sliceMarginMs;
-    Ready ready = send(command, waitUntil);
+    Ready ready = send(command, length, waitUntil);
     while (ready == Ready::Yes) {
         const int end = replyEnd(received, replyLength);
         if (end >= 0) {

@@ -54,9 +54,10 @@ public:
     // the host that turns around at once spends no system call on it.
     bool settle(const QDeadlineTimer &until);
 
-    // Sends the command and collects its reply within timeoutMs (and before
-    // `until`).
-    LinkReply exchange(const QByteArray &command, int replyLength, int timeoutMs,
+    // Sends the command's `length` bytes and collects its reply within
+    // timeoutMs (and before `until`). The command is read in place: it may
+    // be the driver's frame, which holds it until DataCom.
+    LinkReply exchange(const char *command, int length, int replyLength, int timeoutMs,
                        const QDeadlineTimer &until);
 
     // Bytes thrown away: late replies, bytes after a reply, noise.
@@ -68,7 +69,7 @@ private:
     enum class Ready { Yes, TimedOut, Stopped, Failed };
     bool makeReadsBlock();
     Ready waitFor(short events, const QDeadlineTimer &until);
-    Ready send(const QByteArray &command, const QDeadlineTimer &until);
+    Ready send(const char *command, int length, const QDeadlineTimer &until);
     Ready receive(const QDeadlineTimer &until, bool sliceFits);
     Ready quietSlice();
     qint64 readSome(QByteArray &into, bool readable);

@@ -20,9 +20,9 @@ TagReading readShown(const ShownTag &shown, const QList<QList<int>> &values)
     return readTag(shown.tag, values.value(shown.variable).mid(shown.first, shown.tag.variable.count));
 }
 
-ElementState shownState(const ShownTag &shown, const QList<QList<ElementState>> &states)
+ElementState shownState(const ShownTag &shown, const QList<QVector<ElementState>> &states)
 {
-    const QList<ElementState> elements = states.value(shown.variable).mid(shown.first, shown.tag.variable.count);
+    const QVector<ElementState> elements = states.value(shown.variable).mid(shown.first, shown.tag.variable.count);
     ElementState worst{Quality::Fresh, -1};
     for (const ElementState &element : elements) {
         if (element.quality == Quality::NeverRead)

@@ -25,7 +25,7 @@ TagReading readShown(const ShownTag &shown, const QList<QList<int>> &values);
 
 // How far a tag can be trusted: as far as the least trusted of its
 // elements (never read before stale before fresh; stale since the oldest read).
-ElementState shownState(const ShownTag &shown, const QList<QList<ElementState>> &states);
+ElementState shownState(const ShownTag &shown, const QList<QVector<ElementState>> &states);
 
 } // namespace pollhost
 

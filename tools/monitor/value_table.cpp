@@ -105,7 +105,7 @@ bool ValueTable::showRow(Row &row, const QList<QList<int>> &values,
 {
     using pollhost::Quality;
     const pollhost::Variable &run = row.shown.tag.variable;
-    QList<pollhost::ElementState> elements;
+    QVector<pollhost::ElementState> elements;
     for (int k = 0; k < run.count; ++k) {
         const ElementTrust known = trust.value({run.family, run.address + k});
         elements.append({known.quality, known.readAtMs});

@@ -122,7 +122,7 @@ private:
         const ShownTag &shown = target.tags.at(index);
         scratch.clear();
         const QList<int> *values = shown.variable < view.values.size() ? &view.values.at(shown.variable) : nullptr;
-        const QList<ElementState> *states =
+        const QVector<ElementState> *states =
             shown.variable < view.states.size() ? &view.states.at(shown.variable) : nullptr;
         for (int k = shown.first; k < shown.first + shown.tag.variable.count; ++k) {
             const ElementState state = states ? states->value(k) : ElementState{};

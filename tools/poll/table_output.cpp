@@ -27,7 +27,7 @@ TerminalSize terminalSize()
 }
 
 // The state of a row: its worst element.
-QString rowState(const QList<ElementState> &states)
+QString rowState(const QVector<ElementState> &states)
 {
     ElementState worst{Quality::Fresh, -1};
     int never = 0;
@@ -108,7 +108,7 @@ private:
             QStringList values;
             for (int value : view.values.value(i))
                 values << valueText(value);
-            const QList<ElementState> &states = view.states.value(i);
+            const QVector<ElementState> &states = view.states.value(i);
             for (int k = 0; k < values.size(); ++k) {
                 if (states.value(k).quality == Quality::NeverRead)
                     values[k] = QStringLiteral("-");
