@@ -70,8 +70,9 @@ const FamilyInfo *findFamily(const QString &name)
     // Every name is at most four characters; anything longer is no family.
     if (name.size() > 4)
         return nullptr;
+    const ushort first = name.isEmpty() ? 0 : name.at(0).unicode();
     for (const FamilyInfo &info : table) {
-        if (sameName(name, info.name))
+        if (ushort(uchar(info.name[0])) == first && sameName(name, info.name))
             return &info;
     }
     return nullptr;

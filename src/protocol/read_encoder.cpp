@@ -25,14 +25,9 @@ void encodeRead(Ordelin &driver, const VarItem &request)
     text[length++] = '\r';
     text[length++] = '\n';
 
-    SendFrame frame{};
-    frame.command = driver.sendQueue.command(text, length);
-    frame.commandLength = length;
-    frame.replyLength = info->read.replyLength;
-    frame.valueOffset = info->read.valueOffset;
-    frame.valueWidth = info->read.valueWidth;
-    frame.request = request;
-    driver.sendQueue.append(std::move(frame));
+    driver.sendQueue.append(SendFrame{driver.sendQueue.command(text, length), length,
+                                      info->read.replyLength, info->read.valueOffset,
+                                      info->read.valueWidth, request, 0, 0, 0});
     startBatch();
 }
 

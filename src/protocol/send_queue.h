@@ -14,6 +14,9 @@ namespace ordelin {
 
 class SendQueue {
 public:
+    // Encoders build a frame whole and move it in: its request is then
+    // copy-constructed, inline for Qt strings, where assigning it would
+    // call into QtCore for each of them.
     void append(SendFrame &&frame) { frames.push_back(std::move(frame)); }
     SendFrame *head() { return frames.empty() ? nullptr : &frames.front(); }
     void removeHead()
@@ -35,7 +38,8 @@ public:
         bytes.swap(spare);
         if (!bytes.isDetached() || bytes.capacity() < length)
             return QByteArray(text, length);
-        bytes.resize(length);
+        if (bytes.size() != length) // a call into QtCore, usually not needed
+            bytes.resize(length);
         std::memcpy(bytes.data(), text, size_t(length));
         return bytes;
     }

@@ -66,12 +66,8 @@ void encodeWrite(Ordelin &driver, const VarItem &request)
     if (length < 0)
         return;
 
-    SendFrame frame{};
-    frame.command = driver.sendQueue.command(text, length);
-    frame.commandLength = length;
-    frame.replyLength = acknowledgementLength;
-    frame.request = request;
-    driver.sendQueue.append(std::move(frame));
+    driver.sendQueue.append(
+        SendFrame{driver.sendQueue.command(text, length), length, acknowledgementLength, 0, 0, request, 0, 0, 0});
     startBatch();
 
     // While the link is up the image shows the value as soon as it is sent;

@@ -190,6 +190,8 @@ HostEvent DriverHost::event(const PendingRequest &request, int status) const
 
 QList<HostEvent> DriverHost::takeEvents()
 {
+    if (reported.empty() && unreported.isEmpty()) // after nearly every exchange
+        return {};
     std::vector<Completion> taken;
     taken.swap(reported);
     for (const Completion &completion : taken) {

@@ -69,7 +69,9 @@ LoopEnd PollLoop::exchange(const char *command, const FrameFacts &frame)
     if (settings.trace)
         events.trace(traceLine('<', reply.bytes, QStringLiteral("DataCom %1").arg(result)));
     const LinkState before = counts.link;
-    const qint64 nowMs = clock.elapsed(); // one look at the clock an exchange
+    // The moment the reply ended: QElapsedTimer and QDeadlineTimer count
+    // from the same reference, so the link's reading serves here too.
+    const qint64 nowMs = reply.atNs / 1000000 - clock.msecsSinceReference();
     learn(frame, reply.bytes, result, nowMs);
     const bool cycleDone = frame.kind == FrameFacts::CyclicRead && ++cyclicInCycle >= host.cyclicReads();
     if (cycleDone)
@@ -187,7 +189,8 @@ LoopEnd PollLoop::limits() const
         return LoopEnd::NeverOpened;
     if (settings.count > 0 && qint64(counts.exchanges) >= settings.count)
         return LoopEnd::Limit;
-    if (durationEnd.hasExpired())
+    // Asked a few times an exchange: without --duration no call is made.
+    if (!durationEnd.isForever() && durationEnd.hasExpired())
         return LoopEnd::Limit;
     return LoopEnd::Running;
 }

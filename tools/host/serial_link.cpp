@@ -19,6 +19,18 @@ namespace {
 constexpr int sliceMs = 100;
 constexpr int sliceMarginMs = 20;
 
+qint64 nowNs()
+{
+    return QDeadlineTimer::current().deadlineNSecs();
+}
+
+QDeadlineTimer deadlineAt(qint64 ns)
+{
+    QDeadlineTimer deadline;
+    deadline.setPreciseDeadline(0, ns);
+    return deadline;
+}
+
 QString openError(const QString &portName, const QSerialPort &port)
 {
     QString text = QStringLiteral("cannot open %1: %2").arg(portName, port.errorString());
@@ -36,6 +48,7 @@ tools::Result<bool> SerialLink::reopen()
 {
     port.close();
     fd = -1;
+    lookedAtNs = -1;
     const auto opened = open(name, lineSettings);
     if (opened.ok()) {
         failed.clear();
@@ -138,8 +151,12 @@ void SerialLink::discard(qint64 bytes)
 
 bool SerialLink::settle(const QDeadlineTimer &until)
 {
-    if (!mayBeNoisy && emptied.isValid() && emptied.nsecsElapsed() < byteNs)
+    const qint64 now = nowNs();
+    lookedAtNs = -1;
+    if (!mayBeNoisy && emptiedAtNs >= 0 && now - emptiedAtNs < byteNs) {
+        lookedAtNs = now;
         return true;
+    }
     QByteArray stray;
     if (readSome(stray, false) < 0)
         return false;
@@ -231,7 +248,9 @@ SerialLink::Ready SerialLink::quietSlice()
 LinkReply SerialLink::exchange(const char *command, int length, int replyLength, int timeoutMs,
                                const QDeadlineTimer &until)
 {
-    const QDeadlineTimer timeout(timeoutMs);
+    const qint64 sentAtNs = lookedAtNs >= 0 ? lookedAtNs : nowNs();
+    lookedAtNs = -1;
+    const QDeadlineTimer timeout = deadlineAt(sentAtNs + qint64(timeoutMs) * 1000000);
     const bool capped = !until.isForever() && until.deadline() < timeout.deadline();
     const QDeadlineTimer waitUntil = capped ? until : timeout;
     LinkReply reply;
@@ -244,10 +263,8 @@ LinkReply SerialLink::exchange(const char *command, int length, int replyLength,
         const int end = replyEnd(received, replyLength);
         if (end >= 0) {
             discard(received.size() - end);
-            if (end == received.size())
-                emptied.start();
-            else
-                emptied.invalidate();
+            reply.atNs = nowNs();
+            emptiedAtNs = end == received.size() ? reply.atNs : -1;
             answered = true;
             reply.bytes = received.left(end);
             return reply;
@@ -256,6 +273,7 @@ LinkReply SerialLink::exchange(const char *command, int length, int replyLength,
         sliceFits = false;
     }
     reply.bytes = received;
+    reply.atNs = nowNs();
     mayBeNoisy = true;
     answered = false;
     reply.end = ready == Ready::Failed                ? ReplyEnd::PortFailed

@@ -20,7 +20,7 @@
 #include "common/line_settings.h"
 #include "common/result.h"
 
-#include <QtCore/QElapsedTimer>
+#include <QtCore/QDeadlineTimer>
 #include <QtSerialPort/QSerialPort>
 
 namespace pollhost {
@@ -35,6 +35,7 @@ enum class ReplyEnd {
 struct LinkReply {
     QByteArray bytes;
     ReplyEnd end = ReplyEnd::Complete;
+    qint64 atNs = 0; // when it ended, on QDeadlineTimer's clock (deadlineNSecs)
 };
 
 class SerialLink {
@@ -82,7 +83,12 @@ private:
     tools::LineSettings lineSettings;
     int fd = -1;
     qint64 byteNs = 0;      // one byte's wire time at the line's settings
-    QElapsedTimer emptied;  // since a complete reply left nothing behind
+    // On QDeadlineTimer's clock, in nanoseconds, -1 for none. The clock is
+    // read twice an exchange: when settle() looks at the line, which also
+    // starts the reply's timeout of the frame sent right after, and when
+    // the reply ends.
+    qint64 emptiedAtNs = -1; // a complete reply left nothing behind
+    qint64 lookedAtNs = -1;  // settle() found the line quiet, just before exchange()
     QByteArray received;    // kept between exchanges, so it is allocated once
     bool mayBeNoisy = false; // after a timeout or unasked bytes, until found quiet
     bool answered = false;   // the last frame got its reply, so the line took it
