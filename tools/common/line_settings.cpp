@@ -7,6 +7,12 @@
 
 namespace tools {
 
+const QStringList &parityNames()
+{
+    static const QStringList names{QStringLiteral("none"), QStringLiteral("even"), QStringLiteral("odd")};
+    return names;
+}
+
 QList<qint32> supportedBauds()
 {
     return QSerialPortInfo::standardBaudRates();
@@ -42,14 +48,10 @@ Result<LineSettings> lineSettings(const QCommandLineParser &parser)
     if (!dataBits.ok())
         return Failure::failure(dataBits.error());
     settings.dataBits = int(dataBits.value());
-    const auto parity = choiceOption(parser, QStringLiteral("parity"),
-                                     {QStringLiteral("none"), QStringLiteral("even"),
-                                      QStringLiteral("odd")});
+    const auto parity = choiceOption(parser, QStringLiteral("parity"), parityNames());
     if (!parity.ok())
         return Failure::failure(parity.error());
-    settings.parity = parity.value() == QLatin1String("even") ? Parity::Even
-                    : parity.value() == QLatin1String("odd")  ? Parity::Odd
-                                                              : Parity::None;
+    settings.parity = Parity(parityNames().indexOf(parity.value()));
     const auto stopBits = integerOption(parser, QStringLiteral("stop-bits"), 1, 2);
     if (!stopBits.ok())
         return Failure::failure(stopBits.error());

@@ -20,6 +20,10 @@ struct LineSettings {
     int stopBits = 1;
 };
 
+// "none", "even", "odd": the parities as options and project files name
+// them, in the order of Parity.
+const QStringList &parityNames();
+
 // The baud rates both ends can set: the standard ones of QSerialPort.
 QList<qint32> supportedBauds();
 

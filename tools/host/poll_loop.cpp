@@ -80,7 +80,7 @@ LoopEnd PollLoop::exchange(const char *command, const FrameFacts &frame)
     // completes, so what is shown never keeps an old link state.
     const bool due = cycleDone || counts.link != before || nowMs - shownAtMs >= 1000;
     if (due && host.cyclicReads() > 0) {
-        shownAtMs = clock.elapsed();
+        shownAtMs = nowMs;
         events.show(view());
     }
     pause(cycleDone ? settings.intervalMs : settings.gapMs);

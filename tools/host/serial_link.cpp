@@ -216,10 +216,8 @@ SerialLink::Ready SerialLink::send(const char *command, int length, const QDeadl
 // slice fits before `until`.
 SerialLink::Ready SerialLink::receive(const QDeadlineTimer &until, bool sliceFits)
 {
-    if (!sliceFits && !until.isForever() && until.remainingTime() <= sliceMs + sliceMarginMs) {
-        const Ready ready = waitFor(POLLIN, until);
-        return ready == Ready::Yes && readSome(received, true) < 0 ? Ready::Failed : ready;
-    }
+    if (!sliceFits && !until.isForever() && until.remainingTime() <= sliceMs + sliceMarginMs)
+        return fetchIfReadable(waitFor(POLLIN, until));
     char buffer[4096];
     const ssize_t got = stop.read(fd, buffer, sizeof buffer);
     if (got > 0) {
@@ -240,8 +238,12 @@ SerialLink::Ready SerialLink::receive(const QDeadlineTimer &until, bool sliceFit
 SerialLink::Ready SerialLink::quietSlice()
 {
     const Ready ready = waitFor(POLLIN, QDeadlineTimer(0));
-    if (ready == Ready::TimedOut)
-        return Ready::Yes;
+    return ready == Ready::TimedOut ? Ready::Yes : fetchIfReadable(ready);
+}
+
+// After poll(): what a readable port holds goes to `received`.
+SerialLink::Ready SerialLink::fetchIfReadable(Ready ready)
+{
     return ready == Ready::Yes && readSome(received, true) < 0 ? Ready::Failed : ready;
 }
 

@@ -73,6 +73,7 @@ private:
     Ready send(const char *command, int length, const QDeadlineTimer &until);
     Ready receive(const QDeadlineTimer &until, bool sliceFits);
     Ready quietSlice();
+    Ready fetchIfReadable(Ready ready);
     qint64 readSome(QByteArray &into, bool readable);
     void discard(qint64 bytes);
 

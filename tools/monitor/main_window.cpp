@@ -39,10 +39,9 @@ QString linkName(LinkState link)
 // no port at all.
 QJsonObject projectLine(const SessionConfig &config)
 {
-    static const char *const parities[] = {"none", "even", "odd"};
     QJsonObject line{{QStringLiteral("baud"), config.line.baud},
                      {QStringLiteral("data_bits"), config.line.dataBits},
-                     {QStringLiteral("parity"), QLatin1String(parities[int(config.line.parity)])},
+                     {QStringLiteral("parity"), tools::parityNames().at(int(config.line.parity))},
                      {QStringLiteral("stop_bits"), config.line.stopBits},
                      {QStringLiteral("station"), config.host.station},
                      {QStringLiteral("retries"), config.host.retries},
