@@ -13,12 +13,6 @@ namespace pollhost {
 
 namespace {
 
-// A blocking read waits at most this long for a first byte (VTIME 1);
-// it is used only while more than that and a margin are left, so that a
-// slice that ends late does not overrun the caller's deadline.
-constexpr int sliceMs = 100;
-constexpr int sliceMarginMs = 20;
-
 qint64 nowNs()
 {
     return QDeadlineTimer::current().deadlineNSecs();
@@ -42,7 +36,7 @@ QString openError(const QString &portName, const QSerialPort &port)
 
 } // namespace
 
-SerialLink::SerialLink(const WakeUp &stop, int guardMs) : stop(stop), guardMs(guardMs) {}
+SerialLink::SerialLink(const WakeUp &stop, int guardMs) : stop(stop), guardMs(guardMs), reads(stop) {}
 
 tools::Result<bool> SerialLink::reopen()
 {
@@ -77,15 +71,15 @@ tools::Result<bool> SerialLink::open(const QString &portName, const tools::LineS
     return true;
 }
 
-// Reads block, each at most a tenth of a second without a byte (VMIN 0,
-// VTIME 1; QSerialPort leaves both 0 and the descriptor non-blocking).
+// Reads block until a byte comes (VMIN 1, VTIME 0; QSerialPort leaves both
+// 0 and the descriptor non-blocking).
 bool SerialLink::makeReadsBlock()
 {
     termios mode{};
     if (::tcgetattr(fd, &mode) != 0)
         return false;
-    mode.c_cc[VMIN] = 0;
-    mode.c_cc[VTIME] = sliceMs / 100;
+    mode.c_cc[VMIN] = 1;
+    mode.c_cc[VTIME] = 0;
     const int flags = ::fcntl(fd, F_GETFL);
     return ::tcsetattr(fd, TCSANOW, &mode) == 0 && flags >= 0
         && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
@@ -210,32 +204,30 @@ SerialLink::Ready SerialLink::send(const char *command, int length, const QDeadl
     return Ready::Yes;
 }
 
-// More of the reply, appended to `received`. While more than a slice is
-// left one blocking read waits and fetches; near the deadline poll() waits.
-// `sliceFits` when the caller knows, without asking the clock, that a
-// slice fits before `until`.
-SerialLink::Ready SerialLink::receive(const QDeadlineTimer &until, bool sliceFits)
+// More of the reply, appended to `received`: one read that blocks until
+// bytes come, `until` passes or a stop is raised.
+SerialLink::Ready SerialLink::receive(const QDeadlineTimer &until)
 {
-    if (!sliceFits && !until.isForever() && until.remainingTime() <= sliceMs + sliceMarginMs)
-        return fetchIfReadable(waitFor(POLLIN, until));
     char buffer[4096];
-    const ssize_t got = stop.read(fd, buffer, sizeof buffer);
+    const ssize_t got = reads.read(fd, buffer, sizeof buffer, until.deadlineNSecs());
     if (got > 0) {
         received.append(buffer, int(got));
         return Ready::Yes;
     }
     if (stop.raised())
         return Ready::Stopped;
-    if (got < 0 && errno != EINTR) {
+    if (got < 0 && errno == EINTR)
+        return until.hasExpired() ? Ready::TimedOut : Ready::Yes;
+    if (got < 0) {
         failed = QString::fromLocal8Bit(std::strerror(errno));
         return Ready::Failed;
     }
-    return got < 0 ? Ready::Yes : quietSlice();
+    return emptyRead();
 }
 
-// A blocking read came back empty: a slice without a byte, or a port that
-// hung up, which poll() tells apart.
-SerialLink::Ready SerialLink::quietSlice()
+// A read that blocks until a byte comes gave none: the port hung up, which
+// poll() tells; otherwise the read is tried again.
+SerialLink::Ready SerialLink::emptyRead()
 {
     const Ready ready = waitFor(POLLIN, QDeadlineTimer(0));
     return ready == Ready::TimedOut ? Ready::Yes : fetchIfReadable(ready);
@@ -257,9 +249,6 @@ LinkReply SerialLink::exchange(const char *command, int length, int replyLength,
     const QDeadlineTimer waitUntil = capped ? until : timeout;
     LinkReply reply;
     received.resize(0); // keeps its capacity: reserved at open
-    // A frame that went out without waiting for the port leaves a long
-    // timeout nearly all its time, well over the margin.
-    bool sliceFits = answered && !capped && timeoutMs > sliceMs + sliceMarginMs;
     Ready ready = send(command, length, waitUntil);
     while (ready == Ready::Yes) {
         const int end = replyEnd(received, replyLength);
@@ -271,8 +260,7 @@ LinkReply SerialLink::exchange(const char *command, int length, int replyLength,
             reply.bytes = received.left(end);
             return reply;
         }
-        ready = receive(waitUntil, sliceFits);
-        sliceFits = false;
+        ready = receive(waitUntil);
     }
     reply.bytes = received;
     reply.atNs = nowNs();

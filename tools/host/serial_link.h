@@ -1,11 +1,9 @@
 // The host's serial line. QSerialPort opens and configures it; the
 // exchanges then use its file descriptor directly. An exchange costs two
 // system calls, as few as any host's: a write() of the frame, and a read()
-// that blocks until the reply's bytes come and fetches them. Each such read
-// ends by itself after a tenth of a second without a byte (the port's
-// VTIME), and a stop request ends it at once (WakeUp::read); within the
-// last stretch before a deadline, poll() on the port and the stop request
-// keeps the timeout exact to the millisecond.
+// that blocks until the reply's bytes come and fetches them. That read has
+// no time limit of its own (VMIN 1, VTIME 0), so the kernel arms no timer
+// for it; ReadWatch ends it at the reply's timeout or on a stop request.
 //
 // The line's rule: nothing is sent until it is quiet. After a reply that
 // timed out, or bytes that nobody asked for, the link waits until no byte
@@ -15,6 +13,7 @@
 #ifndef ORDELIN_HOST_SERIAL_LINK_H
 #define ORDELIN_HOST_SERIAL_LINK_H
 
+#include "read_watch.h"
 #include "wake_up.h"
 
 #include "common/line_settings.h"
@@ -57,7 +56,8 @@ public:
 
     // Sends the command's `length` bytes and collects its reply within
     // timeoutMs (and before `until`). The command is read in place: it may
-    // be the driver's frame, which holds it until DataCom.
+    // be the driver's frame, which holds it until DataCom. Call it on the
+    // thread that made the link, which the link's watcher may signal.
     LinkReply exchange(const char *command, int length, int replyLength, int timeoutMs,
                        const QDeadlineTimer &until);
 
@@ -71,14 +71,15 @@ private:
     bool makeReadsBlock();
     Ready waitFor(short events, const QDeadlineTimer &until);
     Ready send(const char *command, int length, const QDeadlineTimer &until);
-    Ready receive(const QDeadlineTimer &until, bool sliceFits);
-    Ready quietSlice();
+    Ready receive(const QDeadlineTimer &until);
+    Ready emptyRead();
     Ready fetchIfReadable(Ready ready);
     qint64 readSome(QByteArray &into, bool readable);
     void discard(qint64 bytes);
 
     const WakeUp &stop;
     int guardMs;
+    ReadWatch reads;
     QSerialPort port;
     QString name;
     tools::LineSettings lineSettings;

@@ -7,46 +7,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <csignal>
-#include <mutex>
 
 namespace pollhost {
-
-namespace {
-
-// The signal that ends a blocked read. Its default is to be ignored, so a
-// stray one harms no process; a handler that does nothing, installed
-// without SA_RESTART, is all it takes to make the read return EINTR. A
-// program that has a handler of its own for it keeps that one: its reads
-// then end at their own time limit.
-constexpr int kickSignal = SIGURG;
-
-void onKick(int) {}
-
-void catchKicks()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        struct sigaction current {};
-        sigaction(kickSignal, nullptr, &current);
-        const bool unhandled = !(current.sa_flags & SA_SIGINFO)
-                            && (current.sa_handler == SIG_DFL || current.sa_handler == SIG_IGN);
-        if (!unhandled)
-            return;
-        struct sigaction action {};
-        action.sa_handler = &onKick;
-        sigemptyset(&action.sa_mask);
-        sigaction(kickSignal, &action, nullptr);
-    });
-}
-
-} // namespace
 
 WakeUp::WakeUp()
 {
     if (pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0)
         qFatal("ordelin: cannot create a pipe");
-    catchKicks();
 }
 
 WakeUp::~WakeUp()
@@ -55,15 +22,12 @@ WakeUp::~WakeUp()
     ::close(pipeFds[1]);
 }
 
-// The flag first, then the check for a reader: a reader sets its mark
-// before it looks at the flag, so either it sees the flag or this sees it.
+// The flag first, then the pipe: whoever the pipe wakes sees the flag.
 void WakeUp::raise()
 {
     isRaised = true;
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(pipeFds[1], &byte, 1);
-    if (reading)
-        pthread_kill(reader, kickSignal);
 }
 
 void WakeUp::clear()
@@ -86,19 +50,6 @@ bool WakeUp::sleepUntil(const QDeadlineTimer &until) const
         if (errno != EINTR)
             return false;
     }
-}
-
-ssize_t WakeUp::read(int fd, char *buffer, size_t size) const
-{
-    reader = pthread_self();
-    reading = true;
-    ssize_t got = -1;
-    if (isRaised)
-        errno = EINTR;
-    else
-        got = ::read(fd, buffer, size);
-    reading = false;
-    return got;
 }
 
 int pollTimeout(const QDeadlineTimer &until)

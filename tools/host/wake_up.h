@@ -1,14 +1,11 @@
 // A stop request that wakes every wait at once: a pipe whose read end every
-// poll() of the host watches beside the port, and, for the one read that
-// blocks on the port itself, a signal to the thread in it. Asking is
+// poll() of the host watches beside the port (and ReadWatch's watcher, for
+// the one read that blocks on the port itself). Asking is
 // async-signal-safe, so a signal handler may ask too, and any thread may.
 #ifndef ORDELIN_HOST_WAKE_UP_H
 #define ORDELIN_HOST_WAKE_UP_H
 
 #include <QtCore/QDeadlineTimer>
-
-#include <pthread.h>
-#include <sys/types.h>
 
 #include <atomic>
 
@@ -31,19 +28,9 @@ public:
     // Sleeps until `until` or a raise; true when it slept its whole time.
     bool sleepUntil(const QDeadlineTimer &until) const;
 
-    // read() of a descriptor whose reads block, which a raise ends at once:
-    // -1 with errno EINTR once raised. One thread at a time reads through
-    // it, and that thread must not end while another may still be raising.
-    // A raise in the instant before the read begins is seen only when the
-    // read returns by itself, so the descriptor's reads must end on their
-    // own after a short time (a serial port's VTIME does that).
-    ssize_t read(int fd, char *buffer, size_t size) const;
-
 private:
     int pipeFds[2] = {-1, -1};
     std::atomic<bool> isRaised{false}; // lock-free, so a signal handler may set it
-    mutable std::atomic<bool> reading{false};
-    mutable std::atomic<pthread_t> reader{};
 };
 
 // Milliseconds left before `until`, rounded up, for poll(): -1 for a
