@@ -217,6 +217,8 @@ QList<HostEvent> DriverHost::takeEvents()
 
 QList<OwnCompletion> DriverHost::takeOtherCompletions()
 {
+    if (otherCompletions.isEmpty()) // after nearly every exchange
+        return {};
     QList<OwnCompletion> taken;
     taken.swap(otherCompletions);
     return taken;

@@ -4,12 +4,10 @@ namespace pollhost {
 
 FrameFacts FrameFacts::of(const SendFrame &frame)
 {
-    FrameFacts facts;
-    facts.commandLength = qBound(0, frame.commandLength, int(frame.command.size()));
-    facts.replyLength = frame.replyLength;
-    facts.family = frame.request.registerName;
-    facts.address = frame.request.address;
-    facts.requestGroup = frame.request.requestGroup;
+    // Built whole: the name is then copy-constructed, inline, where
+    // assigning it would call into QtCore on every exchange.
+    FrameFacts facts{qBound(0, frame.commandLength, int(frame.command.size())), frame.replyLength, Startup,
+                     frame.request.registerName, frame.request.address, frame.request.requestGroup};
     facts.kind = facts.family.isEmpty()          ? Startup
                : frame.request.operation == 1    ? Write
                : frame.request.requestGroup >= 0 ? OnceRead

@@ -182,13 +182,13 @@ bool SerialLink::settle(const QDeadlineTimer &until)
 // it, and the next one goes into an empty output buffer at once; otherwise
 // (the first frame, after a timeout) poll() first waits until the port
 // takes bytes, so a line that does not drain ends at the timeout.
-SerialLink::Ready SerialLink::send(const char *command, int length, const QDeadlineTimer &until)
+SerialLink::Ready SerialLink::send(const char *command, int length, qint64 untilNs)
 {
     int sent = 0;
     bool writable = answered;
     while (sent < length) {
         if (!writable) {
-            const Ready ready = waitFor(POLLOUT, until);
+            const Ready ready = waitFor(POLLOUT, deadlineAt(untilNs));
             if (ready != Ready::Yes)
                 return ready;
         }
@@ -205,11 +205,11 @@ SerialLink::Ready SerialLink::send(const char *command, int length, const QDeadl
 }
 
 // More of the reply, appended to `received`: one read that blocks until
-// bytes come, `until` passes or a stop is raised.
-SerialLink::Ready SerialLink::receive(const QDeadlineTimer &until)
+// bytes come, untilNs passes or a stop is raised.
+SerialLink::Ready SerialLink::receive(qint64 untilNs)
 {
     char buffer[4096];
-    const ssize_t got = reads.read(fd, buffer, sizeof buffer, until.deadlineNSecs());
+    const ssize_t got = reads.read(fd, buffer, sizeof buffer, untilNs);
     if (got > 0) {
         received.append(buffer, int(got));
         return Ready::Yes;
@@ -217,7 +217,7 @@ SerialLink::Ready SerialLink::receive(const QDeadlineTimer &until)
     if (stop.raised())
         return Ready::Stopped;
     if (got < 0 && errno == EINTR)
-        return until.hasExpired() ? Ready::TimedOut : Ready::Yes;
+        return nowNs() >= untilNs ? Ready::TimedOut : Ready::Yes;
     if (got < 0) {
         failed = QString::fromLocal8Bit(std::strerror(errno));
         return Ready::Failed;
@@ -244,23 +244,24 @@ LinkReply SerialLink::exchange(const char *command, int length, int replyLength,
 {
     const qint64 sentAtNs = lookedAtNs >= 0 ? lookedAtNs : nowNs();
     lookedAtNs = -1;
-    const QDeadlineTimer timeout = deadlineAt(sentAtNs + qint64(timeoutMs) * 1000000);
-    const bool capped = !until.isForever() && until.deadline() < timeout.deadline();
-    const QDeadlineTimer waitUntil = capped ? until : timeout;
+    const qint64 timeoutNs = sentAtNs + qint64(timeoutMs) * 1000000;
+    const qint64 untilNs = until.deadlineNSecs(); // a forever deadline is the largest
+    const bool capped = untilNs < timeoutNs;
+    const qint64 waitUntilNs = capped ? untilNs : timeoutNs;
     LinkReply reply;
     received.resize(0); // keeps its capacity: reserved at open
-    Ready ready = send(command, length, waitUntil);
+    Ready ready = send(command, length, waitUntilNs);
     while (ready == Ready::Yes) {
-        const int end = replyEnd(received, replyLength);
-        if (end >= 0) {
-            discard(received.size() - end);
-            reply.atNs = nowNs();
-            emptiedAtNs = end == received.size() ? reply.atNs : -1;
-            answered = true;
-            reply.bytes = received.left(end);
-            return reply;
-        }
-        ready = receive(waitUntil);
+        ready = receive(waitUntilNs);
+        const int end = ready == Ready::Yes ? replyEnd(received, replyLength) : -1;
+        if (end < 0)
+            continue;
+        discard(received.size() - end);
+        reply.atNs = nowNs();
+        emptiedAtNs = end == received.size() ? reply.atNs : -1;
+        answered = true;
+        reply.bytes = received.left(end);
+        return reply;
     }
     reply.bytes = received;
     reply.atNs = nowNs();

@@ -70,8 +70,9 @@ private:
     enum class Ready { Yes, TimedOut, Stopped, Failed };
     bool makeReadsBlock();
     Ready waitFor(short events, const QDeadlineTimer &until);
-    Ready send(const char *command, int length, const QDeadlineTimer &until);
-    Ready receive(const QDeadlineTimer &until);
+    // Deadlines in nanoseconds on QDeadlineTimer's clock.
+    Ready send(const char *command, int length, qint64 untilNs);
+    Ready receive(qint64 untilNs);
     Ready emptyRead();
     Ready fetchIfReadable(Ready ready);
     qint64 readSome(QByteArray &into, bool readable);
