@@ -75,10 +75,11 @@ void DriverHost::postCyclic(QList<Variable> variables)
     anythingPosted = true;
 }
 
-// Before every frame: the flag spares the lock when nothing was posted.
+// Before every frame: the flag spares the lock when nothing was posted,
+// and a plain load of it a locked exchange.
 void DriverHost::applyPosted()
 {
-    if (!anythingPosted.exchange(false))
+    if (!anythingPosted.load(std::memory_order_relaxed) || !anythingPosted.exchange(false))
         return;
     std::unique_lock<std::mutex> hold(postedMutex);
     if (!cyclicPosted)
