@@ -4,6 +4,8 @@
 
 #include <QtCore/QHashFunctions>
 
+#include <algorithm>
+#include <cstddef>
 #include <iterator>
 
 namespace ordelin {
@@ -38,9 +40,13 @@ VarItem driverRequest(int operation)
     return item;
 }
 
+// The back of a list that has turned is just before its head.
 void RequestList::append(const VarItem &item)
 {
-    items.push_back(item);
+    if (turned == 0)
+        items.push_back(item);
+    else
+        items.insert(items.begin() + std::ptrdiff_t(turned++), item);
     if (keyed)
         ++keyCounts[RequestKey(item)];
 }
@@ -48,33 +54,37 @@ void RequestList::append(const VarItem &item)
 void RequestList::removeHead()
 {
     if (keyed) {
-        auto found = keyCounts.find(RequestKey(items.front()));
+        auto found = keyCounts.find(RequestKey(head()));
         if (found != keyCounts.end() && --found->second == 0)
             keyCounts.erase(found);
     }
-    items.pop_front();
+    items.erase(items.begin() + std::ptrdiff_t(turned));
+    if (turned == items.size())
+        turned = 0;
 }
 
 void RequestList::rotateHead()
 {
-    items.push_back(std::move(items.front()));
-    items.pop_front();
+    if (++turned >= items.size())
+        turned = 0;
 }
 
 void RequestList::clear()
 {
     items.clear();
     keyCounts.clear();
+    turned = 0;
 }
 
 bool RequestList::hasLaterTwinOfHead() const
 {
-    const VarItem &first = items.front();
-    for (auto it = items.begin() + 1; it != items.end(); ++it) {
-        if (it->requestId == first.requestId && it->requestGroup == first.requestGroup)
-            return true;
-    }
-    return false;
+    const VarItem &first = head();
+    const auto isTwin = [&first](const VarItem &later) {
+        return later.requestId == first.requestId && later.requestGroup == first.requestGroup;
+    };
+    // From after the head to the back: up to the end, then from the start.
+    const auto headAt = items.begin() + std::ptrdiff_t(turned);
+    return std::any_of(headAt + 1, items.end(), isTwin) || std::any_of(items.begin(), headAt, isTwin);
 }
 
 bool RequestList::containsKey(const VarItem &item) const

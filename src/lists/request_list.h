@@ -1,6 +1,9 @@
 // An ordered list of requests held by value, index 0 the head. The poll
 // cycle works at both ends only (encode the head, remove or rotate it), so a
-// deque keeps every step O(1) however long the cyclic read list grows.
+// deque keeps every step O(1) however long the cyclic read list grows. The
+// read list only turns, its head going to the back after every read: a
+// turn moves nothing and allocates nothing, the list starting at the
+// element after the last one turned and wrapping around.
 #ifndef ORDELIN_LISTS_REQUEST_LIST_H
 #define ORDELIN_LISTS_REQUEST_LIST_H
 
@@ -32,8 +35,8 @@ public:
 
     int size() const { return static_cast<int>(items.size()); }
     bool isEmpty() const { return items.empty(); }
-    const VarItem &head() const { return items.front(); }
-    const VarItem &at(int index) const { return items[static_cast<size_t>(index)]; }
+    const VarItem &head() const { return items[turned]; }
+    const VarItem &at(int index) const { return items[(turned + static_cast<size_t>(index)) % items.size()]; }
 
     void append(const VarItem &item);
     void removeHead();
@@ -46,7 +49,8 @@ public:
     bool containsKey(const VarItem &item) const;
 
 private:
-    std::deque<VarItem> items;
+    std::deque<VarItem> items; // in the list's order from items[turned], wrapping around
+    size_t turned = 0;         // 0 unless the list has turned
     std::unordered_map<RequestKey, int, RequestKeyHash> keyCounts;
     bool keyed;
 };

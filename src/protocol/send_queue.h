@@ -1,14 +1,17 @@
 // The frames of the batch in flight; the head is the frame the host sends.
-// A deque never moves an element while others are appended or the head is
-// removed, so the pointer handed to the host stays valid until DataCom
-// removes that frame. Only the communication thread touches the queue.
+// A batch is appended whole while the queue is empty (ComCommunication
+// chooses the next batch only then), and a removed head only moves the
+// queue's start on, so the pointer handed to the host stays valid until
+// DataCom removes that frame. The frames stay in place until the batch is
+// done; the vector then keeps its capacity, so a steady poll allocates no
+// frame. Only the communication thread touches the queue.
 #ifndef ORDELIN_PROTOCOL_SEND_QUEUE_H
 #define ORDELIN_PROTOCOL_SEND_QUEUE_H
 
 #include "ordelin/ordelin.h"
 
 #include <cstring>
-#include <deque>
+#include <vector>
 
 namespace ordelin {
 
@@ -18,16 +21,21 @@ public:
     // copy-constructed, inline for Qt strings, where assigning it would
     // call into QtCore for each of them.
     void append(SendFrame &&frame) { frames.push_back(std::move(frame)); }
-    SendFrame *head() { return frames.empty() ? nullptr : &frames.front(); }
+    SendFrame *head() { return first < frames.size() ? &frames[first] : nullptr; }
     void removeHead()
     {
-        if (frames.empty())
+        if (first >= frames.size())
             return;
-        keepBuffer(frames.front().command);
-        frames.pop_front();
+        keepBuffer(frames[first].command);
+        if (++first == frames.size())
+            clear();
     }
-    void clear() { frames.clear(); }
-    bool isEmpty() const { return frames.empty(); }
+    void clear()
+    {
+        frames.clear();
+        first = 0;
+    }
+    bool isEmpty() const { return first >= frames.size(); }
 
     // The bytes of a new command, NUL-terminated. The buffer of the frame
     // answered last is written again when nobody else holds it (a host may
@@ -51,7 +59,8 @@ private:
             spare.swap(command);
     }
 
-    std::deque<SendFrame> frames;
+    std::vector<SendFrame> frames;
+    size_t first = 0; // the head's index
     QByteArray spare;
 };
 

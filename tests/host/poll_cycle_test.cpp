@@ -73,6 +73,15 @@ void callBackIntoTheLists(int hostTag, int requestId, int requestGroup, int stat
     AddListOnceReadVar(&once);
 }
 
+// A read added while the read list has turned goes to its back, after the
+// read that was polled last.
+void addReadAfterTheSixthWrite(int hostTag, int requestId, int requestGroup, int status)
+{
+    recordCompletion(hostTag, requestId, requestGroup, status);
+    if (requestId == 5)
+        reads({9});
+}
+
 const Scenario scenarios[] = {
     {"NothingToDoMarksTheCycleDone", 1, 3, [](ComInfo &) {}, {{"", nullptr, 0, {}, 1}}},
     {"ReplyWithoutAFrameChangesNothing", 1, 0, [](ComInfo &) {},
@@ -98,6 +107,18 @@ const Scenario scenarios[] = {
      {{"WR", "", 41, {{0, 0, 0, 2}}}, {"WR", plc, 1, {{0, 1, 0, 1}}}}},
     {"DroppedCyclicReadMovesToTheEnd", 1, 0, [](ComInfo &) { reads({1, 2}); },
      {{"RD DM0001", "", 41}, {"RD DM0002", plc, 1}, {"RD DM0001", plc, 1}}},
+    {"ReadAddedToATurnedListGoesToItsBack", 1, 3,
+     [](ComInfo &) {
+         RegistCallBackFuncIntf(&addReadAfterTheSixthWrite, 0);
+         reads({1, 2, 3});
+         writes(6);
+     },
+     [] {
+         std::vector<Step> steps = turns("WWWWWDW");
+         for (const char *read : {"RD DM0002", "RD DM0003", "RD DM0001", "RD DM0009", "RD DM0002"})
+             steps.push_back({read, plc, 1});
+         return steps;
+     }()},
     {"OneCallbackForRequestsSharingIdAndGroup", 1, 3, [](ComInfo &) { writes(2, 9); },
      {{"WR", plc, 1, {}}, {"WR", plc, 1, {{0, 4, 9, 1}}}}},
     {"OnceReadRunReportsWhenItsLastEntryIsAnswered", 1, 3,
@@ -170,8 +191,9 @@ TEST_P(PollCycle, StepsGoAsScripted)
                              : frame ? sim::answerCommand(memory, frame->command).reply : QByteArray();
             EXPECT_EQ(DataCom(reply), step.result);
         }
-        if (step.checkCallbacks)
+        if (step.checkCallbacks) {
             EXPECT_EQ(completions(), step.callbacks);
+        }
         const int words[][2] = {{host.info.readCycleDone, step.readCycleDone},
                                 {host.info.startupPending, step.startupPending},
                                 {host.info.retryCount, step.retryCount}};
