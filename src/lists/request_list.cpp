@@ -58,6 +58,10 @@ void RequestList::removeHead()
         if (found != keyCounts.end() && --found->second == 0)
             keyCounts.erase(found);
     }
+    if (turned == 0) {
+        items.pop_front(); // the write and once-read lists, which never turn
+        return;
+    }
     items.erase(items.begin() + std::ptrdiff_t(turned));
     if (turned == items.size())
         turned = 0;
