@@ -36,7 +36,6 @@ public:
     int size() const { return static_cast<int>(items.size()); }
     bool isEmpty() const { return items.empty(); }
     const VarItem &head() const { return turned == 0 ? items.front() : items[turned]; }
-    const VarItem &at(int index) const { return items[(turned + static_cast<size_t>(index)) % items.size()]; }
 
     void append(const VarItem &item);
     void removeHead();

@@ -35,7 +35,6 @@ public:
         frames.clear();
         first = 0;
     }
-    bool isEmpty() const { return first >= frames.size(); }
 
     // The bytes of a new command, NUL-terminated. The buffer of the frame
     // answered last is written again when nobody else holds it (a host may

@@ -230,12 +230,8 @@ SerialLink::Ready SerialLink::receive(qint64 untilNs)
 SerialLink::Ready SerialLink::emptyRead()
 {
     const Ready ready = waitFor(POLLIN, QDeadlineTimer(0));
-    return ready == Ready::TimedOut ? Ready::Yes : fetchIfReadable(ready);
-}
-
-// After poll(): what a readable port holds goes to `received`.
-SerialLink::Ready SerialLink::fetchIfReadable(Ready ready)
-{
+    if (ready == Ready::TimedOut)
+        return Ready::Yes;
     return ready == Ready::Yes && readSome(received, true) < 0 ? Ready::Failed : ready;
 }
 

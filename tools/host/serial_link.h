@@ -74,7 +74,6 @@ private:
     Ready send(const char *command, int length, qint64 untilNs);
     Ready receive(qint64 untilNs);
     Ready emptyRead();
-    Ready fetchIfReadable(Ready ready);
     qint64 readSome(QByteArray &into, bool readable);
     void discard(qint64 bytes);
 
