@@ -48,6 +48,7 @@ QString qualityName(Quality quality)
 {
     switch (quality) {
     case Quality::Fresh: return QStringLiteral("fresh");
+    case Quality::Uncertain: return QStringLiteral("uncertain");
     case Quality::Stale: return QStringLiteral("stale");
     case Quality::NeverRead: break;
     }

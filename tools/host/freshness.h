@@ -15,7 +15,7 @@
 
 namespace pollhost {
 
-enum class Quality { NeverRead, Fresh, Stale };
+enum class Quality { NeverRead, Fresh, Uncertain, Stale };
 
 struct ElementState {
     Quality quality = Quality::NeverRead;
@@ -41,7 +41,7 @@ private:
     QVector<Family> families;
 };
 
-// "fresh", "never read", "stale": as the outputs write it.
+// "fresh", "uncertain", "never read", "stale": as the outputs write it.
 QString qualityName(Quality quality);
 
 } // namespace pollhost

@@ -20,6 +20,9 @@ struct HostSettings {
     int gapMs = 0;
     int intervalMs = 100;
     int openTimeoutMs = 5000;
+    // A value is fresh only while younger than this; 0: three times the
+    // longest read cycle seen, at least 2 s (--stale-after).
+    qint64 staleAfterMs = 0;
     qint64 durationMs = 0; // 0: no limit
     qint64 count = 0;      // exchanges; 0: no limit
     bool trace = false;
