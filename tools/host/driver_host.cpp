@@ -101,17 +101,10 @@ void DriverHost::completed(int requestGroup, int status)
     reported.push_back({requestGroup, status});
 }
 
-void DriverHost::learn(const FrameFacts &frame, int result, qint64 nowMs)
+void DriverHost::learn(const FrameFacts &frame, int result)
 {
-    const bool accepted = result == 1;
-    // Once-reads refresh the image like cyclic reads; a write puts its value
-    // into the image when it is encoded, which its acknowledgement confirms.
-    if (frame.kind != FrameFacts::Startup)
-        freshness.readAttempt(frame.family, frame.address, accepted, nowMs);
-    if (accepted && (frame.kind == FrameFacts::Write || frame.kind == FrameFacts::OnceRead))
+    if (result == 1 && (frame.kind == FrameFacts::Write || frame.kind == FrameFacts::OnceRead))
         answered(frame);
-    if (result > 1)
-        freshness.linkDown();
 }
 
 // A front end that queues requests of its own learns per element from here.
@@ -296,19 +289,6 @@ QList<QList<int>> DriverHost::values() const
     QList<QList<int>> all;
     for (const Variable &variable : cyclic)
         all << read(variable);
-    return all;
-}
-
-QList<QVector<ElementState>> DriverHost::states() const
-{
-    QList<QVector<ElementState>> all;
-    for (const Variable &variable : cyclic) {
-        QVector<ElementState> row;
-        row.reserve(variable.count);
-        for (int k = 0; k < variable.count; ++k)
-            row << freshness.of(variable.family, variable.address + k);
-        all << row;
-    }
     return all;
 }
 

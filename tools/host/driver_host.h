@@ -1,13 +1,11 @@
 // What the host asks of the driver, and what it learns back: the settings
 // record, the cyclic read list, the writes and once-reads with their
-// completion callbacks, and the values of the register image with how far
-// each can be trusted.
+// completion callbacks, and the values of the register image.
 #ifndef ORDELIN_HOST_DRIVER_HOST_H
 #define ORDELIN_HOST_DRIVER_HOST_H
 
 #include "driver_api.h"
 #include "frame_facts.h"
-#include "freshness.h"
 #include "host_settings.h"
 #include "pending_request.h"
 
@@ -51,16 +49,13 @@ public:
 
     // What DataCom said of a frame: result 1 accepted, 0 rejected with a
     // retry left, anything else the drop of its batch.
-    void learn(const FrameFacts &frame, int result, qint64 nowMs);
+    void learn(const FrameFacts &frame, int result);
 
     // The completions reported since the last call, as events; queues the
     // next write or the once-reads when their turn has come.
     QList<HostEvent> takeEvents();
     // The completions of requests this host did not queue, since the last call.
     QList<OwnCompletion> takeOtherCompletions();
-
-    // The port failed: every value read so far is stale.
-    void linkLost() { freshness.linkDown(); }
 
     // Reports every write and once-read not completed yet as given up.
     void abandonPending(const QString &why);
@@ -70,10 +65,8 @@ public:
     // with status 2, so that none reaches the next PLC this library talks to.
     QList<OwnCompletion> dropQueued();
 
-    // The image's values of each cyclic variable, one per element, and how
-    // far each can be trusted.
+    // The image's values of each cyclic variable, one per element.
     QList<QList<int>> values() const;
-    QList<QVector<ElementState>> states() const;
 
     // Called back by the driver (see driver_host.cpp).
     void completed(int requestGroup, int status);
@@ -111,7 +104,6 @@ private:
     QList<HostEvent> unreported;
     QHash<int, QSet<int>> otherAnswered; // by requestGroup
     QList<OwnCompletion> otherCompletions;
-    Freshness freshness;
 
     std::atomic<bool> anythingPosted{false}; // set after the two below
     std::mutex postedMutex; // guards the two below

@@ -1,6 +1,6 @@
 #include "embedded_sim.h"
 
-#include <csignal>
+#include "common/stop_signals.h"
 
 namespace pollhost {
 
@@ -9,14 +9,11 @@ sim::Simulator::StartResult startEmbeddedSimulator(const sim::SimConfig &config)
     const auto device = sim::openPseudoTerminal();
     if (!device.ok())
         return sim::Simulator::StartResult::failure(device.error());
-    // The simulator's thread keeps out of Ctrl-C, which is the host's to handle.
-    sigset_t blocked, previous;
-    sigemptyset(&blocked);
-    sigaddset(&blocked, SIGINT);
-    sigaddset(&blocked, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &blocked, &previous);
+    // The simulator's thread keeps out of Ctrl-C, which is the host's to
+    // handle: it inherits the blocked signals.
+    tools::blockStopSignals(true);
     auto started = sim::Simulator::start(config, device.value());
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    tools::blockStopSignals(false);
     return started;
 }
 

@@ -2,46 +2,59 @@
 
 namespace pollhost {
 
-int Freshness::indexOf(const QString &family) const
+namespace {
+
+int badness(Quality quality)
 {
-    for (int i = 0; i < families.size(); ++i) {
-        // The name usually shares its characters with the one stored, as
-        // both are copies of the driver's request.
-        const QString &name = families.at(i).name;
-        if (name.isSharedWith(family) || name == family)
-            return i;
+    switch (quality) {
+    case Quality::Fresh: return 0;
+    case Quality::Uncertain: return 1;
+    case Quality::Stale: return 2;
+    case Quality::NeverRead: break;
     }
-    return -1;
+    return 3;
+}
+
+} // namespace
+
+ElementState worse(const ElementState &a, const ElementState &b)
+{
+    if (badness(a.quality) != badness(b.quality))
+        return badness(a.quality) > badness(b.quality) ? a : b;
+    return b.readAtMs >= 0 && (a.readAtMs < 0 || b.readAtMs < a.readAtMs) ? b : a;
 }
 
 void Freshness::readAttempt(const QString &family, int address, bool accepted, qint64 nowMs)
 {
-    int index = indexOf(family);
-    if (index < 0) {
-        index = families.size();
-        families.append({family, {}});
-    }
-    ElementState &state = families[index].elements[address];
+    Element &element = elements[{family, address}];
     if (accepted)
-        state = {Quality::Fresh, nowMs};
-    else if (state.quality == Quality::Fresh)
-        state.quality = Quality::Stale;
+        element = {{Quality::Fresh, nowMs}, quietTimes};
+    else if (element.state.quality != Quality::NeverRead)
+        element.state.quality = Quality::Stale;
 }
 
 void Freshness::linkDown()
 {
-    for (Family &family : families) {
-        for (ElementState &state : family.elements) {
-            if (state.quality == Quality::Fresh)
-                state.quality = Quality::Stale;
-        }
+    for (Element &element : elements) {
+        if (element.state.quality != Quality::NeverRead)
+            element.state.quality = Quality::Stale;
     }
 }
 
-ElementState Freshness::of(const QString &family, int address) const
+void Freshness::unaskedBytes()
 {
-    const int index = indexOf(family);
-    return index < 0 ? ElementState{} : families.at(index).elements.value(address);
+    for (Element &element : elements) {
+        if (element.state.quality == Quality::Fresh && element.quietTimes == quietTimes)
+            element.state.quality = Quality::Uncertain;
+    }
+}
+
+ElementState Freshness::of(const QString &family, int address, qint64 nowMs, qint64 staleAfterMs) const
+{
+    ElementState state = elements.value({family, address}).state;
+    if (state.quality != Quality::NeverRead && staleAfterMs > 0 && nowMs - state.readAtMs > staleAfterMs)
+        state.quality = Quality::Stale;
+    return state;
 }
 
 QString qualityName(Quality quality)

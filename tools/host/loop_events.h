@@ -5,6 +5,7 @@
 
 #include "driver_host.h"
 #include "exchange_stats.h"
+#include "freshness.h"
 
 namespace pollhost {
 

@@ -3,31 +3,67 @@
 #include "reply_judge.h"
 #include "trace.h"
 
+#include <algorithm>
+
 namespace pollhost {
 
+using tools::msNs;
+using tools::nowNs;
+
 PollLoop::PollLoop(const DriverApi &api, DriverHost &host, SerialLink &link, LoopEvents &events,
-                   const HostSettings &settings, const WakeUp &stop)
+                   const HostSettings &settings, const tools::WakeUp &stop)
     : api(api), host(host), link(link), events(events), settings(settings), stop(stop)
 {
 }
 
+PollLoop::~PollLoop()
+{
+    link.setHeartbeat({});
+}
+
 PollView PollLoop::view() const
 {
-    return {clock.elapsed(), &counts, &host.cyclicVariables(), host.values(), host.states()};
+    const qint64 nowMs = clock.elapsed();
+    const qint64 limit = staleAfterMs();
+    QList<QVector<ElementState>> states;
+    for (const Variable &variable : host.cyclicVariables()) {
+        QVector<ElementState> row;
+        for (int k = 0; k < variable.count; ++k)
+            row << freshness.of(variable.family, variable.address + k, nowMs, limit);
+        states << row;
+    }
+    return {nowMs, &counts, &host.cyclicVariables(), host.values(), states};
+}
+
+// Three read cycles, counting only cycles in which every read was accepted
+// (the one under way too, up to its last accepted read), and at least 2 s.
+qint64 PollLoop::staleAfterMs() const
+{
+    if (settings.staleAfterMs > 0)
+        return settings.staleAfterMs;
+    return std::max<qint64>(2000, 3 * std::max(longestCycleMs, cycleClean ? cycleGoodMs : 0));
 }
 
 LoopEnd PollLoop::run()
 {
     clock.start();
+    link.setHeartbeat([this] { // the next beat: a second after what was last shown
+        const qint64 nowMs = clock.elapsed();
+        showIfDue(nowMs);
+        const qint64 nextMs = shownAtMs + 1000 > nowMs ? shownAtMs + 1000 : nowMs + 1000;
+        return (clock.msecsSinceReference() + nextMs) * msNs;
+    });
     if (settings.durationMs > 0)
-        durationEnd = QDeadlineTimer(settings.durationMs);
-    openEnd = QDeadlineTimer(settings.openTimeoutMs);
+        durationEndNs = nowNs() + settings.durationMs * msNs;
+    openEndNs = nowNs() + settings.openTimeoutMs * msNs;
     LoopEnd end = LoopEnd::Running;
     while (end == LoopEnd::Running) {
         end = turn();
         if (end == LoopEnd::PortFailed && settings.reconnect)
             end = reconnect();
     }
+    if (end == LoopEnd::PortFailed)
+        linkLost(); // so the last thing shown says the link is down
     report(host.takeEvents());
     if (host.requestsPending()) {
         host.abandonPending(QStringLiteral("not completed: the run ended first"));
@@ -37,9 +73,9 @@ LoopEnd PollLoop::run()
 }
 
 // Between two frames: requests posted from another thread go to the
-// driver; the driver chooses what to send; the line must be
-// quiet; the frame goes out and its reply comes back (or the timeout);
-// DataCom judges it; the host learns what it did; completions are shown.
+// driver; the driver chooses what to send; the line is made unambiguous;
+// the frame goes out and its reply comes back (or the timeout); DataCom
+// judges it; the loop learns what it did; completions are shown.
 LoopEnd PollLoop::turn()
 {
     if (reason() != LoopEnd::Running)
@@ -51,8 +87,14 @@ LoopEnd PollLoop::turn()
     const FrameFacts facts = FrameFacts::of(*frame); // DataCom may free the frame
     if (facts.kind == FrameFacts::Write || facts.kind == FrameFacts::OnceRead)
         idleCalls = 0;
-    if (!link.settle(deadline()) || reason() != LoopEnd::Running)
+    const Settled settled = link.settle(settings.timeoutMs, deadlineNs());
+    noticeUnasked();
+    if (settled == Settled::Quiet)
+        freshness.lineQuiet();
+    if (settled == Settled::Interrupted || settled == Settled::PortFailed)
         return reason();
+    if (settled != Settled::Quiet)
+        return unsent(facts, settled);
     return exchange(frame->command.constData(), facts);
 }
 
@@ -61,30 +103,85 @@ LoopEnd PollLoop::exchange(const char *command, const FrameFacts &frame)
 {
     if (settings.trace)
         events.trace(traceLine('>', QByteArray(command, frame.commandLength)));
-    LinkReply reply = link.exchange(command, frame.commandLength, frame.replyLength, settings.timeoutMs,
-                                    deadline());
+    LinkReply reply = link.exchange(command, frame.commandLength, frame.replyLength,
+                                          settings.timeoutMs, deadlineNs());
     if (reply.end == ReplyEnd::Interrupted || reply.end == ReplyEnd::PortFailed)
         return reason();
     const int result = api.dataCom(reply.bytes);
     if (settings.trace)
         events.trace(traceLine('<', reply.bytes, QStringLiteral("DataCom %1").arg(result)));
-    const LinkState before = counts.link;
-    // The moment the reply ended: QElapsedTimer and QDeadlineTimer count
-    // from the same reference, so the link's reading serves here too.
-    const qint64 nowMs = reply.atNs / 1000000 - clock.msecsSinceReference();
-    learn(frame, reply.bytes, result, nowMs);
-    const bool cycleDone = frame.kind == FrameFacts::CyclicRead && ++cyclicInCycle >= host.cyclicReads();
-    if (cycleDone)
-        cyclicInCycle = 0;
-    // Also when the link changes, and once a second while no cycle
-    // completes, so what is shown never keeps an old link state.
-    const bool due = cycleDone || counts.link != before || nowMs - shownAtMs >= 1000;
-    if (due && host.cyclicReads() > 0) {
-        shownAtMs = nowMs;
-        events.show(view());
-    }
-    pause(cycleDone ? settings.intervalMs : settings.gapMs);
+    const QString cause = result == 1 ? QString() : rejectionCause(reply.bytes, frame.replyLength);
+    judged(frame, {frame.kind == FrameFacts::Startup, result, cause, frame.commandLength, int(reply.bytes.size())},
+           msAt(reply.atNs));
+    noticeUnasked(); // bytes after the reply's end
     return reason();
+}
+
+// The line could not be made unambiguous: the frame stays unsent, and the
+// driver learns of it as of a reply that never came, so it retries and in
+// the end drops it, and the link goes down as on a silent line.
+LoopEnd PollLoop::unsent(const FrameFacts &frame, Settled settled)
+{
+    const QString cause = settled == Settled::NotQuiet ? QStringLiteral("line not quiet")
+                                                       : QStringLiteral("no reply");
+    QByteArray none;
+    const int result = api.dataCom(none);
+    if (settings.trace)
+        events.trace(QStringLiteral("! frame not sent: %1; DataCom %2").arg(cause).arg(result));
+    judged(frame, {frame.kind == FrameFacts::Startup, result, cause, 0, 0}, clock.elapsed());
+    return reason();
+}
+
+void PollLoop::judged(const FrameFacts &frame, const ExchangeOutcome &outcome, qint64 nowMs)
+{
+    const LinkState before = counts.link;
+    counts.record(outcome);
+    if (frame.kind != FrameFacts::Startup)
+        freshness.readAttempt(frame.family, frame.address, outcome.result == 1, nowMs);
+    if (outcome.result > 1)
+        freshness.linkDown();
+    host.learn(frame, outcome.result);
+    if (counts.link != before)
+        events.linkChanged(nowMs, counts);
+    report(host.takeEvents());
+    const bool cycleDone = frame.kind == FrameFacts::CyclicRead && cycleStep(outcome.result == 1, nowMs);
+    showIfDue(nowMs, cycleDone || counts.link != before);
+    pause(cycleDone ? settings.intervalMs : settings.gapMs);
+}
+
+// True when this cyclic read ended a read cycle.
+bool PollLoop::cycleStep(bool accepted, qint64 nowMs)
+{
+    cycleClean = cycleClean && accepted;
+    if (cycleClean)
+        cycleGoodMs = nowMs - cycleStartMs;
+    if (++cyclicInCycle < host.cyclicReads())
+        return false;
+    if (cycleClean)
+        longestCycleMs = std::max(longestCycleMs, cycleGoodMs);
+    cyclicInCycle = 0;
+    cycleStartMs = nowMs;
+    cycleClean = true;
+    cycleGoodMs = 0;
+    return true;
+}
+
+void PollLoop::noticeUnasked()
+{
+    if (link.discardedBytes() == counts.lateBytes)
+        return;
+    counts.lateBytes = link.discardedBytes();
+    freshness.unaskedBytes();
+}
+
+// After every read cycle, when the link changes, and at least once a
+// second whatever the loop waits for.
+void PollLoop::showIfDue(qint64 nowMs, bool force)
+{
+    if (host.cyclicReads() == 0 || (!force && nowMs - shownAtMs < 1000))
+        return;
+    shownAtMs = nowMs;
+    events.show(view());
 }
 
 // ComCommunication had nothing to send. Once, that only ends a burst of
@@ -107,19 +204,6 @@ LoopEnd PollLoop::idle()
     return reason();
 }
 
-void PollLoop::learn(const FrameFacts &frame, const QByteArray &reply, int result, qint64 nowMs)
-{
-    const LinkState before = counts.link;
-    const QString cause = result == 1 ? QString() : rejectionCause(reply, frame.replyLength);
-    counts.record({frame.kind == FrameFacts::Startup, result, cause, frame.commandLength,
-                   int(reply.size())});
-    counts.lateBytes = link.discardedBytes();
-    host.learn(frame, result, nowMs);
-    if (counts.link != before)
-        events.linkChanged(nowMs, counts);
-    report(host.takeEvents());
-}
-
 void PollLoop::report(const QList<HostEvent> &done)
 {
     for (const HostEvent &event : done) {
@@ -132,37 +216,44 @@ void PollLoop::report(const QList<HostEvent> &done)
         events.completed(completion);
 }
 
-bool PollLoop::pause(int ms)
+void PollLoop::pause(int ms)
 {
-    if (ms <= 0)
-        return true;
-    const QDeadlineTimer until(ms);
-    const QDeadlineTimer cap = deadline();
-    return stop.sleepUntil(!cap.isForever() && cap.deadline() < until.deadline() ? cap : until);
+    if (ms > 0)
+        stop.sleepUntil(std::min(nowNs() + ms * msNs, deadlineNs()));
 }
 
 // The earliest moment the run must end by itself: --duration, and
 // --open-timeout while the link has never opened.
-QDeadlineTimer PollLoop::deadline() const
+qint64 PollLoop::deadlineNs() const
 {
-    if (counts.everOpened || (!durationEnd.isForever() && durationEnd.deadline() < openEnd.deadline()))
-        return durationEnd;
-    return openEnd;
+    return counts.everOpened ? durationEndNs : std::min(durationEndNs, openEndNs);
 }
 
-// The port failed (a USB adapter pulled out): the link is down, its values
-// stale, and the port is tried again every second. The driver keeps its
-// lists, so polling, writes and once-reads resume where they were.
-LoopEnd PollLoop::reconnect()
+// A moment on the link's clock as the loop's milliseconds: QElapsedTimer
+// reads the same monotonic clock.
+qint64 PollLoop::msAt(qint64 ns) const
+{
+    return ns / msNs - clock.msecsSinceReference();
+}
+
+// The port failed (a USB adapter pulled out): the link is down and every
+// value stale, at once, in whatever is shown.
+void PollLoop::linkLost()
 {
     ++counts.outages;
     counts.outageCause = link.failure();
     counts.link = LinkState::Down;
-    host.linkLost();
+    freshness.linkDown();
     events.linkChanged(clock.elapsed(), counts);
+    showIfDue(clock.elapsed(), true);
+}
+
+// With --reconnect the port is tried again every second. The driver keeps
+// its lists, so polling, writes and once-reads resume where they were.
+LoopEnd PollLoop::reconnect()
+{
+    linkLost();
     for (;;) {
-        if (host.cyclicReads() > 0)
-            events.show(view()); // once a second, so every output shows the link down
         pause(1000);
         if (stop.raised())
             return LoopEnd::Stopped;
@@ -170,6 +261,7 @@ LoopEnd PollLoop::reconnect()
             return limits();
         if (link.reopen().ok())
             return LoopEnd::Running;
+        showIfDue(clock.elapsed(), true);
     }
 }
 
@@ -185,12 +277,11 @@ LoopEnd PollLoop::reason() const
 // The ends a run reaches by itself: --open-timeout, --count, --duration.
 LoopEnd PollLoop::limits() const
 {
-    if (!counts.everOpened && openEnd.hasExpired())
+    if (!counts.everOpened && nowNs() >= openEndNs)
         return LoopEnd::NeverOpened;
     if (settings.count > 0 && qint64(counts.exchanges) >= settings.count)
         return LoopEnd::Limit;
-    // Asked a few times an exchange: without --duration no call is made.
-    if (!durationEnd.isForever() && durationEnd.hasExpired())
+    if (durationEndNs != tools::never && nowNs() >= durationEndNs)
         return LoopEnd::Limit;
     return LoopEnd::Running;
 }

@@ -2,9 +2,9 @@
 
 #include "reply_judge.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -13,17 +13,8 @@ namespace pollhost {
 
 namespace {
 
-qint64 nowNs()
-{
-    return QDeadlineTimer::current().deadlineNSecs();
-}
-
-QDeadlineTimer deadlineAt(qint64 ns)
-{
-    QDeadlineTimer deadline;
-    deadline.setPreciseDeadline(0, ns);
-    return deadline;
-}
+using tools::msNs;
+using tools::nowNs;
 
 QString openError(const QString &portName, const QSerialPort &port)
 {
@@ -34,21 +25,20 @@ QString openError(const QString &portName, const QSerialPort &port)
     return text;
 }
 
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// The start-up exchange: no value reply can look like its answer.
+const char probeCommand[] = "CR\r\n";
+const QByteArray probeAnswer = QByteArrayLiteral("CC\r\n");
+
 } // namespace
 
-SerialLink::SerialLink(const WakeUp &stop, int guardMs) : stop(stop), guardMs(guardMs), reads(stop) {}
-
-tools::Result<bool> SerialLink::reopen()
+SerialLink::SerialLink(const tools::WakeUp &stop, int guardMs, bool startupProbe)
+    : stop(stop), guardMs(guardMs), startupProbe(startupProbe)
 {
-    port.close();
-    fd = -1;
-    lookedAtNs = -1;
-    const auto opened = open(name, lineSettings);
-    if (opened.ok()) {
-        failed.clear();
-        mayBeNoisy = true; // the other end may have sent before we were back
-    }
-    return opened;
 }
 
 tools::Result<bool> SerialLink::open(const QString &portName, const tools::LineSettings &settings)
@@ -56,83 +46,71 @@ tools::Result<bool> SerialLink::open(const QString &portName, const tools::LineS
     name = portName;
     lineSettings = settings;
     port.setPortName(portName);
-    const bool opened = tools::openPort(port, settings);
-    if (!opened)
+    if (!tools::openPort(port, settings)) // non-blocking, as QSerialPort leaves it
         return tools::Result<bool>::failure(openError(portName, port));
     fd = int(port.handle());
-    if (!makeReadsBlock()) {
-        const QString why = QString::fromLocal8Bit(std::strerror(errno));
-        port.close();
-        return tools::Result<bool>::failure(QStringLiteral("cannot set up %1: %2").arg(portName, why));
+    unsure = false; // until bytes come that nobody asked for
+    // With VMIN 0 a terminal's read of nothing returns 0, which reads as a
+    // hang-up; with VMIN 1 it is EAGAIN, and 0 means the line is gone.
+    termios mode{};
+    if (::tcgetattr(fd, &mode) == 0) {
+        mode.c_cc[VMIN] = 1;
+        mode.c_cc[VTIME] = 0;
+        ::tcsetattr(fd, TCSANOW, &mode);
     }
-    answered = false;
-    byteNs = tools::wireNanoseconds(settings, 1);
     received.reserve(4096);
     return true;
 }
 
-// Reads block until a byte comes (VMIN 1, VTIME 0; QSerialPort leaves both
-// 0 and the descriptor non-blocking).
-bool SerialLink::makeReadsBlock()
+tools::Result<bool> SerialLink::reopen()
 {
-    termios mode{};
-    if (::tcgetattr(fd, &mode) != 0)
-        return false;
-    mode.c_cc[VMIN] = 1;
-    mode.c_cc[VTIME] = 0;
-    const int flags = ::fcntl(fd, F_GETFL);
-    return ::tcsetattr(fd, TCSANOW, &mode) == 0 && flags >= 0
-        && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+    port.close();
+    fd = -1;
+    const auto opened = open(name, lineSettings);
+    if (opened.ok()) {
+        failed.clear();
+        unsure = true; // the other end may have sent before we were back
+    }
+    return opened;
 }
 
-SerialLink::Ready SerialLink::waitFor(short events, const QDeadlineTimer &until)
+// Every wait of the link: the port, the stop pipe and the deadline, woken
+// for the heartbeat when it is due.
+SerialLink::Woke SerialLink::wait(short events, qint64 untilNs)
 {
     for (;;) {
-        pollfd fds[2] = {{fd, events, 0}, {stop.readFd(), POLLIN, 0}};
-        const int ready = ::poll(fds, 2, pollTimeout(until));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready < 0)
-            failed = QString::fromLocal8Bit(std::strerror(errno));
-        if (ready < 0)
-            return Ready::Failed;
-        if (fds[1].revents)
-            return Ready::Stopped;
-        if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
+        if (heartbeat && nowNs() >= nextBeatNs)
+            nextBeatNs = heartbeat();
+        short revents = 0;
+        const qint64 sliceEnd = heartbeat ? std::min(untilNs, nextBeatNs) : untilNs;
+        const Woke woke = stop.wait(fd, events, sliceEnd, &revents);
+        if (woke == Woke::Failed)
+            failed = systemError();
+        else if (woke == Woke::Ready && (revents & (POLLERR | POLLHUP | POLLNVAL)))
             failed = QStringLiteral("the port hung up");
-            return Ready::Failed;
-        }
-        if (fds[0].revents & events)
-            return Ready::Yes;
-        if (ready == 0)
-            return Ready::TimedOut;
+        if (!failed.isEmpty())
+            return Woke::Failed;
+        if (woke != Woke::TimedOut || sliceEnd >= untilNs)
+            return woke;
     }
 }
 
-// Whatever the port holds now: -1 when it failed. Unless poll() has just
-// found it readable it is asked first, since a read of an empty port waits.
-// One that poll() found readable and that then gives nothing has hung up.
-qint64 SerialLink::readSome(QByteArray &into, bool readable)
+// What the port holds now, appended; false when it failed.
+bool SerialLink::readInto(QByteArray &into)
 {
-    if (!readable) {
-        const Ready ready = waitFor(POLLIN, QDeadlineTimer(0));
-        if (ready != Ready::Yes)
-            return ready == Ready::Failed ? -1 : 0;
-    }
     char buffer[4096];
     for (;;) {
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got > 0) {
+        if (got > 0)
             into.append(buffer, int(got));
-            return got;
-        }
-        if (got < 0 && errno == EINTR)
+        if (got > 0 && got < ssize_t(sizeof buffer))
+            return true;
+        if (got > 0 || (got < 0 && errno == EINTR))
             continue;
         if (got < 0 && errno == EAGAIN)
-            return 0;
-        failed = got == 0 ? QStringLiteral("the port hung up")
-                          : QString::fromLocal8Bit(std::strerror(errno));
-        return -1;
+            return true;
+        failed = got == 0 ? QStringLiteral("the port hung up") : systemError();
+        return false;
     }
 }
 
@@ -140,132 +118,128 @@ void SerialLink::discard(qint64 bytes)
 {
     discarded += quint64(bytes);
     if (bytes > 0)
-        mayBeNoisy = true;
+        unsure = true;
 }
 
-bool SerialLink::settle(const QDeadlineTimer &until)
-{
-    const qint64 now = nowNs();
-    lookedAtNs = -1;
-    if (!mayBeNoisy && emptiedAtNs >= 0 && now - emptiedAtNs < byteNs) {
-        lookedAtNs = now;
-        return true;
-    }
-    QByteArray stray;
-    if (readSome(stray, false) < 0)
-        return false;
-    discard(stray.size());
-    while (mayBeNoisy) {
-        const QDeadlineTimer guard(guardMs);
-        const bool capped = !until.isForever() && until.deadline() < guard.deadline();
-        switch (waitFor(POLLIN, capped ? until : guard)) {
-        case Ready::Yes:
-            stray.clear();
-            if (readSome(stray, true) < 0)
-                return false;
-            discard(stray.size());
-            continue;
-        case Ready::TimedOut:
-            if (capped)
-                return false;
-            mayBeNoisy = false;
-            break;
-        case Ready::Stopped:
-        case Ready::Failed:
-            return false;
-        }
-    }
-    return true;
-}
-
-// Writes block too. Once the last frame was answered the line has taken
-// it, and the next one goes into an empty output buffer at once; otherwise
-// (the first frame, after a timeout) poll() first waits until the port
-// takes bytes, so a line that does not drain ends at the timeout.
-SerialLink::Ready SerialLink::send(const char *command, int length, qint64 untilNs)
+SerialLink::Woke SerialLink::send(const char *command, int length, qint64 untilNs)
 {
     int sent = 0;
-    bool writable = answered;
     while (sent < length) {
-        if (!writable) {
-            const Ready ready = waitFor(POLLOUT, deadlineAt(untilNs));
-            if (ready != Ready::Yes)
-                return ready;
-        }
         const ssize_t wrote = ::write(fd, command + sent, size_t(length - sent));
-        writable = wrote > 0;
-        if (wrote > 0)
+        if (wrote > 0) {
             sent += int(wrote);
-        else if (wrote < 0 && errno != EAGAIN && errno != EINTR) {
-            failed = QString::fromLocal8Bit(std::strerror(errno));
-            return Ready::Failed;
+            continue;
         }
+        if (wrote < 0 && errno != EAGAIN && errno != EINTR) {
+            failed = systemError();
+            return Woke::Failed;
+        }
+        const Woke woke = wait(POLLOUT, untilNs);
+        if (woke != Woke::Ready)
+            return woke;
     }
-    return Ready::Yes;
+    return Woke::Ready;
 }
 
-// More of the reply, appended to `received`: one read that blocks until
-// bytes come, untilNs passes or a stop is raised.
-SerialLink::Ready SerialLink::receive(qint64 untilNs)
+// Until no byte has come for guardNs, throwing away what comes: Ready then,
+// TimedOut when untilNs came first.
+SerialLink::Woke SerialLink::quietFor(qint64 guardNs, qint64 untilNs)
 {
-    char buffer[4096];
-    const ssize_t got = reads.read(fd, buffer, sizeof buffer, untilNs);
-    if (got > 0) {
-        received.append(buffer, int(got));
-        return Ready::Yes;
+    for (;;) {
+        const qint64 silentAt = nowNs() + guardNs;
+        const Woke woke = wait(POLLIN, std::min(silentAt, untilNs));
+        if (woke == Woke::TimedOut)
+            return silentAt <= untilNs ? Woke::Ready : Woke::TimedOut;
+        if (woke != Woke::Ready)
+            return woke;
+        QByteArray stray;
+        if (!readInto(stray))
+            return Woke::Failed;
+        discard(stray.size());
     }
-    if (stop.raised())
-        return Ready::Stopped;
-    if (got < 0 && errno == EINTR)
-        return nowNs() >= untilNs ? Ready::TimedOut : Ready::Yes;
-    if (got < 0) {
-        failed = QString::fromLocal8Bit(std::strerror(errno));
-        return Ready::Failed;
-    }
-    return emptyRead();
 }
 
-// A read that blocks until a byte comes gave none: the port hung up, which
-// poll() tells; otherwise the read is tried again.
-SerialLink::Ready SerialLink::emptyRead()
+// The start-up command, and its answer within the timeout: Ready when
+// "CC" CR LF came with nothing after it. Whatever came before it answered
+// earlier frames and is thrown away.
+SerialLink::Woke SerialLink::probe(int timeoutMs, qint64 untilNs)
 {
-    const Ready ready = waitFor(POLLIN, QDeadlineTimer(0));
-    if (ready == Ready::TimedOut)
-        return Ready::Yes;
-    return ready == Ready::Yes && readSome(received, true) < 0 ? Ready::Failed : ready;
+    const int length = int(sizeof probeCommand) - 1;
+    const qint64 answerBy = nowNs() + tools::wireNanoseconds(lineSettings, length) + timeoutMs * msNs;
+    Woke woke = send(probeCommand, length, std::min(untilNs, answerBy));
+    QByteArray got;
+    while (woke == Woke::Ready) {
+        const int at = int(got.indexOf(probeAnswer));
+        if (at >= 0) {
+            discard(at);
+            discard(got.size() - at - probeAnswer.size());
+            return at + probeAnswer.size() == got.size() ? Woke::Ready : Woke::TimedOut;
+        }
+        woke = wait(POLLIN, std::min(untilNs, answerBy));
+        if (woke == Woke::Ready && !readInto(got))
+            woke = Woke::Failed;
+    }
+    discard(got.size());
+    return woke;
+}
+
+Settled SerialLink::settle(int timeoutMs, qint64 untilNs)
+{
+    QByteArray stray;
+    if (!readInto(stray))
+        return Settled::PortFailed;
+    discard(stray.size());
+    if (!unsure)
+        return Settled::Quiet;
+    // A late reply comes within the guard and the timeout or not at all; a
+    // line that stays busy longer is not one a frame can go out on.
+    const quint64 before = discarded;
+    const qint64 giveUpNs = nowNs() + qint64(guardMs + timeoutMs) * msNs;
+    Woke woke = quietFor(qint64(guardMs) * msNs, std::min(untilNs, giveUpNs));
+    if (woke == Woke::Ready && startupProbe)
+        woke = probe(timeoutMs, untilNs);
+    if (woke == Woke::Ready) {
+        unsure = false;
+        return Settled::Quiet;
+    }
+    if (woke == Woke::Failed)
+        return Settled::PortFailed;
+    if (woke == Woke::Stopped || nowNs() >= untilNs)
+        return Settled::Interrupted;
+    return discarded > before ? Settled::NotQuiet : Settled::NoAnswer;
 }
 
 LinkReply SerialLink::exchange(const char *command, int length, int replyLength, int timeoutMs,
-                               const QDeadlineTimer &until)
+                               qint64 untilNs)
 {
-    const qint64 sentAtNs = lookedAtNs >= 0 ? lookedAtNs : nowNs();
-    lookedAtNs = -1;
-    const qint64 timeoutNs = sentAtNs + qint64(timeoutMs) * 1000000;
-    const qint64 untilNs = until.deadlineNSecs(); // a forever deadline is the largest
-    const bool capped = untilNs < timeoutNs;
-    const qint64 waitUntilNs = capped ? untilNs : timeoutNs;
     LinkReply reply;
-    received.resize(0); // keeps its capacity: reserved at open
-    Ready ready = send(command, length, waitUntilNs);
-    while (ready == Ready::Yes) {
-        ready = receive(waitUntilNs);
-        const int end = ready == Ready::Yes ? replyEnd(received, replyLength) : -1;
-        if (end < 0)
-            continue;
-        discard(received.size() - end);
-        reply.atNs = nowNs();
-        emptiedAtNs = end == received.size() ? reply.atNs : -1;
-        answered = true;
-        reply.bytes = received.left(end);
-        return reply;
+    received.resize(0); // keeps its capacity
+    // The write only fills the port's buffer: the reply's time starts when
+    // the last byte has left, one wire time later (570 ms for 17 bytes at
+    // 300 baud).
+    const qint64 wireNs = tools::wireNanoseconds(lineSettings, length);
+    const qint64 replyByNs = nowNs() + wireNs + timeoutMs * msNs;
+    const qint64 byNs = std::min(replyByNs, untilNs);
+    Woke woke = send(command, length, byNs);
+    reply.sentNs = nowNs() + wireNs;
+    while (woke == Woke::Ready) {
+        const int end = replyEnd(received, replyLength);
+        if (end >= 0) {
+            discard(received.size() - end);
+            reply.atNs = nowNs();
+            reply.bytes = received.left(end);
+            return reply;
+        }
+        woke = wait(POLLIN, byNs);
+        if (woke == Woke::Ready && !readInto(received))
+            woke = Woke::Failed;
     }
     reply.bytes = received;
     reply.atNs = nowNs();
-    mayBeNoisy = true;
-    answered = false;
-    reply.end = ready == Ready::Failed                ? ReplyEnd::PortFailed
-              : ready == Ready::TimedOut && !capped   ? ReplyEnd::TimedOut
-                                                      : ReplyEnd::Interrupted;
+    unsure = true;
+    reply.end = woke == Woke::Failed                          ? ReplyEnd::PortFailed
+              : woke == Woke::TimedOut && byNs == replyByNs ? ReplyEnd::TimedOut
+                                                              : ReplyEnd::Interrupted;
     return reply;
 }
 

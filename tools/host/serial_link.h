@@ -1,26 +1,26 @@
-// The host's serial line. QSerialPort opens and configures it; the
-// exchanges then use its file descriptor directly. An exchange costs two
-// system calls, as few as any host's: a write() of the frame, and a read()
-// that blocks until the reply's bytes come and fetches them. That read has
-// no time limit of its own (VMIN 1, VTIME 0), so the kernel arms no timer
-// for it; ReadWatch ends it at the reply's timeout or on a stop request.
+// The host's serial line. QSerialPort opens and configures the port; the
+// exchanges then use its non-blocking descriptor, each wait a ppoll() on it
+// and the stop pipe with the time left (see common/wake_up.h).
 //
-// The line's rule: nothing is sent until it is quiet. After a reply that
-// timed out, or bytes that nobody asked for, the link waits until no byte
-// has come for the guard time, throwing away what arrives, so a late reply
-// cannot be taken for the answer to the next frame. A reply later than the
-// timeout and then the guard time of silence can still be.
+// The line's rule: nothing is sent until the line is unambiguous. After a
+// reply that timed out, bytes that nobody asked for, or a reopened port, the
+// link waits until no byte has come for the guard time, then (when the
+// line opens with the start-up exchange) sends the start-up command and
+// waits for its "CC" CR LF: a PLC answers in order, so every late reply
+// comes before that, and no value reply can look like it. Only then does
+// the next frame go out. A line that cannot be made so within a bound
+// (a device that chatters) is reported as not quiet, and the loop treats it
+// as an outage rather than wait on.
 #ifndef ORDELIN_HOST_SERIAL_LINK_H
 #define ORDELIN_HOST_SERIAL_LINK_H
 
-#include "read_watch.h"
-#include "wake_up.h"
-
 #include "common/line_settings.h"
 #include "common/result.h"
+#include "common/wake_up.h"
 
-#include <QtCore/QDeadlineTimer>
 #include <QtSerialPort/QSerialPort>
+
+#include <functional>
 
 namespace pollhost {
 
@@ -34,32 +34,45 @@ enum class ReplyEnd {
 struct LinkReply {
     QByteArray bytes;
     ReplyEnd end = ReplyEnd::Complete;
-    qint64 atNs = 0; // when it ended, on QDeadlineTimer's clock (deadlineNSecs)
+    qint64 sentNs = 0; // when the command's last byte left, on tools::nowNs()'s clock
+    qint64 atNs = 0;   // when the reply ended
+};
+
+enum class Settled {
+    Quiet,
+    NotQuiet, // bytes kept coming: a device that chatters
+    NoAnswer, // quiet, but the start-up command got no clean answer
+    Interrupted,
+    PortFailed,
 };
 
 class SerialLink {
 public:
-    SerialLink(const WakeUp &stop, int guardMs);
+    // `startupProbe`: the PLC answers the start-up command at any time
+    // (the driver opens the link with it).
+    SerialLink(const tools::WakeUp &stop, int guardMs, bool startupProbe);
 
     tools::Result<bool> open(const QString &portName, const tools::LineSettings &settings);
     // Closes the port and opens it again with the same settings (--reconnect).
     tools::Result<bool> reopen();
     void close() { port.close(); }
 
-    // Waits until the line is quiet, when it may not be. False when a stop,
-    // `until` or a port failure came first. Within one byte's wire time of a
-    // reply that ended with the last byte read, the line is not read again:
-    // a stray byte that soon would have begun during the reply, and one that
-    // ends after the frame is sent cannot be told from its reply anyway, so
-    // the host that turns around at once spends no system call on it.
-    bool settle(const QDeadlineTimer &until);
+    // Called while a wait of the link goes on, when the time it last
+    // returned comes (on tools::nowNs()'s clock), so the loop can keep
+    // showing what it knows during a long wait.
+    void setHeartbeat(std::function<qint64()> beat) { heartbeat = std::move(beat); }
+
+    // Makes the line unambiguous before a frame (see above); cheap when the
+    // last reply came whole and nothing is waiting on the port. Gives up
+    // after the guard and the timeout of waiting for quiet, and the timeout
+    // of waiting for the start-up answer.
+    Settled settle(int timeoutMs, qint64 untilNs);
 
     // Sends the command's `length` bytes and collects its reply within
-    // timeoutMs (and before `until`). The command is read in place: it may
-    // be the driver's frame, which holds it until DataCom. Call it on the
-    // thread that made the link, which the link's watcher may signal.
-    LinkReply exchange(const char *command, int length, int replyLength, int timeoutMs,
-                       const QDeadlineTimer &until);
+    // timeoutMs of the command's last byte leaving (its wire time after the
+    // write), and before untilNs. The command is read in place: it may be
+    // the driver's frame, which holds it until DataCom.
+    LinkReply exchange(const char *command, int length, int replyLength, int timeoutMs, qint64 untilNs);
 
     // Bytes thrown away: late replies, bytes after a reply, noise.
     quint64 discardedBytes() const { return discarded; }
@@ -67,33 +80,25 @@ public:
     const QString &failure() const { return failed; }
 
 private:
-    enum class Ready { Yes, TimedOut, Stopped, Failed };
-    bool makeReadsBlock();
-    Ready waitFor(short events, const QDeadlineTimer &until);
-    // Deadlines in nanoseconds on QDeadlineTimer's clock.
-    Ready send(const char *command, int length, qint64 untilNs);
-    Ready receive(qint64 untilNs);
-    Ready emptyRead();
-    qint64 readSome(QByteArray &into, bool readable);
+    using Woke = tools::WakeUp::Woke;
+    Woke wait(short events, qint64 untilNs);
+    Woke send(const char *command, int length, qint64 untilNs);
+    bool readInto(QByteArray &into);
     void discard(qint64 bytes);
+    Woke quietFor(qint64 guardNs, qint64 untilNs);
+    Woke probe(int timeoutMs, qint64 untilNs);
 
-    const WakeUp &stop;
+    const tools::WakeUp &stop;
     int guardMs;
-    ReadWatch reads;
+    bool startupProbe;
+    std::function<qint64()> heartbeat;
+    qint64 nextBeatNs = 0;
     QSerialPort port;
     QString name;
     tools::LineSettings lineSettings;
     int fd = -1;
-    qint64 byteNs = 0;      // one byte's wire time at the line's settings
-    // On QDeadlineTimer's clock, in nanoseconds, -1 for none. The clock is
-    // read twice an exchange: when settle() looks at the line, which also
-    // starts the reply's timeout of the frame sent right after, and when
-    // the reply ends.
-    qint64 emptiedAtNs = -1; // a complete reply left nothing behind
-    qint64 lookedAtNs = -1;  // settle() found the line quiet, just before exchange()
-    QByteArray received;    // kept between exchanges, so it is allocated once
-    bool mayBeNoisy = false; // after a timeout or unasked bytes, until found quiet
-    bool answered = false;   // the last frame got its reply, so the line took it
+    QByteArray received;
+    bool unsure = false; // the line may hold an answer nobody waits for
     quint64 discarded = 0;
     QString failed;
 };

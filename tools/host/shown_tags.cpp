@@ -23,17 +23,12 @@ TagReading readShown(const ShownTag &shown, const QList<QList<int>> &values)
 ElementState shownState(const ShownTag &shown, const QList<QVector<ElementState>> &states)
 {
     const QVector<ElementState> elements = states.value(shown.variable).mid(shown.first, shown.tag.variable.count);
-    ElementState worst{Quality::Fresh, -1};
-    for (const ElementState &element : elements) {
-        if (element.quality == Quality::NeverRead)
-            return element;
-        if (element.quality == Quality::Stale
-            && (worst.quality != Quality::Stale || element.readAtMs < worst.readAtMs))
-            worst = element;
-        else if (worst.quality == Quality::Fresh)
-            worst.readAtMs = worst.readAtMs < 0 ? element.readAtMs : std::min(worst.readAtMs, element.readAtMs);
-    }
-    return elements.isEmpty() ? ElementState{} : worst;
+    if (elements.isEmpty())
+        return {};
+    ElementState worst = elements.first();
+    for (const ElementState &element : elements)
+        worst = worse(worst, element);
+    return worst;
 }
 
 } // namespace pollhost

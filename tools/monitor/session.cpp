@@ -71,7 +71,7 @@ Inbox Session::take()
 void Session::work()
 {
     while (!wake.raised()) {
-        SerialLink link(wake, config.host.guardMs);
+        SerialLink link(wake, config.host.guardMs, config.host.protocolMode == 0);
         if (openLink(link)) {
             PollLoop loop(api, host, link, *this, config.host, wake);
             loopStartMs = QDateTime::currentMSecsSinceEpoch();
@@ -83,7 +83,7 @@ void Session::work()
                 inbox.link = LinkState::Down;
             }
         }
-        wake.sleepUntil(QDeadlineTimer(retryPauseMs));
+        wake.sleepUntil(tools::nowNs() + retryPauseMs * tools::msNs);
     }
     // The window queued its writes and once-reads for this line: none may
     // go out on the next connection, which can be another PLC.

@@ -7,7 +7,7 @@
 
 #include "host/driver_host.h"
 #include "host/loop_events.h"
-#include "host/wake_up.h"
+#include "common/wake_up.h"
 #include "sim/simulator.h"
 
 #include "common/line_settings.h"
@@ -87,7 +87,7 @@ private:
     QString port;
     std::shared_ptr<sim::Simulator> simulator;
     pollhost::DriverHost host;
-    pollhost::WakeUp wake;
+    tools::WakeUp wake;
     qint64 loopStartMs = 0; // the epoch time of the loop clock's zero
 
     std::mutex mutex; // guards the inbox and `before`

@@ -14,6 +14,7 @@ QColor qualityColour(pollhost::Quality quality)
 {
     switch (quality) {
     case pollhost::Quality::Fresh: return QColor(0x00, 0x80, 0x30);
+    case pollhost::Quality::Uncertain: return QColor(0xB0, 0x90, 0x00);
     case pollhost::Quality::Stale: return QColor(0xC0, 0x60, 0x00);
     case pollhost::Quality::NeverRead: break;
     }

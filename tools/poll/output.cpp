@@ -59,7 +59,7 @@ QString valueText(int value)
 
 QString stateText(const ElementState &state)
 {
-    if (state.quality != Quality::Stale)
+    if (state.quality != Quality::Stale || state.readAtMs < 0)
         return qualityName(state.quality);
     return QStringLiteral("stale since %1 s").arg(seconds(state.readAtMs));
 }

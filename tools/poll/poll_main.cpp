@@ -2,7 +2,6 @@
 // PLC on a serial port (or the built-in simulator) and shows the values.
 #include "output.h"
 #include "poll_options.h"
-#include "stop_signals.h"
 
 #include "host/driver_api.h"
 #include "host/driver_host.h"
@@ -11,6 +10,8 @@
 #include "host/project_file.h"
 #include "host/request_set.h"
 #include "host/serial_link.h"
+
+#include "common/stop_signals.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QSet>
@@ -43,7 +44,7 @@ int fail(const QString &message, ExitCode code)
 // A log file that cannot be written ends the run, with the reason in
 // `failure`: nothing is lost silently.
 std::unique_ptr<Output> makeOutput(const PollOptions &options, const QString &port,
-                                   const QList<ShownTag> &tags, WakeUp &stop, QString &failure)
+                                   const QList<ShownTag> &tags, tools::WakeUp &stop, QString &failure)
 {
     RecordTarget target{tags, nullptr, options.logChanges, [&stop, &failure](const QString &why) {
                             failure = why;
@@ -138,20 +139,20 @@ int runHost(const PollOptions &options)
         simulator = started.value();
         port = simulator->portName();
     }
-    WakeUp stop;
+    tools::WakeUp stop;
     const RequestSet &set = requests.value();
     QString outputFailure;
     const std::unique_ptr<Output> output = makeOutput(options, port, set.tags, stop, outputFailure);
     const QString unwritable = output->prepare();
     if (!unwritable.isEmpty())
         return fail(QStringLiteral("cannot write the log: ") + unwritable, OutputFailed);
-    SerialLink link(stop, options.host.guardMs);
+    SerialLink link(stop, options.host.guardMs, options.host.protocolMode == 0);
     const auto opened = link.open(port, options.line);
     if (!opened.ok())
         return fail(opened.error() + (options.sim ? simulatorLineHint(options.line) : QString()), PortFailed);
 
     DriverHost host(api.value(), options.host, set.cyclic, set.writes, set.onceReads);
-    raiseOnStopSignals(stop);
+    tools::raiseOnStopSignals(stop);
     host.start();
     PollLoop loop(api.value(), host, link, *output, options.host, stop);
     const LoopEnd end = loop.run();

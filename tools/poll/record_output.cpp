@@ -128,7 +128,7 @@ private:
             const ElementState state = states ? states->value(k) : ElementState{};
             scratch.push_back(values ? values->value(k, notRead) : notRead);
             scratch.push_back(qint64(state.quality));
-            scratch.push_back(state.quality == Quality::Stale ? state.readAtMs : 0);
+            scratch.push_back(state.quality == Quality::Fresh ? 0 : state.readAtMs);
         }
         TagCells &made = cells[size_t(index)];
         if (made.text.isNull() || scratch != made.madeFrom) {

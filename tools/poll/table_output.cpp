@@ -33,8 +33,8 @@ QString rowState(const QVector<ElementState> &states)
     int never = 0;
     for (const ElementState &state : states) {
         never += state.quality == Quality::NeverRead;
-        if (state.quality == Quality::Stale && (worst.quality != Quality::Stale || state.readAtMs < worst.readAtMs))
-            worst = state;
+        if (state.quality != Quality::NeverRead)
+            worst = worse(worst, state);
     }
     if (never == states.size())
         return qualityName(Quality::NeverRead);

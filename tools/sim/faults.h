@@ -22,6 +22,9 @@ struct FaultRates {
     double pieces = 0;    // send the reply in two or three parts, pieceGapMs apart
     int delayMs = 200;
     int pieceGapMs = 5;
+    // A device that chatters: one stray byte every chatterMs once the first
+    // command was answered; 0 for none.
+    int chatterMs = 0;
 
     bool any() const { return noReply + error + garble + truncate + delay + pieces > 0; }
 };

@@ -4,9 +4,10 @@
 #include "simulator.h"
 #include "sim_options.h"
 
+#include "common/stop_signals.h"
+
 #include <QtCore/QCoreApplication>
 
-#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
@@ -16,24 +17,6 @@ int fail(const QString &message, int code)
 {
     std::fprintf(stderr, "ordelin-sim: %s\n", qPrintable(message));
     return code;
-}
-
-int stopFd = -1;
-
-void onStopSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(stopFd, &byte, 1);
-}
-
-void stopOnSignals(const sim::Simulator &simulator)
-{
-    stopFd = simulator.stopFd();
-    struct sigaction action {};
-    action.sa_handler = &onStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
 }
 
 // Until a stop: true when the port is back, false when stopped first. One
@@ -75,7 +58,7 @@ int main(int argc, char *argv[])
     if (!created.ok())
         return fail(created.error(), 2);
     sim::Simulator &simulator = *created.value();
-    stopOnSignals(simulator);
+    tools::raiseOnStopSignals(simulator.stopRequest());
     std::printf("%s\n", qPrintable(portName));
     std::fflush(stdout);
 

@@ -56,6 +56,10 @@ void describeOptions(QCommandLineParser &parser)
         {QStringLiteral("delay-ms"),
          QStringLiteral("How long a delayed reply is held back (default 200)."),
          QStringLiteral("ms"), QStringLiteral("200")},
+        {QStringLiteral("chatter-ms"),
+         QStringLiteral("After the first reply, send one stray byte every this many ms, as a "
+                        "device with a loose wire or a second talker does (default 0: never)."),
+         QStringLiteral("ms"), QStringLiteral("0")},
         {QStringLiteral("pace"),
          QStringLiteral("Take as long as a real line: each command takes its wire time to "
                         "arrive and each reply its wire time to leave, from the baud rate "
@@ -85,11 +89,13 @@ Result<SimConfig> readConfig(const QCommandLineParser &parser)
     const auto scanMs = tools::integerOption(parser, QStringLiteral("scan-ms"), 1, 60000);
     const auto seed = tools::integerOption(parser, QStringLiteral("seed"), 0, 0xFFFFFFFFLL);
     const auto responseMs = tools::integerOption(parser, QStringLiteral("response-ms"), 0, 60000);
-    for (const auto *checked : {&delayMs, &scanMs, &seed, &responseMs}) {
+    const auto chatterMs = tools::integerOption(parser, QStringLiteral("chatter-ms"), 0, 60000);
+    for (const auto *checked : {&delayMs, &scanMs, &seed, &responseMs, &chatterMs}) {
         if (!checked->ok())
             return Result<SimConfig>::failure(checked->error());
     }
     config.faults.delayMs = int(delayMs.value());
+    config.faults.chatterMs = int(chatterMs.value());
     config.scanMs = int(scanMs.value());
     config.seed = quint32(seed.value());
     config.line.pace = parser.isSet(QStringLiteral("pace"));

@@ -1,5 +1,6 @@
 #include "simulator.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
@@ -9,14 +10,7 @@
 
 namespace sim {
 
-// QElapsedTimer reads the same clock but gives no nanoseconds since its
-// reference point, which the line's deadlines need.
-qint64 monotonicNs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
+using tools::nowNs;
 
 Simulator::StartResult Simulator::create(const SimConfig &config, std::shared_ptr<LineDevice> device)
 {
@@ -24,8 +18,6 @@ Simulator::StartResult Simulator::create(const SimConfig &config, std::shared_pt
     const QStringList errors = simulator->inspect([](SimEngine &e) { return e.prepareMemory(); });
     if (!errors.isEmpty())
         return StartResult::failure(errors.join(QLatin1Char('\n')));
-    if (pipe2(simulator->wakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return StartResult::failure(QStringLiteral("cannot create the simulator's wake-up pipe"));
     return simulator;
 }
 
@@ -40,17 +32,13 @@ Simulator::StartResult Simulator::start(const SimConfig &config, std::shared_ptr
 }
 
 Simulator::Simulator(const SimConfig &config, std::shared_ptr<LineDevice> device)
-    : device(std::move(device)), engine(config, monotonicNs())
+    : device(std::move(device)), engine(config, nowNs()), chatterMs(config.faults.chatterMs)
 {
 }
 
 Simulator::~Simulator()
 {
     stop();
-    for (int fd : wakePipe) {
-        if (fd >= 0)
-            ::close(fd);
-    }
 }
 
 void Simulator::setSilent(bool silent)
@@ -60,8 +48,7 @@ void Simulator::setSilent(bool silent)
 
 void Simulator::stop()
 {
-    const char wake = 1;
-    [[maybe_unused]] const ssize_t written = ::write(wakePipe[1], &wake, 1);
+    wake.raise();
     if (thread.joinable())
         thread.join();
 }
@@ -71,20 +58,12 @@ void Simulator::setDevice(std::shared_ptr<LineDevice> line)
     device = std::move(line);
     // Replies that never left are lost with the old line; the host's turn
     // begins again with the next byte it sends.
-    const qint64 now = monotonicNs();
+    const qint64 now = nowNs();
     for (const Scheduled &piece : outgoing) {
         if (piece.endsReply)
             inspect([&](SimEngine &e) { e.replySent(now, now); });
     }
     outgoing.clear();
-}
-
-bool Simulator::sleep(int ms) const
-{
-    pollfd wake{wakePipe[0], POLLIN, 0};
-    while (::poll(&wake, 1, ms) < 0 && errno == EINTR) {
-    }
-    return !(wake.revents & POLLIN);
 }
 
 // At 115200 baud a byte lasts 87 us: the loop sleeps to nanosecond
@@ -94,31 +73,41 @@ Simulator::End Simulator::serve()
 {
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     for (;;) {
-        const qint64 now = monotonicNs();
+        const qint64 now = nowNs();
         const bool due = sendPending(now);
-        pollfd fds[2] = {{device->fd(), short(POLLIN | (due ? POLLOUT : 0)), 0},
-                         {wakePipe[0], POLLIN, 0}};
-        timespec wait{};
-        if (!outgoing.empty() && !due) {
-            const qint64 left = outgoing.front().dueNs - now;
-            wait = {time_t(left / 1000000000), long(left % 1000000000)};
-        }
         // Nothing to send, or a reply due that the line cannot take yet: only
-        // the line (or the wake-up pipe) can end the wait.
-        if (::ppoll(fds, 2, outgoing.empty() || due ? nullptr : &wait, nullptr) < 0 && errno != EINTR)
-            return End::Stopped;
-        if (fds[1].revents & POLLIN)
+        // the line (or a stop) can end the wait.
+        const bool timed = !outgoing.empty() && !due;
+        short revents = 0;
+        const auto woke = wake.wait(device->fd(), short(POLLIN | (due ? POLLOUT : 0)),
+                                    std::min(timed ? outgoing.front().dueNs : tools::never, chatter(now)),
+                                    &revents);
+        if (woke == tools::WakeUp::Woke::Stopped || woke == tools::WakeUp::Woke::Failed)
             return End::Stopped;
         // A port whose other end went away reports a hang-up, often with
         // input beside it that reads as nothing: there is no more line.
-        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
+        if (revents & (POLLHUP | POLLERR | POLLNVAL))
             return End::HungUp;
         // Bytes count as come when the wait ended, not after the read that
         // fetches them: the simulator's own system call is no host's time.
-        if ((fds[0].revents & POLLIN) && !receive(monotonicNs()))
+        if ((revents & POLLIN) && !receive(nowNs()))
             return End::HungUp;
         sendDue();
     }
+}
+
+// With --chatter-ms, once a reply has gone out: a stray byte when one is
+// due, and when the next one is.
+qint64 Simulator::chatter(qint64 now)
+{
+    if (chatterMs <= 0 || !replied)
+        return tools::never;
+    if (nextChatterNs == 0 || now >= nextChatterNs) {
+        if (nextChatterNs != 0)
+            [[maybe_unused]] const ssize_t sent = ::write(device->fd(), "?", 1);
+        nextChatterNs = now + chatterMs * tools::msNs;
+    }
+    return nextChatterNs;
 }
 
 bool Simulator::sendPending(qint64 nowNs) const
@@ -144,7 +133,7 @@ bool Simulator::receive(qint64 wokeNs)
 
 void Simulator::sendDue()
 {
-    while (sendPending(monotonicNs())) {
+    while (sendPending(nowNs())) {
         Scheduled &next = outgoing.front();
         const ssize_t sent = ::write(device->fd(), next.bytes.constData(), size_t(next.bytes.size()));
         if (sent < 0 && (errno == EAGAIN || errno == EINTR))
@@ -155,7 +144,8 @@ void Simulator::sendDue()
                 return;
         } // else the line refuses it: lost, like on a broken cable
         if (next.endsReply) {
-            const qint64 now = monotonicNs();
+            replied = true;
+            const qint64 now = nowNs();
             inspect([&](SimEngine &e) { e.replySent(now, next.dueNs); });
         }
         outgoing.pop_front();

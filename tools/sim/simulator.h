@@ -9,6 +9,8 @@
 #include "line_device.h"
 #include "sim_engine.h"
 
+#include "common/wake_up.h"
+
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -30,9 +32,9 @@ public:
     // A new line for the same PLC, after a hang-up; not while serving.
     void setDevice(std::shared_ptr<LineDevice> line);
     // Sleeps up to ms; false when stop() came first.
-    bool sleep(int ms) const;
-    // Writing a byte here is stop() without the join: what a signal handler may do.
-    int stopFd() const { return wakePipe[1]; }
+    bool sleep(int ms) const { return wake.sleepUntil(tools::nowNs() + ms * tools::msNs); }
+    // Raising it is stop() without the join: what a signal handler may do.
+    tools::WakeUp &stopRequest() { return wake; }
 
     Simulator(const SimConfig &config, std::shared_ptr<LineDevice> device);
     ~Simulator();
@@ -56,17 +58,18 @@ private:
     bool receive(qint64 wokeNs);
     void sendDue();
     bool sendPending(qint64 nowNs) const;
+    qint64 chatter(qint64 now);
 
     std::shared_ptr<LineDevice> device;
     SimEngine engine;
     std::mutex engineMutex;
     std::deque<Scheduled> outgoing; // line thread only
-    int wakePipe[2] = {-1, -1};
+    tools::WakeUp wake;
+    int chatterMs;
+    bool replied = false;     // line thread only, as the two below
+    qint64 nextChatterNs = 0;
     std::thread thread;
 };
-
-// Nanoseconds on the monotonic clock.
-qint64 monotonicNs();
 
 } // namespace sim
 

@@ -1,12 +1,14 @@
 #include "stop_signals.h"
 
 #include <csignal>
+#include <pthread.h>
 
-namespace pollhost {
+namespace tools {
 
 namespace {
 
 WakeUp *stopRequest = nullptr;
+const int stopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 void onStopSignal(int)
 {
@@ -22,8 +24,17 @@ void raiseOnStopSignals(WakeUp &stop)
     struct sigaction action {};
     action.sa_handler = &onStopSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (int signal : stopSignals)
+        sigaction(signal, &action, nullptr);
 }
 
-} // namespace pollhost
+void blockStopSignals(bool block)
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : stopSignals)
+        sigaddset(&set, signal);
+    pthread_sigmask(block ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
+}
+
+} // namespace tools
