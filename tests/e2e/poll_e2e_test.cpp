@@ -192,6 +192,20 @@ TEST(Poll, ReconnectResumesWhenThePortComesBack)
     QTemporaryDir dir;
     const QString plcEnd = dir.filePath("plc"), hostEnd = dir.filePath("host");
     auto cable = std::make_unique<PlcOnCable>(plcEnd, hostEnd);
+    { // Without --reconnect the run ends, and its last record says the link is down.
+        Running once(QStringLiteral(ORDELIN_POLL_PROGRAM),
+                     {"--port", hostEnd, "--library", ORDELIN_LIBRARY_PATH, "--format", "json", "DM0"});
+        ASSERT_FALSE(once.waitForLine([](const QString &l) { return dm0(l) >= 1; }, 5000).isEmpty());
+        cable.reset();
+        const Finished ended = once.stop(0);
+        EXPECT_EQ(ended.exitCode, 4);
+        QJsonObject last;
+        for (const QJsonObject &record : records(ended.out))
+            last = record.contains("values") ? record : last;
+        EXPECT_EQ(last["link"], "down") << ended.out.toStdString();
+        EXPECT_EQ(last["quality"].toObject()["DM0"], "stale") << ended.out.toStdString();
+        cable = std::make_unique<PlcOnCable>(plcEnd, hostEnd);
+    }
     Running host(QStringLiteral(ORDELIN_POLL_PROGRAM),
                  {"--port", hostEnd, "--library", ORDELIN_LIBRARY_PATH, "--reconnect", "--format", "json",
                   "--timeout", "100", "--retries", "1", "DM0"});
@@ -204,6 +218,10 @@ TEST(Poll, ReconnectResumesWhenThePortComesBack)
     const QString down = host.waitForLine(linkIs("down"), 5000);
     ASSERT_FALSE(down.isEmpty()) << host.seen.join('\n').toStdString();
     EXPECT_EQ(json(down)["outages"].toInt(), 1);
+    // At once, not when each value is read again.
+    const QString stale = host.waitForLine([](const QString &l) { return json(l).contains("values"); }, 2000);
+    EXPECT_EQ(json(stale)["link"], "down") << stale.toStdString();
+    EXPECT_EQ(json(stale)["quality"].toObject()["DM0"], "stale") << stale.toStdString();
     cable = std::make_unique<PlcOnCable>(plcEnd, hostEnd);
     ASSERT_FALSE(host.waitForLine(linkIs("up"), 8000).isEmpty()) << host.seen.join('\n').toStdString();
     EXPECT_FALSE(host.waitForLine([](const QString &l) { return dm0(l) >= 1; }, 5000).isEmpty());
@@ -251,17 +269,49 @@ void expectNumberedWords(const QString &out)
     }
 }
 
-// A reply held back past the timeout arrives during the next exchange
-// unless the host waits for the line to be quiet: it must be thrown away,
-// never read as the answer to the next frame.
+// A reply held back past the timeout, and past the guard after it, comes
+// while a later frame waits; after a retry the PLC may answer twice. The
+// host must never show such a reply under another address: every value
+// shown, fresh or not, is its own address's, and a value is fresh only
+// while the line is known to be in order.
 TEST(Poll, LateRepliesAreNeverTakenForTheNextFrame)
 {
-    sim::FaultRates faults;
-    faults.delay = 0.3;
-    faults.delayMs = 300;
-    const NumberedRun run = pollNumberedWords(faults, 3, {"--timeout", "200", "--interval", "0", "--count", "24"});
-    expectNumberedWords(run.host.out);
-    EXPECT_GT(summary(run.host.out)["late_bytes"].toInt(), 0) << "the delays must have been felt";
+    for (const int delayMs : {300, 450}) {
+        sim::FaultRates faults;
+        faults.delay = 0.3;
+        faults.delayMs = delayMs;
+        const NumberedRun run = pollNumberedWords(faults, 3, {"--timeout", "200", "--interval", "0", "--count", "30"});
+        expectNumberedWords(run.host.out);
+        EXPECT_GT(run.faults.delayed, 3u) << delayMs;
+        EXPECT_GT(summary(run.host.out)["late_bytes"].toInt(), 0) << "the delays must have been felt";
+    }
+}
+
+// A device that sends a stray byte every 20 ms after a normal start: the
+// line can never be made quiet. That is an outage, not a stall: records
+// keep coming at least once a second, the link goes down, the value read
+// before goes stale, and the exit code says so.
+TEST(Poll, AChatteringLineIsAnOutageNotAStall)
+{
+    sim::SimConfig config;
+    config.faults.chatterMs = 20;
+    auto plc = startSimulator(config);
+    ASSERT_TRUE(plc);
+    const Finished run = runPoll(hostOn(*plc, {"--format", "json", "--timeout", "200", "--duration", "5", "DM0"}));
+    EXPECT_EQ(run.exitCode, 6) << run.err.toStdString();
+    double last = 0;
+    QJsonObject final;
+    for (const QJsonObject &record : records(run.out)) {
+        if (!record.contains("values") || record.contains("event"))
+            continue;
+        EXPECT_LE(record["time"].toDouble() - last, 1.05) << "a gap in the records";
+        last = record["time"].toDouble();
+        final = record;
+    }
+    EXPECT_GE(last, 4.0);
+    EXPECT_EQ(final["link"].toString(), "down");
+    EXPECT_EQ(final["quality"].toObject()["DM0"].toString(), "stale");
+    EXPECT_GT(summary(run.out)["dropped"].toInt(), 0);
 }
 
 // A silent PLC and a reply timeout of ten minutes: a Ctrl-C, a second one,
@@ -425,6 +475,12 @@ TEST(Poll, APacedBuiltInSimulatorTakesTheHostsLineSettings)
     EXPECT_TRUE(run.err.contains("simulator: line 115200 8N1 paced: the wire allows 652.1 exchanges/s"))
         << run.err.toStdString();
     EXPECT_EQ(runPoll({"--sim", "--sim-options", "--baud 9600", "DM0"}).exitCode, 1);
+    // At 300 baud a read command alone takes 367 ms on the wire: the reply's
+    // timeout counts from when it has left.
+    const Finished slow = runPoll({"--sim", "--baud", "300", "--sim-options", "--pace", "--timeout", "300",
+                                   "--count", "3", "--format", "csv", "DM0"});
+    EXPECT_EQ(slow.exitCode, 0) << slow.err.toStdString();
+    EXPECT_TRUE(slow.err.contains("3 exchanges, 3 accepted")) << slow.err.toStdString();
 }
 
 } // namespace
