@@ -61,11 +61,13 @@ TEST(InitialValues, ReportsEveryBadLineByNumberAndAppliesNothing)
 {
     auto memory = std::make_unique<PlcMemory>();
     const QStringList errors = sim::applyInitialValues(*memory, QStringLiteral(
-        "DM 1=5\nXX 1=2\nDM 10000=1\nRLY 00016=1\nDM 1=65536\nT 1=2\njust words\nTM 5=abc\n"));
+        "DM 1=5\nXX 1=2\nDM 10000=1\nRLY 00016=1\nDM 1=65536\nT 1=2\njust words\nTM 5=abc\nDM2=7\nTV_p3=9\n"));
     ASSERT_EQ(errors.size(), 7) << errors.join(QLatin1Char('\n')).toStdString();
     for (int i = 0; i < errors.size(); ++i)
         EXPECT_TRUE(errors[i].startsWith(QStringLiteral("line %1:").arg(i + 2))) << errors[i].toStdString();
     EXPECT_EQ(memory->dm[1], 0);
+    EXPECT_TRUE(sim::applyInitialValues(*memory, QStringLiteral("DM 1=5\nDM2=7\nTV_p3=9\nRLY00105=1")).isEmpty());
+    EXPECT_EQ(memory->dm[2], 7);
 }
 
 // Every piece of 200 deliveries with its delay, in one text.

@@ -3,14 +3,17 @@
 #include <QtCore/QDateTime>
 #include <QtCore/QStringList>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace pollhost {
 
-void printOut(const QString &text)
+QString printOut(const QString &text)
 {
-    std::fputs(text.toUtf8().constData(), stdout);
-    std::fflush(stdout);
+    if (std::fputs(text.toUtf8().constData(), stdout) >= 0 && std::fflush(stdout) == 0)
+        return {};
+    return QStringLiteral("standard output: ") + QString::fromLocal8Bit(std::strerror(errno));
 }
 
 void printError(const QString &text)

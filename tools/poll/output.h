@@ -34,8 +34,9 @@ std::unique_ptr<Output> jsonOutput(RecordTarget target);
 // The table on the terminal and the records in a file, side by side.
 std::unique_ptr<Output> bothOutputs(std::unique_ptr<Output> screen, std::unique_ptr<Output> file);
 
-// Writes UTF-8 text to standard output or standard error.
-void printOut(const QString &text);
+// Writes UTF-8 text to standard output or standard error; for standard
+// output, why it failed (a full disk, a closed pipe), or nothing.
+QString printOut(const QString &text);
 void printError(const QString &text);
 
 // "write DM100=1234: acknowledged", for the text outputs.

@@ -16,6 +16,7 @@
 #include <QtCore/QCoreApplication>
 #include <QtCore/QSet>
 
+#include <cstdio>
 #include <unistd.h>
 
 namespace {
@@ -157,6 +158,8 @@ int runHost(const PollOptions &options)
     PollLoop loop(api.value(), host, link, *output, options.host, stop);
     const LoopEnd end = loop.run();
     output->finish(loop.view(), loop.stats().summary(port, loop.elapsedMs(), options.line));
+    if (outputFailure.isEmpty() && std::ferror(stdout))
+        outputFailure = QStringLiteral("standard output: a write failed");
     if (simulator) {
         simulator->stop();
         for (const QString &line : simulator->inspect([](sim::SimEngine &e) { return e.report(); }))

@@ -39,14 +39,11 @@ protected:
 
     void writeLine(const QString &line)
     {
-        if (!toFile()) {
-            printOut(line + QLatin1Char('\n'));
-            return;
-        }
-        const auto written = target.file->write(line);
-        if (!written.ok() && !failureReported && target.failed) {
+        // Standard output is a log like any other: a write that fails ends the run.
+        const QString failure = toFile() ? target.file->write(line).error() : printOut(line + QLatin1Char('\n'));
+        if (!failure.isEmpty() && !failureReported && target.failed) {
             failureReported = true;
-            target.failed(written.error());
+            target.failed(failure);
         }
     }
 

@@ -17,11 +17,12 @@ using tools::Result;
 // One line turned into the change it makes, or the reason it makes none.
 Result<Assignment> parseLine(PlcMemory &probe, const QString &line)
 {
+    // "DM 100=1234" or "DM100=1234", as addresses are written everywhere else.
     static const QRegularExpression form(
-        QStringLiteral("^\\s*(\\S+)\\s+(\\S+?)\\s*=\\s*(\\S+)\\s*$"));
+        QStringLiteral("^\\s*([A-Za-z_]+?)\\s*(\\d+)\\s*=\\s*(\\S+)\\s*$"));
     const QRegularExpressionMatch match = form.match(line);
     if (!match.hasMatch())
-        return Result<Assignment>::failure(QStringLiteral("expected FAMILY ADDRESS=VALUE"));
+        return Result<Assignment>::failure(QStringLiteral("expected FAMILY ADDRESS=VALUE, e.g. DM100=1234"));
     const QString family = match.captured(1);
     const QString addressText = match.captured(2);
     const tools::Family *known = tools::findFamily(family);
@@ -77,7 +78,10 @@ QStringList loadInitialValues(PlcMemory &memory, const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return {QStringLiteral("%1: %2").arg(path, file.errorString())};
-    return applyInitialValues(memory, QString::fromUtf8(file.readAll()));
+    QStringList errors = applyInitialValues(memory, QString::fromUtf8(file.readAll()));
+    for (QString &error : errors)
+        error.prepend(path + QStringLiteral(": "));
+    return errors;
 }
 
 } // namespace sim

@@ -55,8 +55,11 @@ int main(int argc, char *argv[])
         return fail(device.error(), 3);
     const QString portName = device.value()->portName();
     const auto created = sim::Simulator::create(o.config, std::move(device.value()));
-    if (!created.ok())
-        return fail(created.error(), 2);
+    if (!created.ok()) {
+        for (const QString &line : created.error().split(QLatin1Char('\n')))
+            fail(line, 2);
+        return 2;
+    }
     sim::Simulator &simulator = *created.value();
     tools::raiseOnStopSignals(simulator.stopRequest());
     std::printf("%s\n", qPrintable(portName));
