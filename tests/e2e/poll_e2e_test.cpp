@@ -176,15 +176,6 @@ TEST(Poll, LinkRecoversAfterThePlcFallsSilent)
     EXPECT_TRUE(stopped.err.contains(QLatin1String("ordelin-poll statistics"))) << stopped.err.toStdString();
 }
 
-// The simulator on one end of a cable; the host's device vanishes with the
-// cable and comes back with a new one.
-struct PlcOnCable {
-    PlcOnCable(const QString &plcEnd, const QString &hostEnd)
-        : cable(plcEnd, hostEnd), plc(QStringLiteral(ORDELIN_SIM_PROGRAM), QStringList{"--port", plcEnd}) {}
-    Cable cable;
-    Running plc;
-};
-
 TEST(Poll, ReconnectResumesWhenThePortComesBack)
 {
     if (!Cable::available())

@@ -61,6 +61,7 @@ LoopEnd PollLoop::exchange(const char *command, const FrameFacts &frame)
 {
     if (settings.trace)
         events.trace(traceLine('>', QByteArray(command, frame.commandLength)));
+    host.sending(frame);
     LinkReply reply = link.exchange(command, frame.commandLength, frame.replyLength, settings.timeoutMs,
                                     deadline());
     if (reply.end == ReplyEnd::Interrupted || reply.end == ReplyEnd::PortFailed)
@@ -127,9 +128,6 @@ void PollLoop::report(const QList<HostEvent> &done)
             ++failed;
         events.event(clock.elapsed(), event);
     }
-    const QList<OwnCompletion> others = host.takeOtherCompletions(); // const: no detach
-    for (const OwnCompletion &completion : others)
-        events.completed(completion);
 }
 
 bool PollLoop::pause(int ms)

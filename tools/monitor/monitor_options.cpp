@@ -96,8 +96,10 @@ QStringList readConnection(const QCommandLineParser &parser, MonitorOptions &o)
         return {line.error()};
     c.line = line.value();
     // A window keeps its loop until the user disconnects, with or without
-    // variables, and traces the line for its trace pane.
+    // variables, reopens a port that failed, and traces the line for its
+    // trace pane.
     c.host.untilStopped = true;
+    c.host.reconnect = true;
     c.host.trace = true;
     c.host.openTimeoutMs = std::numeric_limits<int>::max();
     return {};
