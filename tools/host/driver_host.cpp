@@ -286,48 +286,42 @@ QList<HostEvent> DriverHost::takeEvents()
     return events;
 }
 
-// With no read list and no start-up exchange, the driver hands out the
-// writes and once-reads one by one; an empty reply with no retry left drops
-// each, through the same completion step as on the line. A null frame ends
-// only a burst of five: two in a row say the lists are empty (or hold a
-// request that makes no frame). Each list holds at most 1,024 entries.
-void DriverHost::dropQueued(const QString &why)
-{
-    const ComInfo kept = info;
-    info.protocolMode = 1;
-    info.retryLimit = 0;
-    QList<VarDef> none;
-    api.reCreatReadVarList(&none);
-    readListSize = 0;
-    if (PendingRequest *request = onLine.kind == FrameFacts::Startup ? nullptr : openRequest(onLine.requestGroup))
-        request->unknown.insert(onLine.address);
-    onLine = {};
-    for (int frames = 0, nulls = 0; nulls < 2 && frames < 4 * 1024; ++frames) {
-        if (!api.comCommunication()) {
-            ++nulls;
-            continue;
-        }
-        nulls = 0;
-        QByteArray noReply;
-        api.dataCom(noReply);
-    }
-    info.protocolMode = kept.protocolMode;
-    info.retryLimit = kept.retryLimit;
-    std::vector<Completion> taken;
-    taken.swap(reported);
-    for (const Completion &completion : taken)
-        finishById(completion.requestGroup, completion.status, why);
-    std::lock_guard<std::mutex> hold(postedMutex);
-    for (PendingRequest &request : postedRequests) {
-        request.queued = request.variable.count; // none was refused
-        held << request;
-    }
-    postedRequests.clear();
-    abandonPending(why);
-}
-
+// Gives up every write and once-read not completed yet. What the driver
+// still holds is dropped without anything sent, so that none goes out
+// later, maybe to another PLC: with no read list and no start-up exchange
+// it hands out the writes and once-reads one by one, and an empty reply with
+// no retry left drops each, through the same completion step as on the
+// line. A null frame ends only a burst of five: two in a row say the lists
+// are empty (or hold a request that makes no frame). Each list holds at
+// most 1,024 entries.
 void DriverHost::abandonPending(const QString &why)
 {
+    if (!open.isEmpty()) {
+        if (PendingRequest *request = onLine.kind == FrameFacts::Startup ? nullptr : openRequest(onLine.requestGroup))
+            request->unknown.insert(onLine.address);
+        onLine = {};
+        const ComInfo kept = info;
+        info.protocolMode = 1;
+        info.retryLimit = 0;
+        QList<VarDef> none;
+        api.reCreatReadVarList(&none);
+        for (int frames = 0, nulls = 0; nulls < 2 && frames < 4 * 1024; ++frames) {
+            if (!api.comCommunication()) {
+                ++nulls;
+                continue;
+            }
+            nulls = 0;
+            QByteArray noReply;
+            api.dataCom(noReply);
+        }
+        info.protocolMode = kept.protocolMode;
+        info.retryLimit = kept.retryLimit;
+        rebuildReadList();
+        std::vector<Completion> taken;
+        taken.swap(reported);
+        for (const Completion &completion : taken)
+            finishById(completion.requestGroup, completion.status, why);
+    }
     for (PendingRequest &request : held) {
         request.queued = request.variable.count; // none was refused
         open.append(request);

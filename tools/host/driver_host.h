@@ -58,15 +58,12 @@ public:
     // The port failed: every value read so far is stale.
     void linkLost() { freshness.linkDown(); }
 
-    // Reports every write and once-read not completed yet as given up.
+    // Reports every write and once-read not completed yet as given up, and
+    // takes what the driver still holds of them off its lists unsent, so
+    // that none reaches a PLC later. takeEvents() tells how each went: what
+    // never went out with `why`, an element whose frame was on the line and
+    // never judged as of unknown outcome.
     void abandonPending(const QString &why);
-
-    // Once the loop has ended for good: every write and once-read still in
-    // the driver's lists is dropped without anything sent, so that none
-    // reaches the next PLC this library talks to. Each is reported by
-    // takeEvents(), what never went out with `why`, an element whose frame
-    // was on the line as of unknown outcome.
-    void dropQueued(const QString &why);
 
     // The image's values of each cyclic variable, one per element, and how
     // far each can be trusted.

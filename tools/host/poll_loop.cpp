@@ -30,7 +30,8 @@ LoopEnd PollLoop::run()
     }
     report(host.takeEvents());
     if (host.requestsPending()) {
-        host.abandonPending(QStringLiteral("not completed: the run ended first"));
+        host.abandonPending(settings.untilStopped ? QStringLiteral("not sent: disconnected first")
+                                                  : QStringLiteral("not completed: the run ended first"));
         report(host.takeEvents());
     }
     return end;

@@ -81,9 +81,10 @@ void LoopWorker::run()
         emit problem(told = result.error() + (config.sim ? simulatorLineHint(config.line) : QString()));
         wake.sleepUntil(QDeadlineTimer(retryPauseMs));
     }
-    // The window queued its writes and once-reads for this line: none may
-    // go out on the next connection, which can be another PLC.
-    host.dropQueued(QStringLiteral("not sent: disconnected first"));
+    // The loop has given up what the driver held; what the window asked
+    // for since, or while the port never opened, goes the same way.
+    host.applyPosted();
+    host.abandonPending(QStringLiteral("not sent: disconnected first"));
     for (const HostEvent &done : host.takeEvents())
         emit ended(done);
     emit finished();
