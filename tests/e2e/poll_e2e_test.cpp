@@ -366,6 +366,7 @@ TEST(Refused, VariablesWritesAndOptionsBeforeAnythingIsSent)
         {{"--config", quoted}, 2, quoted + ": tag 't': 'scale' must be a number"},
         {{"--config", dir.filePath("none.json")}, 2, dir.filePath("none.json") + ": No such file or directory"},
         {{"--rotate", "10M", "DM0"}, 1, "--rotate and --keep need --output"},
+        {{"--stale-after", "2s", "DM0"}, 1, "--stale-after: '2s' is not an integer from 0 to 86400000"},
         {{"--output", "log.csv", "--rotate", "10X", "DM0"}, 1, "--rotate: '10X' is not a size such as 10M or 512k, nor daily"},
     };
     for (const auto &c : cases) {

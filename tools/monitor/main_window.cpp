@@ -305,8 +305,7 @@ QStringList MainWindow::applyProject(const VariableSet &set, bool withLine)
     if (!wanted.contains(QStringLiteral("port")) && !current.sim)
         wanted.insert(QStringLiteral("port"), current.port);
     const bool simulator = !wanted.contains(QStringLiteral("port"));
-    const auto line = parseMonitorOptions(QStringList{QStringLiteral("ordelin-monitor")}
-                                          + projectLineOptions(wanted, false, simulator));
+    const auto line = parseMonitorOptions(withProjectLine({QStringLiteral("ordelin-monitor")}, wanted, false, simulator));
     if (line.ok())
         panel->show(line.value().connection);
     else
