@@ -380,7 +380,7 @@ void MainWindow::connectLine()
     rateFromMs = QDateTime::currentMSecsSinceEpoch();
     rateFromExchanges = 0;
     rate = -1;
-    auto started = Session::start(api, active, cyclic());
+    auto started = Session::create(api, active, cyclic());
     if (!started.ok()) {
         status->setText(tr("Cannot connect: %1").arg(started.error()));
         return;
@@ -397,6 +397,7 @@ void MainWindow::connectLine()
     });
     connect(worker, &LoopWorker::problem, this, [this](const QString &text) { problem = text; });
     connect(worker, &LoopWorker::finished, this, &MainWindow::ended);
+    session->run();
     running = true;
     live = true;
     panel->setState(true, false);

@@ -17,7 +17,7 @@ const int retryPauseMs = 1000;
 
 } // namespace
 
-tools::Result<std::unique_ptr<Session>> Session::start(const DriverApi &api, const SessionConfig &config,
+tools::Result<std::unique_ptr<Session>> Session::create(const DriverApi &api, const SessionConfig &config,
                                                        QList<Variable> cyclic)
 {
     std::unique_ptr<Session> session(new Session(api, config, std::move(cyclic)));
@@ -36,7 +36,6 @@ tools::Result<std::unique_ptr<Session>> Session::start(const DriverApi &api, con
     session->loop->moveToThread(&session->thread);
     QObject::connect(&session->thread, &QThread::started, session->loop, &LoopWorker::run);
     QObject::connect(&session->thread, &QThread::finished, session->loop, &QObject::deleteLater);
-    session->thread.start();
     return session;
 }
 

@@ -82,8 +82,8 @@ private:
 class Session {
 public:
     // Starts the built-in simulator when asked, registers with the driver
-    // and starts the worker.
-    static tools::Result<std::unique_ptr<Session>> start(const pollhost::DriverApi &api,
+    // and makes the worker; run() starts it, once its signals are connected.
+    static tools::Result<std::unique_ptr<Session>> create(const pollhost::DriverApi &api,
                                                          const SessionConfig &config,
                                                          QList<pollhost::Variable> cyclic);
     ~Session(); // stops the worker and waits for it
@@ -91,6 +91,7 @@ public:
     Session &operator=(const Session &) = delete;
 
     const LoopWorker *worker() const { return loop; }
+    void run() { thread.start(); }
     pollhost::DriverHost &requests() { return host; }
 
     // Ends the worker's waits at once; returns without waiting for it.
