@@ -176,15 +176,6 @@ TEST(Poll, LinkRecoversAfterThePlcFallsSilent)
     EXPECT_TRUE(stopped.err.contains(QLatin1String("ordelin-poll statistics"))) << stopped.err.toStdString();
 }
 
-// The simulator on one end of a cable; the host's device vanishes with the
-// cable and comes back with a new one.
-struct PlcOnCable {
-    PlcOnCable(const QString &plcEnd, const QString &hostEnd)
-        : cable(plcEnd, hostEnd), plc(QStringLiteral(ORDELIN_SIM_PROGRAM), QStringList{"--port", plcEnd}) {}
-    Cable cable;
-    Running plc;
-};
-
 TEST(Poll, ReconnectResumesWhenThePortComesBack)
 {
     if (!Cable::available())
@@ -425,6 +416,7 @@ TEST(Refused, VariablesWritesAndOptionsBeforeAnythingIsSent)
         {{"--config", quoted}, 2, quoted + ": tag 't': 'scale' must be a number"},
         {{"--config", dir.filePath("none.json")}, 2, dir.filePath("none.json") + ": No such file or directory"},
         {{"--rotate", "10M", "DM0"}, 1, "--rotate and --keep need --output"},
+        {{"--stale-after", "2s", "DM0"}, 1, "--stale-after: '2s' is not an integer from 0 to 86400000"},
         {{"--output", "log.csv", "--rotate", "10X", "DM0"}, 1, "--rotate: '10X' is not a size such as 10M or 512k, nor daily"},
     };
     for (const auto &c : cases) {

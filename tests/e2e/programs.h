@@ -42,10 +42,12 @@ inline Finished runProgram(const QString &program, const QStringList &arguments,
     return done;
 }
 
+#ifdef ORDELIN_POLL_PROGRAM // not built with the monitor's tests
 inline Finished runPoll(const QStringList &arguments, int timeoutMs = 20000)
 {
     return runProgram(QStringLiteral(ORDELIN_POLL_PROGRAM), arguments, timeoutMs);
 }
+#endif
 
 // A program watched while it runs, line by line of its standard output.
 class Running {
@@ -154,6 +156,15 @@ struct Cable {
     static bool available() { return !QString(SOCAT_PROGRAM).isEmpty() && !QString(SOCAT_PROGRAM).endsWith("NOTFOUND"); }
     Running socat;
     QStringList ends;
+};
+
+// The simulator on one end of a cable; the host's device vanishes with the
+// cable and comes back with a new one.
+struct PlcOnCable {
+    PlcOnCable(const QString &plcEnd, const QString &hostEnd)
+        : cable(plcEnd, hostEnd), plc(QStringLiteral(ORDELIN_SIM_PROGRAM), QStringList{"--port", plcEnd}) {}
+    Cable cable;
+    Running plc;
 };
 
 } // namespace e2e

@@ -4,6 +4,8 @@
 
 #include "host/project_file.h"
 
+#include "../e2e/programs.h"
+
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
 #include <QtCore/QFile>
@@ -14,6 +16,7 @@
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
+#include <QtWidgets/QPlainTextEdit>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QTableWidget>
 
@@ -116,11 +119,12 @@ TEST_F(Window, ProjectTagsAndOnceReads)
     const QString oven = "oven (DM10, int16)", total = "total (DM20, uint32)";
     ASSERT_TRUE(waitFor(oven, Quality, "fresh"));
     EXPECT_EQ(cell(oven, Value)->text(), "0 C");
+    // Two writes in a row, one of two words: each completion goes to its own.
+    cell(total, Value)->setText("70000");
     cell(oven, Value)->setText("-12.5");
+    ASSERT_TRUE(waitFor(total, Outcome, "acknowledged"));
     ASSERT_TRUE(waitFor(oven, Outcome, "acknowledged"));
     EXPECT_TRUE(waitFor(oven, Value, "-12.5 C"));
-    cell(total, Value)->setText("70000");
-    ASSERT_TRUE(waitFor(total, Outcome, "acknowledged"));
     EXPECT_TRUE(waitFor(total, Value, "70000"));
 
     auto *field = window->findChild<QLineEdit *>("variableField");
@@ -139,26 +143,57 @@ TEST_F(Window, ProjectTagsAndOnceReads)
 }
 
 // Disconnect and connect again without restarting; what was read turns
-// stale, and a write the driver still held when the line closed is
-// reported, never kept for the next connection.
+// stale, and the writes and once-reads the driver still held when the line
+// closed (more than one burst of five) are reported, never kept for the next
+// connection.
 TEST_F(Window, ReconnectsWithoutRestart)
 {
     open({"--sim", "DM0:2"});
     ASSERT_TRUE(waitFor("DM1", Quality, "fresh"));
+    auto *field = window->findChild<QLineEdit *>("variableField");
+    auto *message = window->findChild<QLabel *>("variableMessage");
+    field->setText("DM100:12");
+    QTest::mouseClick(window->findChild<QPushButton *>("readOnce"), Qt::LeftButton);
     cell("DM1", Value)->setText("7");
     window->disconnectLine();
     EXPECT_TRUE(QTest::qWaitFor([&] {
         const QString outcome = cell("DM1", Outcome)->text();
         return outcome == "acknowledged" || outcome == "not sent: disconnected first";
     }, waitMs)) << cell("DM1", Outcome)->text().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return message->text().startsWith("DM100:12 read once: "); }, waitMs))
+        << message->text().toStdString();
     cell("DM1", Value)->setText("8");
     EXPECT_EQ(cell("DM1", Outcome)->text(), "not sent: not connected");
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return cell("DM1", Quality)->text().startsWith("stale since"); }, waitMs));
     auto *button = window->findChild<QPushButton *>("connectButton");
     ASSERT_TRUE(QTest::qWaitFor([&] { return button->isEnabled(); }, waitMs));
+    const QString before = message->text();
+    auto *trace = window->findChild<QPlainTextEdit *>();
+    const int onceReadFrames = trace->toPlainText().count("|RD DM01");
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(cell("DM1", Quality)->text(), "never read");
+    EXPECT_TRUE(waitFor("DM1", Quality, "fresh"));
+    QTest::qWait(500);
+    EXPECT_EQ(trace->toPlainText().count("|RD DM01"), onceReadFrames) << "a once-read kept for the next connection";
+    EXPECT_EQ(message->text(), before);
+}
+
+// A port that fails in use (the cable's peer goes away): every value read
+// turns stale at once, and polling resumes when the port is back.
+TEST_F(Window, APortFailureMakesEveryValueStale)
+{
+    if (!e2e::Cable::available())
+        GTEST_SKIP() << "socat is needed";
+    QTemporaryDir folder;
+    const QString plcEnd = folder.filePath("plc"), hostEnd = folder.filePath("host");
+    auto cable = std::make_unique<e2e::PlcOnCable>(plcEnd, hostEnd);
+    open({"--port", hostEnd, "--timeout", "100", "DM0:2"});
+    ASSERT_TRUE(waitFor("DM1", Quality, "fresh"));
+    cable.reset();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return cell("DM0", Quality)->text().startsWith("stale since"); }, waitMs))
+        << cell("DM0", Quality)->text().toStdString();
+    cable = std::make_unique<e2e::PlcOnCable>(plcEnd, hostEnd);
     EXPECT_TRUE(waitFor("DM1", Quality, "fresh"));
 }
 

@@ -7,9 +7,34 @@
 
 namespace tools {
 
+namespace {
+
+// Each parity once: its name in options and project files, its letter in
+// "9600 8E1", and what QSerialPort calls it; in the order of Parity.
+struct ParityInfo {
+    const char *name;
+    char letter;
+    QSerialPort::Parity serial;
+};
+const ParityInfo parities[] = {{"none", 'N', QSerialPort::NoParity},
+                               {"even", 'E', QSerialPort::EvenParity},
+                               {"odd", 'O', QSerialPort::OddParity}};
+
+const ParityInfo &infoOf(Parity parity)
+{
+    return parities[int(parity)];
+}
+
+} // namespace
+
 const QStringList &parityNames()
 {
-    static const QStringList names{QStringLiteral("none"), QStringLiteral("even"), QStringLiteral("odd")};
+    static const QStringList names = [] {
+        QStringList all;
+        for (const ParityInfo &info : parities)
+            all << QLatin1String(info.name);
+        return all;
+    }();
     return names;
 }
 
@@ -59,39 +84,22 @@ Result<LineSettings> lineSettings(const QCommandLineParser &parser)
     return settings;
 }
 
-namespace {
-
-QSerialPort::Parity parityOf(Parity parity)
-{
-    switch (parity) {
-    case Parity::Even: return QSerialPort::EvenParity;
-    case Parity::Odd: return QSerialPort::OddParity;
-    case Parity::None: break;
-    }
-    return QSerialPort::NoParity;
-}
-
-} // namespace
-
 bool openPort(QSerialPort &port, const LineSettings &settings)
 {
     return port.open(QIODevice::ReadWrite)
         && port.setBaudRate(settings.baud)
         && port.setDataBits(QSerialPort::DataBits(settings.dataBits))
-        && port.setParity(parityOf(settings.parity))
+        && port.setParity(infoOf(settings.parity).serial)
         && port.setStopBits(settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop)
         && port.setFlowControl(QSerialPort::NoFlowControl);
 }
 
 QString describe(const LineSettings &settings)
 {
-    const char parity = settings.parity == Parity::Even ? 'E'
-                      : settings.parity == Parity::Odd  ? 'O'
-                                                        : 'N';
     return QStringLiteral("%1 %2%3%4")
         .arg(settings.baud)
         .arg(settings.dataBits)
-        .arg(QLatin1Char(parity))
+        .arg(QLatin1Char(infoOf(settings.parity).letter))
         .arg(settings.stopBits);
 }
 

@@ -2,6 +2,8 @@
 
 #include "common/families.h"
 
+#include <algorithm>
+
 namespace pollhost {
 
 namespace {
@@ -10,10 +12,25 @@ namespace {
 // listens to its callback.
 DriverHost *attached = nullptr;
 
+// The requests' identifiers start above 11: reply verification adds a
+// requestId from 0 to 11 to the result codes of a rejected reply.
+const int firstRequestId = 100;
+
+PendingRequest pending(const char *kind, const QString &text, const Variable &variable,
+                       const QList<int> &values = {})
+{
+    PendingRequest request;
+    request.kind = QLatin1String(kind);
+    request.text = text;
+    request.variable = variable;
+    request.values = values;
+    return request;
+}
+
 // The callback runs on the communication thread, inside DataCom, with the
 // driver's list mutex held: it must not call an export that takes that
 // mutex (AddListWriteVar, AddListOnceReadVar, ReCreatReadVarList,
-// SetRegisterData). So it only records; the loop queues the next request
+// SetRegisterData). So it only records; the loop takes the completion
 // after DataCom has returned.
 void onCompletion(int, int, int requestGroup, int status)
 {
@@ -25,16 +42,16 @@ void onCompletion(int, int, int requestGroup, int status)
 
 DriverHost::DriverHost(const DriverApi &api, const HostSettings &settings, QList<Variable> cyclic,
                        QList<WriteRequest> writeRequests, QList<Variable> onceReadVariables)
-    : api(api), station(settings.station), cyclic(std::move(cyclic))
+    : api(api), station(settings.station), cyclic(std::move(cyclic)), nextId(firstRequestId)
 {
     info.defaultStation = settings.station;
     info.retryLimit = settings.retries;
     info.protocolMode = settings.protocolMode;
     info.writeMode = settings.writeMode;
     for (const WriteRequest &write : writeRequests)
-        writes.append({QStringLiteral("write"), write.text, write.target, write.values, 0, {}});
+        post(pending("write", write.text, write.target, write.values));
     for (const Variable &variable : onceReadVariables)
-        onceReads.append({QStringLiteral("once-read"), variable.text, variable, {}, 0, {}});
+        held.append(pending("once-read", variable.text, variable));
 }
 
 DriverHost::~DriverHost()
@@ -50,7 +67,8 @@ void DriverHost::start()
     api.registCallBackFuncIntf(&onCompletion, 0);
     api.flashLocalRegister(0, 0, 0);
     rebuildReadList();
-    queueNextWrite();
+    applyPosted();
+    takeEvents(); // once-reads with no write before them go in now
 }
 
 void DriverHost::rebuildReadList()
@@ -75,6 +93,23 @@ void DriverHost::postCyclic(QList<Variable> variables)
     anythingPosted = true;
 }
 
+void DriverHost::postWrite(const WriteRequest &write)
+{
+    post(pending("write", write.text, write.target, write.values));
+}
+
+void DriverHost::postOnceRead(const Variable &variable)
+{
+    post(pending("once-read", variable.text, variable));
+}
+
+void DriverHost::post(PendingRequest request)
+{
+    std::lock_guard<std::mutex> hold(postedMutex);
+    postedRequests.append(std::move(request));
+    anythingPosted = true;
+}
+
 // Before every frame: the flag spares the lock when nothing was posted,
 // and a plain load of it a locked exchange.
 void DriverHost::applyPosted()
@@ -82,18 +117,99 @@ void DriverHost::applyPosted()
     if (!anythingPosted.load(std::memory_order_relaxed) || !anythingPosted.exchange(false))
         return;
     std::unique_lock<std::mutex> hold(postedMutex);
-    if (!cyclicPosted)
-        return; // taken with an earlier flag
-    cyclic.swap(postedCyclic);
+    QList<PendingRequest> requests;
+    requests.swap(postedRequests);
+    const bool rebuild = cyclicPosted;
+    if (rebuild)
+        cyclic.swap(postedCyclic);
     cyclicPosted = false;
     hold.unlock();
-    rebuildReadList();
+    if (rebuild)
+        rebuildReadList();
+    for (PendingRequest &request : requests)
+        queue(std::move(request));
 }
 
-bool DriverHost::requestsPending() const
+// On the loop's thread, between two frames: every element of the request
+// is in the driver's list before the next frame is chosen, so the callback
+// comes once, for its last element.
+void DriverHost::queue(PendingRequest request)
 {
-    return writeInFlight || nextWrite < writes.size() || !onceReadsOutstanding.isEmpty()
-        || (!onceReadsQueued && !onceReads.isEmpty());
+    request.id = nextId++;
+    if (request.isRead())
+        request.queued = queueOnceRead(request);
+    else if (info.writeMode != 2) {
+        // AddListWriteVar always sends; only SetRegisterData keeps to the image.
+        QString family = request.variable.family;
+        QByteArray data = WriteRequest{request.text, request.variable, request.values}.data();
+        api.setRegisterData(family, request.variable.address, station, data, request.values.size());
+        HostEvent stored = request.report(0, {});
+        stored.complete = true;
+        stored.note = QStringLiteral("stored in the driver's image only (write mode %1)").arg(info.writeMode);
+        unreported.append(stored);
+        return;
+    } else
+        request.queued = queueWrite(request);
+    open.append(std::move(request));
+    if (open.last().queued == 0)
+        finish(open.size() - 1, 0);
+}
+
+// One entry per element. The list's size after each call tells whether the
+// element went in: nothing else adds to the list, and the loop that takes
+// entries off it is this thread.
+int DriverHost::queueWrite(const PendingRequest &write)
+{
+    const QByteArray data = WriteRequest{write.text, write.variable, write.values}.data();
+    const int width = write.variable.isBit() ? 1 : 2;
+    int size = writesInDriver();
+    int queued = 0;
+    for (int k = 0; k < write.values.size(); ++k) {
+        VarItem item{};
+        item.requestId = item.requestGroup = write.id;
+        item.operation = 1;
+        item.settingsCopy1 = info.protocolMode;
+        item.settingsCopy2 = info.protocolParam;
+        item.registerName = write.variable.family;
+        item.address = write.variable.address + k;
+        item.station = station;
+        item.count = 1;
+        item.data = data.mid(k * width, width);
+        const int after = api.addListWriteVar(&item);
+        if (after <= size)
+            break; // full: the elements after it would not go in either
+        size = after;
+        ++queued;
+    }
+    return queued;
+}
+
+// The driver's write list holds the elements of the open writes that no
+// judged frame has taken off it yet.
+int DriverHost::writesInDriver() const
+{
+    int size = 0;
+    for (const PendingRequest &request : open) {
+        if (!request.isRead())
+            size += request.queued - request.answered.size() - request.dropped.size();
+    }
+    return size;
+}
+
+// The export returns the size of the once-read list, not what it queued:
+// a call with count 0 first tells the size, and the difference after the
+// real call is what went in, the first elements in order.
+int DriverHost::queueOnceRead(const PendingRequest &once)
+{
+    VarItem item{};
+    item.requestId = item.requestGroup = once.id;
+    item.registerName = once.variable.family;
+    item.addressText = once.variable.addressText;
+    item.station = station;
+    VarItem probe = item;
+    const int before = api.addListOnceReadVar(&probe);
+    item.count = once.variable.count;
+    return api.addListOnceReadVar(&item) - before;
 }
 
 void DriverHost::completed(int requestGroup, int status)
@@ -101,164 +217,111 @@ void DriverHost::completed(int requestGroup, int status)
     reported.push_back({requestGroup, status});
 }
 
+void DriverHost::sending(const FrameFacts &frame)
+{
+    onLine = frame;
+}
+
 void DriverHost::learn(const FrameFacts &frame, int result)
 {
-    if (result == 1 && (frame.kind == FrameFacts::Write || frame.kind == FrameFacts::OnceRead))
-        answered(frame);
+    onLine = {};
+    PendingRequest *request = frame.kind == FrameFacts::Write || frame.kind == FrameFacts::OnceRead
+                                ? openRequest(frame.requestGroup)
+                                : nullptr;
+    if (request && result == 1)
+        request->answered.insert(frame.address);
+    else if (request && result > 1)
+        request->dropped.insert(frame.address);
 }
 
-// A front end that queues requests of its own learns per element from here.
-void DriverHost::answered(const FrameFacts &frame)
+PendingRequest *DriverHost::openRequest(int id)
 {
-    const int index = frame.requestGroup;
-    if (frame.kind == FrameFacts::Write && writeInFlight)
-        writes[nextWrite].answered.insert(frame.address);
-    else if (frame.kind == FrameFacts::OnceRead && onceReadsOutstanding.contains(index))
-        onceReads[index].answered.insert(frame.address);
-    else
-        otherAnswered[index].insert(frame.address);
+    for (PendingRequest &request : open) {
+        if (request.id == id)
+            return &request;
+    }
+    return nullptr;
 }
 
-// Writes go one at a time: the driver calls back only for the last of
-// several pending requests that carry the same identifiers, and
-// SetRegisterData gives every write the same ones. The write list is empty
-// before each call, so its size after the call is what was queued.
-void DriverHost::queueNextWrite()
+// A callback for a request no longer open (given up already) is left alone.
+void DriverHost::finishById(int id, int status, const QString &unsent)
 {
-    while (nextWrite < writes.size()) {
-        PendingRequest &write = writes[nextWrite];
-        QString family = write.variable.family;
-        QByteArray data = WriteRequest{write.text, write.variable, write.values}.data();
-        const int result = api.setRegisterData(family, write.variable.address, station, data,
-                                               write.values.size());
-        if (info.writeMode == 2 && result > 0) {
-            write.queued = qMin(result, write.values.size());
-            writeInFlight = true;
+    for (int i = 0; i < open.size(); ++i) {
+        if (open[i].id == id) {
+            finish(i, status, unsent);
             return;
         }
-        HostEvent done = event(write, 0);
-        done.complete = info.writeMode != 2;
-        done.note = done.complete
-                      ? QStringLiteral("stored in the driver's image only (write mode %1)").arg(info.writeMode)
-                      : QStringLiteral("not queued by the driver");
-        unreported.append(done);
-        ++nextWrite;
-    }
-    queueOnceReads();
-}
-
-// The export returns the size of the once-read list, not what it queued:
-// a call with count 0 first tells the size, and the difference after the
-// real call is what went in. Both calls happen on the loop's thread, which
-// alone takes entries off the list, so nothing changes the size between.
-void DriverHost::queueOnceReads()
-{
-    if (onceReadsQueued)
-        return;
-    onceReadsQueued = true;
-    for (int i = 0; i < onceReads.size(); ++i) {
-        PendingRequest &once = onceReads[i];
-        VarItem item{};
-        item.requestGroup = i; // tells the callbacks apart
-        item.registerName = once.variable.family;
-        item.addressText = once.variable.addressText;
-        item.station = station;
-        VarItem probe = item;
-        const int before = api.addListOnceReadVar(&probe);
-        item.count = once.variable.count;
-        once.queued = api.addListOnceReadVar(&item) - before;
-        if (once.queued > 0) {
-            onceReadsOutstanding.insert(i);
-            continue;
-        }
-        HostEvent refused = event(once, 0);
-        refused.note = QStringLiteral("not queued: the driver's once-read list is full");
-        unreported.append(refused);
     }
 }
 
-HostEvent DriverHost::event(const PendingRequest &request, int status) const
+void DriverHost::finish(int index, int status, const QString &unsent)
 {
-    return request.report(status, request.isRead() && status > 0 ? read(request.variable) : QList<int>());
+    const PendingRequest done = open.takeAt(index);
+    const bool read = done.isRead() && !done.answered.isEmpty();
+    unreported.append(done.report(status, read ? this->read(done.variable) : QList<int>(), unsent));
 }
 
 QList<HostEvent> DriverHost::takeEvents()
 {
-    if (reported.empty() && unreported.isEmpty()) // after nearly every exchange
-        return {};
     std::vector<Completion> taken;
     taken.swap(reported);
-    for (const Completion &completion : taken) {
-        // Writes and once-reads are never outstanding at the same time.
-        if (writeInFlight) {
-            unreported.append(event(writes[nextWrite], completion.status));
-            writeInFlight = false;
-            ++nextWrite;
-            queueNextWrite();
-            continue;
-        }
-        if (!onceReadsOutstanding.remove(completion.requestGroup)) {
-            otherCompletions.append({completion.requestGroup, completion.status,
-                                     otherAnswered.take(completion.requestGroup)});
-            continue;
-        }
-        unreported.append(event(onceReads[completion.requestGroup], completion.status));
+    for (const Completion &completion : taken)
+        finishById(completion.requestGroup, completion.status);
+    const bool writing = std::any_of(open.begin(), open.end(), [](const PendingRequest &r) { return !r.isRead(); });
+    if (!writing && !held.isEmpty()) {
+        QList<PendingRequest> reads;
+        reads.swap(held);
+        for (PendingRequest &read : reads)
+            queue(std::move(read));
     }
     QList<HostEvent> events;
     events.swap(unreported);
     return events;
 }
 
-QList<OwnCompletion> DriverHost::takeOtherCompletions()
-{
-    if (otherCompletions.isEmpty()) // after nearly every exchange
-        return {};
-    QList<OwnCompletion> taken;
-    taken.swap(otherCompletions);
-    return taken;
-}
-
-// With no read list and no start-up exchange, the driver hands out the
-// writes and once-reads one by one; an empty reply with no retry left drops
-// each, through the same completion step as on the line. The lists hold at
-// most 1,024 entries each, and a request that gives no frame ends the drain.
-QList<OwnCompletion> DriverHost::dropQueued()
-{
-    const ComInfo kept = info;
-    info.protocolMode = 1;
-    info.retryLimit = 0;
-    QList<VarDef> none;
-    api.reCreatReadVarList(&none);
-    readListSize = 0;
-    for (int frames = 0; frames < 4096 && api.comCommunication(); ++frames) {
-        QByteArray noReply;
-        api.dataCom(noReply);
-    }
-    info.protocolMode = kept.protocolMode;
-    info.retryLimit = kept.retryLimit;
-    unreported = takeEvents(); // this host's own, for whoever asks next
-    QList<OwnCompletion> dropped = takeOtherCompletions();
-    for (OwnCompletion &completion : dropped)
-        completion.sent = false;
-    return dropped;
-}
-
+// Gives up every write and once-read not completed yet. What the driver
+// still holds is dropped without anything sent, so that none goes out
+// later, maybe to another PLC: with no read list and no start-up exchange
+// it hands out the writes and once-reads one by one, and an empty reply with
+// no retry left drops each, through the same completion step as on the
+// line. A null frame ends only a burst of five: two in a row say the lists
+// are empty (or hold a request that makes no frame). Each list holds at
+// most 1,024 entries.
 void DriverHost::abandonPending(const QString &why)
 {
-    auto giveUp = [&](const PendingRequest &request) {
-        HostEvent given = event(request, 0);
-        given.note = why;
-        given.values.clear();
-        unreported.append(given);
-    };
-    for (; nextWrite < writes.size(); ++nextWrite)
-        giveUp(writes[nextWrite]);
-    writeInFlight = false;
-    for (int i = 0; i < onceReads.size(); ++i) {
-        if (onceReadsOutstanding.remove(i) || !onceReadsQueued)
-            giveUp(onceReads[i]);
+    if (!open.isEmpty()) {
+        if (PendingRequest *request = onLine.kind == FrameFacts::Startup ? nullptr : openRequest(onLine.requestGroup))
+            request->unknown.insert(onLine.address);
+        onLine = {};
+        const ComInfo kept = info;
+        info.protocolMode = 1;
+        info.retryLimit = 0;
+        QList<VarDef> none;
+        api.reCreatReadVarList(&none);
+        for (int frames = 0, nulls = 0; nulls < 2 && frames < 4 * 1024; ++frames) {
+            if (!api.comCommunication()) {
+                ++nulls;
+                continue;
+            }
+            nulls = 0;
+            QByteArray noReply;
+            api.dataCom(noReply);
+        }
+        info.protocolMode = kept.protocolMode;
+        info.retryLimit = kept.retryLimit;
+        rebuildReadList();
+        std::vector<Completion> taken;
+        taken.swap(reported);
+        for (const Completion &completion : taken)
+            finishById(completion.requestGroup, completion.status, why);
     }
-    onceReadsQueued = true;
+    for (PendingRequest &request : held) {
+        request.queued = request.variable.count; // none was refused
+        open.append(request);
+    }
+    held.clear();
+    while (!open.isEmpty())
+        finish(0, 0, why);
 }
 
 QList<int> DriverHost::read(const Variable &variable) const

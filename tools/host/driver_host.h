@@ -15,55 +15,50 @@
 
 namespace pollhost {
 
-// A completion of a write or once-read that a front end queued itself, on
-// its own thread, with the addresses whose frames were accepted: the
-// callback reports only a call's last element, which may be accepted after
-// an earlier one was dropped.
-struct OwnCompletion {
-    int requestGroup = 0;
-    int status = 0; // the callback's: 1 answered, 2 dropped
-    QSet<int> answered;
-    bool sent = true; // false: dropped by dropQueued, nothing went out
-};
-
 // The image's values of `variable`, one per element, through GetRegisterData;
 // notRead for elements the library returned no bytes for.
 QList<int> readImage(const DriverApi &api, const Variable &variable, int station);
 
+// The writes and once-reads of every front end go through here. Each is
+// queued whole, between two frames on the loop's thread, with a requestId
+// and requestGroup of its own, so the driver's callback names the request
+// it ends; the frames the loop judged say how each element went.
 class DriverHost {
 public:
+    // `writes` are queued at start(), in order; `onceReads` once every
+    // write has completed, so they read what was written.
     DriverHost(const DriverApi &api, const HostSettings &settings, QList<Variable> cyclic,
-               QList<WriteRequest> writes, QList<Variable> onceReads);
+               QList<WriteRequest> writes = {}, QList<Variable> onceReads = {});
     ~DriverHost();
     DriverHost(const DriverHost &) = delete;
     DriverHost &operator=(const DriverHost &) = delete;
 
     // Registers the settings record and the callback, builds the cyclic read
-    // list and queues the first request.
+    // list and queues the writes.
     void start();
 
     int cyclicReads() const { return readListSize; }
-    bool requestsPending() const;
+    // Writes and once-reads queued in the driver or waiting for their turn.
+    bool requestsPending() const { return !open.isEmpty() || !held.isEmpty(); }
     const QList<Variable> &cyclicVariables() const { return cyclic; }
     const ComInfo &settings() const { return info; }
 
+    // The loop sends this frame; until learn() hears of it, its outcome is open.
+    void sending(const FrameFacts &frame);
     // What DataCom said of a frame: result 1 accepted, 0 rejected with a
     // retry left, anything else the drop of its batch.
     void learn(const FrameFacts &frame, int result);
 
-    // The completions reported since the last call, as events; queues the
-    // next write or the once-reads when their turn has come.
+    // The writes and once-reads that ended since the last call; queues the
+    // once-reads when their turn has come.
     QList<HostEvent> takeEvents();
-    // The completions of requests this host did not queue, since the last call.
-    QList<OwnCompletion> takeOtherCompletions();
 
-    // Reports every write and once-read not completed yet as given up.
+    // Reports every write and once-read not completed yet as given up, and
+    // takes what the driver still holds of them off its lists unsent, so
+    // that none reaches a PLC later. takeEvents() tells how each went: what
+    // never went out with `why`, an element whose frame was on the line and
+    // never judged as of unknown outcome.
     void abandonPending(const QString &why);
-
-    // Once the loop has ended for good: every write and once-read still in
-    // the driver's lists is dropped without anything sent, each reported
-    // with status 2, so that none reaches the next PLC this library talks to.
-    QList<OwnCompletion> dropQueued();
 
     // The image's values of each cyclic variable, one per element.
     QList<QList<int>> values() const;
@@ -71,44 +66,48 @@ public:
     // Called back by the driver (see driver_host.cpp).
     void completed(int requestGroup, int status);
 
-    // From any thread, for a front end that changes its cyclic list while
-    // the loop runs; the loop rebuilds the driver's read list before its
-    // next frame, on its own thread.
+    // From any thread, for a front end that changes its cyclic list or asks
+    // for writes and once-reads while the loop runs: the loop hands them to
+    // the driver before its next frame, on its own thread. A write's text
+    // names it in its event.
     void postCyclic(QList<Variable> variables);
+    void postWrite(const WriteRequest &write);
+    void postOnceRead(const Variable &variable);
     void applyPosted();
 
 private:
     QList<int> read(const Variable &variable) const;
-    void answered(const FrameFacts &frame);
     void rebuildReadList();
-    void queueNextWrite();
-    void queueOnceReads();
-    HostEvent event(const PendingRequest &request, int status) const;
+    void queue(PendingRequest request);
+    int queueWrite(const PendingRequest &write);
+    int queueOnceRead(const PendingRequest &once);
+    int writesInDriver() const;
+    PendingRequest *openRequest(int id);
+    void finishById(int id, int status, const QString &unsent = QStringLiteral("not sent"));
+    void finish(int index, int status, const QString &unsent = QStringLiteral("not sent"));
+    void post(PendingRequest request);
 
     const DriverApi &api;
     ComInfo info{};
     int station;
     QList<Variable> cyclic;
-    QList<PendingRequest> writes;
-    QList<PendingRequest> onceReads;
     int readListSize = 0;
-    int nextWrite = 0;        // writes before it are done
-    bool writeInFlight = false;
-    bool onceReadsQueued = false;
-    QSet<int> onceReadsOutstanding; // by index, which is also their requestGroup
+    QList<PendingRequest> open; // in the driver, in the order queued
+    QList<PendingRequest> held; // once-reads waiting for the writes
+    int nextId;
+    FrameFacts onLine; // kind Startup: no write or once-read frame awaits its judgement
     struct Completion {
         int requestGroup;
         int status;
     };
     std::vector<Completion> reported; // by the callback, not yet taken
     QList<HostEvent> unreported;
-    QHash<int, QSet<int>> otherAnswered; // by requestGroup
-    QList<OwnCompletion> otherCompletions;
 
-    std::atomic<bool> anythingPosted{false}; // set after the two below
-    std::mutex postedMutex; // guards the two below
+    std::atomic<bool> anythingPosted{false}; // set after the three below
+    std::mutex postedMutex; // guards the three below
     QList<Variable> postedCyclic;
     bool cyclicPosted = false;
+    QList<PendingRequest> postedRequests;
 };
 
 } // namespace pollhost

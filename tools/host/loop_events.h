@@ -29,8 +29,6 @@ public:
     virtual void linkChanged(qint64 elapsedMs, const ExchangeStats &stats) = 0;
     // --trace: one frame or reply in hex and ASCII.
     virtual void trace(const QString &line) = 0;
-    // A write or once-read that the front end queued itself completed.
-    virtual void completed(const OwnCompletion &) {}
 };
 
 } // namespace pollhost

@@ -12,39 +12,59 @@ QString names(const QStringList &labels)
 
 } // namespace
 
-// How a write or once-read went, element by element: answered (its frame
-// accepted), dropped after its retries, or never queued (the driver's list
-// was full). Only answered elements of a once-read carry a value.
-HostEvent PendingRequest::report(int status, const QList<int> &image) const
+// Only answered elements of a once-read carry a value. When every element
+// went the same way the note says it in a few words; otherwise it counts
+// the answered ones and names the others by what became of them.
+HostEvent PendingRequest::report(int status, const QList<int> &image, const QString &unsent) const
 {
     const bool read = isRead();
     const int count = variable.count;
     HostEvent done{kind, text, status, false, {}, {}};
-    QStringList dropped, notQueued;
+    const QString full = QStringLiteral("not queued: the driver's %1 list is full").arg(read ? "once-read" : "write");
+    struct Outcome {
+        QString alone; // the note when every element went this way
+        QString some;  // its heading among others
+        QStringList labels;
+    };
+    Outcome outcomes[] = {{QStringLiteral("dropped after its retries"), QStringLiteral("dropped after their retries"), {}},
+                          {QStringLiteral("outcome unknown"), QStringLiteral("outcome unknown"), {}},
+                          {unsent, QStringLiteral("not sent"), {}},
+                          {full, QStringLiteral("not queued, the driver's list was full"), {}}};
+    int answeredCount = 0;
     for (int k = 0; k < count; ++k) {
-        const bool took = answered.contains(variable.address + k);
+        const int address = variable.address + k;
+        const bool took = answered.contains(address);
         if (read)
             done.values << (took ? image.value(k, notRead) : notRead);
-        if (!took)
-            (k < queued ? dropped : notQueued) << variable.label(k);
+        const int outcome = took                       ? -1
+                          : dropped.contains(address)  ? 0
+                          : unknown.contains(address)  ? 1
+                          : k < queued                 ? 2
+                                                       : 3;
+        if (outcome < 0)
+            ++answeredCount;
+        else
+            outcomes[outcome].labels << variable.label(k);
     }
     if (!read)
         done.values = values;
-    done.complete = status == 1 && dropped.isEmpty() && notQueued.isEmpty();
     const QString verb = QLatin1String(read ? "answered" : "acknowledged");
-    const int answeredCount = count - dropped.size() - notQueued.size();
-    if (done.complete)
+    done.complete = status == 1 && answeredCount == count;
+    if (done.complete) {
         done.note = verb;
-    else if (status == 0)
-        done.note = QStringLiteral("not sent");
-    else if (answeredCount == 0)
-        done.note = QStringLiteral("dropped after its retries");
-    else
-        done.note = QStringLiteral("%1 %2 of %3 elements").arg(verb).arg(answeredCount).arg(count);
-    if (status != 0 && !dropped.isEmpty() && answeredCount > 0)
-        done.note += QStringLiteral("; dropped after their retries: ") + names(dropped);
-    if (status != 0 && !notQueued.isEmpty())
-        done.note += QStringLiteral("; not queued, the driver's list was full: ") + names(notQueued);
+        return done;
+    }
+    for (const Outcome &outcome : outcomes) {
+        if (answeredCount == 0 && outcome.labels.size() == count)
+            done.note = outcome.alone;
+    }
+    if (!done.note.isEmpty())
+        return done;
+    done.note = QStringLiteral("%1 %2 of %3 elements").arg(verb).arg(answeredCount).arg(count);
+    for (const Outcome &outcome : outcomes) {
+        if (!outcome.labels.isEmpty())
+            done.note += QStringLiteral("; %1: %2").arg(outcome.some, names(outcome.labels));
+    }
     return done;
 }
 

@@ -1,5 +1,6 @@
 // A write or once-read the user asked for, and how it went element by
-// element: answered (its frame accepted), dropped after its retries, or never
+// element: answered (its frame accepted), dropped after its retries, on the
+// line when the connection ended (outcome unknown), not sent, or never
 // queued because the driver's list was full.
 #ifndef ORDELIN_HOST_PENDING_REQUEST_H
 #define ORDELIN_HOST_PENDING_REQUEST_H
@@ -27,14 +28,20 @@ struct PendingRequest {
     QString kind; // "write" or "once-read"
     QString text; // as the user wrote it
     Variable variable;
-    QList<int> values; // a write's
-    int queued = 0;     // elements the driver took
+    QList<int> values;  // a write's
+    int id = 0;         // its requestId and requestGroup in the driver
+    int queued = 0;     // elements the driver took, the first ones
     QSet<int> answered; // addresses whose frames were accepted
+    QSet<int> dropped;  // addresses whose frames were dropped after their retries
+    QSet<int> unknown;  // the address whose frame was on the line when it closed
 
     bool isRead() const { return kind == QLatin1String("once-read"); }
     // The event for the callback's status (0: none came), with the image's
-    // values of a once-read, which only answered elements show.
-    HostEvent report(int status, const QList<int> &image) const;
+    // values of a once-read, which only answered elements show. `unsent`
+    // says why the elements that were neither answered nor dropped never
+    // went out, when that is all there is to say.
+    HostEvent report(int status, const QList<int> &image,
+                     const QString &unsent = QStringLiteral("not sent")) const;
 };
 
 } // namespace pollhost

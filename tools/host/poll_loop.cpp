@@ -66,7 +66,8 @@ LoopEnd PollLoop::run()
         linkLost(); // so the last thing shown says the link is down
     report(host.takeEvents());
     if (host.requestsPending()) {
-        host.abandonPending(QStringLiteral("not completed: the run ended first"));
+        host.abandonPending(settings.untilStopped ? QStringLiteral("not sent: disconnected first")
+                                                  : QStringLiteral("not completed: the run ended first"));
         report(host.takeEvents());
     }
     return end;
@@ -103,8 +104,9 @@ LoopEnd PollLoop::exchange(const char *command, const FrameFacts &frame)
 {
     if (settings.trace)
         events.trace(traceLine('>', QByteArray(command, frame.commandLength)));
-    LinkReply reply = link.exchange(command, frame.commandLength, frame.replyLength,
-                                          settings.timeoutMs, deadlineNs());
+    host.sending(frame);
+    LinkReply reply = link.exchange(command, frame.commandLength, frame.replyLength, settings.timeoutMs,
+                                    deadlineNs());
     if (reply.end == ReplyEnd::Interrupted || reply.end == ReplyEnd::PortFailed)
         return reason();
     const int result = api.dataCom(reply.bytes);
@@ -211,9 +213,6 @@ void PollLoop::report(const QList<HostEvent> &done)
             ++failed;
         events.event(clock.elapsed(), event);
     }
-    const QList<OwnCompletion> others = host.takeOtherCompletions(); // const: no detach
-    for (const OwnCompletion &completion : others)
-        events.completed(completion);
 }
 
 void PollLoop::pause(int ms)

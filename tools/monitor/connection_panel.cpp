@@ -50,8 +50,7 @@ QLayout *labelled(const QString &label, QWidget *field)
 ConnectionPanel::ConnectionPanel(QWidget *parent)
     : QGroupBox(tr("Connection"), parent), source(new QComboBox),
       baud(new QComboBox), dataBits(choices({"5", "6", "7", "8"}, {5, 6, 7, 8})),
-      parity(choices({tr("none"), tr("even"), tr("odd")},
-                     {int(tools::Parity::None), int(tools::Parity::Even), int(tools::Parity::Odd)})),
+      parity(choices(tools::parityNames(), {0, 1, 2})),
       stopBits(choices({"1", "2"}, {1, 2})), station(number(0, 99)), retries(number(0, 100)),
       timeout(number(10, 60000, tr(" ms"))), refresh(new QPushButton(tr("Refresh"))),
       button(new QPushButton)

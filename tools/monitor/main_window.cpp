@@ -54,7 +54,7 @@ QJsonObject projectLine(const SessionConfig &config)
 } // namespace
 
 MainWindow::MainWindow(const DriverApi &api, const MonitorOptions &options)
-    : api(api), baseHost(options.connection.host), requests(api), panel(new ConnectionPanel),
+    : api(api), baseHost(options.connection.host), panel(new ConnectionPanel),
       field(new QLineEdit),
       message(new QLabel), table(new ValueTable), trend(new TrendView), trace(new TracePane),
       status(new QLabel)
@@ -175,7 +175,7 @@ void MainWindow::addTyped()
         field->clear();
 }
 
-// The window queues the read itself, on its own thread, while the loop polls.
+// The loop hands the read to the driver before its next frame.
 void MainWindow::readOnce()
 {
     const auto checked = check(field->text());
@@ -184,7 +184,7 @@ void MainWindow::readOnce()
     else if (!live)
         showMessage(tr("%1: not read, not connected").arg(checked.value().text), true);
     else
-        report(requests.readOnce(checked.value()));
+        session->requests().postOnceRead(checked.value());
 }
 
 void MainWindow::removeSelected()
@@ -225,7 +225,7 @@ void MainWindow::place()
         if (!still.contains(label))
             trend->setTracked(label, false);
     if (session)
-        session->postCyclic(cyclic());
+        session->requests().postCyclic(cyclic());
 }
 
 bool MainWindow::isTag(const QString &name) const
@@ -305,8 +305,7 @@ QStringList MainWindow::applyProject(const VariableSet &set, bool withLine)
     if (!wanted.contains(QStringLiteral("port")) && !current.sim)
         wanted.insert(QStringLiteral("port"), current.port);
     const bool simulator = !wanted.contains(QStringLiteral("port"));
-    const auto line = parseMonitorOptions(QStringList{QStringLiteral("ordelin-monitor")}
-                                          + projectLineOptions(wanted, false, simulator));
+    const auto line = parseMonitorOptions(withProjectLine({QStringLiteral("ordelin-monitor")}, wanted, false, simulator));
     if (line.ok())
         panel->show(line.value().connection);
     else
@@ -376,76 +375,84 @@ void MainWindow::connectLine()
     active = panel->config(baseHost);
     table->forgetReads();
     trust.clear();
+    counts = {};
+    problem.clear();
     rateFromMs = QDateTime::currentMSecsSinceEpoch();
     rateFromExchanges = 0;
     rate = -1;
-    const auto started = Session::start(api, active, cyclic());
+    auto started = Session::create(api, active, cyclic());
     if (!started.ok()) {
         status->setText(tr("Cannot connect: %1").arg(started.error()));
         return;
     }
     // The previous session's worker has ended (the button waits for that);
     // it goes now that the new one has registered its settings.
-    session = started.value();
-    requests.connected(active.host.station, active.host.writeMode);
+    session = std::move(started.value());
+    const LoopWorker *worker = session->worker();
+    connect(worker, &LoopWorker::traced, this, [this](const QString &line) { traced << line; });
+    connect(worker, &LoopWorker::ended, this, &MainWindow::report);
+    connect(worker, &LoopWorker::shown, this, [this](const Trust &now, const LineCounts &line) {
+        trust = now;
+        counts = line;
+    });
+    connect(worker, &LoopWorker::problem, this, [this](const QString &text) { problem = text; });
+    connect(worker, &LoopWorker::finished, this, &MainWindow::ended);
+    session->run();
+    running = true;
     live = true;
     panel->setState(true, false);
 }
 
 void MainWindow::disconnectLine()
 {
-    if (!session)
+    if (!session || !live)
         return;
     session->stop();
     stopping = true;
     live = false;
-    report(requests.abandon());
     panel->setState(false, true);
+}
+
+void MainWindow::ended()
+{
+    running = false;
+    stopping = false;
+    panel->setState(false, false);
 }
 
 void MainWindow::onWriteRequested(const Variable &target, const QList<int> &values,
                                   const QString &label)
 {
-    if (!live) {
+    if (!live)
         table->setOutcome(label, tr("not sent: not connected"));
-        return;
-    }
-    report(requests.write(label, target, values));
+    else
+        session->requests().postWrite({label, target, values});
 }
 
-// A write's outcome goes on its row; a once-read's values under the field.
-void MainWindow::report(const QList<HostEvent> &events)
+// A write's outcome goes on its row, with the values as the image now has
+// them; a once-read's values under the field.
+void MainWindow::report(const HostEvent &event)
 {
-    for (const HostEvent &event : events) {
-        if (event.kind == QLatin1String("write")) {
-            table->setOutcome(event.target, event.note);
-            continue;
-        }
-        QStringList shown;
-        for (int value : event.values)
-            shown << (value == notRead ? QStringLiteral("–") : QString::number(value));
-        showMessage(tr("%1 read once: %2 (%3)").arg(event.target, shown.join(QStringLiteral(", ")), event.note),
-                    !event.complete);
+    update();
+    if (event.kind == QLatin1String("write")) {
+        table->setOutcome(event.target, event.note);
+        return;
     }
+    QStringList shown;
+    for (int value : event.values)
+        shown << (value == notRead ? QStringLiteral("–") : QString::number(value));
+    showMessage(tr("%1 read once: %2 (%3)").arg(event.target, shown.join(QStringLiteral(", ")), event.note),
+                !event.complete);
 }
 
 void MainWindow::update()
 {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    bool polling = false;
-    if (session) {
-        const Inbox inbox = session->take();
-        trust = inbox.trust;
-        polling = inbox.running && inbox.problem.isEmpty() && !stopping;
-        for (const OwnCompletion &completion : inbox.completions)
-            report(requests.completed(completion));
-        trace->append(inbox.traces, inbox.tracesDropped);
-        if (stopping && !inbox.running) {
-            stopping = false;
-            panel->setState(false, false);
-        }
-        showStatus(inbox, now);
-    }
+    const bool polling = running && problem.isEmpty() && !stopping;
+    trace->append(traced, 0);
+    traced.clear();
+    if (session)
+        showStatus(now);
     QList<QList<int>> values;
     for (const Variable &variable : cyclic())
         values << readImage(api, variable, active.host.station);
@@ -453,24 +460,25 @@ void MainWindow::update()
     trend->redraw(now);
 }
 
-void MainWindow::showStatus(const Inbox &inbox, qint64 nowMs)
+void MainWindow::showStatus(qint64 nowMs)
 {
     if (nowMs - rateFromMs >= 1000) {
-        rate = double(inbox.exchanges - rateFromExchanges) * 1000.0 / double(nowMs - rateFromMs);
+        rate = double(counts.exchanges - rateFromExchanges) * 1000.0 / double(nowMs - rateFromMs);
         rateFromMs = nowMs;
-        rateFromExchanges = inbox.exchanges;
+        rateFromExchanges = counts.exchanges;
     }
     const QString where = active.sim ? tr("built-in simulator") : active.port;
     QString text = tr("%1 · link %2 · %3 exchanges/s · accepted %4 · rejected %5 · dropped %6 · "
                       "start-ups %7")
-                       .arg(where, inbox.running ? linkName(inbox.link) : tr("closed"))
+                       .arg(where, running ? linkName(problem.isEmpty() ? counts.link : LinkState::Down)
+                                           : tr("closed"))
                        .arg(rate < 0 ? tr("–") : QString::number(rate, 'f', 1))
-                       .arg(inbox.accepted)
-                       .arg(inbox.rejected)
-                       .arg(inbox.dropped)
-                       .arg(inbox.startups);
-    if (!inbox.problem.isEmpty())
-        text += tr(" · %1, trying again").arg(inbox.problem);
+                       .arg(counts.accepted)
+                       .arg(counts.rejected)
+                       .arg(counts.dropped)
+                       .arg(counts.startups);
+    if (!problem.isEmpty())
+        text += tr(" · %1, trying again").arg(problem);
     status->setText(text);
 }
 

@@ -1,12 +1,13 @@
 // The monitor's window: the connection, the variables, the live table, the
-// chart, the trace and the line's health in the status bar. A timer takes
-// what the loop reported and reads the image; nothing here waits for the line.
+// chart, the trace and the line's health in the status bar. The session's
+// worker tells it what the loop reported; a timer redraws from the image five
+// times a second. Nothing here waits for the line.
 #ifndef ORDELIN_MONITOR_MAIN_WINDOW_H
 #define ORDELIN_MONITOR_MAIN_WINDOW_H
 
 #include "monitor_options.h"
 #include "variable_set.h"
-#include "window_requests.h"
+#include "session.h"
 
 #include <QtCore/QTimer>
 #include <QtWidgets/QMainWindow>
@@ -57,19 +58,23 @@ private:
     void showMessage(const QString &text, bool error);
 
     void update();
-    void showStatus(const Inbox &inbox, qint64 nowMs);
+    void showStatus(qint64 nowMs);
     void onWriteRequested(const pollhost::Variable &target, const QList<int> &values,
                           const QString &label);
-    void report(const QList<pollhost::HostEvent> &events);
+    void report(const pollhost::HostEvent &event);
+    void ended();
 
     const pollhost::DriverApi &api;
     pollhost::HostSettings baseHost; // what the panel does not set
     QList<pollhost::Variable> variables;
     QList<pollhost::Tag> tags; // of a project, checked by the driver
-    WindowRequests requests;
-    std::shared_ptr<Session> session; // kept after a disconnect: the driver holds its settings
+    std::unique_ptr<Session> session; // kept after a disconnect: the driver holds its settings
     SessionConfig active;
-    QHash<QPair<QString, int>, ElementTrust> trust; // as the loop last showed it
+    Trust trust; // as the loop last showed it
+    LineCounts counts;
+    QString problem; // the port's, while it cannot be used
+    QStringList traced; // since the last redraw
+    bool running = false; // the session's worker has not finished
     bool stopping = false;
     bool live = false; // connected, and Disconnect not pressed since
 

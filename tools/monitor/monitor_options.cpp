@@ -1,6 +1,7 @@
 #include "monitor_options.h"
 
 #include "common/option_values.h"
+#include "host/host_options.h"
 #include "host/project_file.h"
 #include "variable_set.h"
 
@@ -21,15 +22,7 @@ void describeOptions(QCommandLineParser &parser)
         "RLY00105:4 TV_c5; each one is checked by the driver."));
     parser.addPositionalArgument(QStringLiteral("variables"), QStringLiteral("Variables to poll."),
                                  QStringLiteral("[VARIABLE...]"));
-    const auto option = [](const char *name, const char *text, const char *value = nullptr,
-                           const char *fallback = nullptr) {
-        QCommandLineOption made(QLatin1String(name), QString::fromUtf8(text));
-        if (value)
-            made.setValueName(QLatin1String(value));
-        if (fallback)
-            made.setDefaultValue(QLatin1String(fallback));
-        return made;
-    };
+    using pollhost::option;
     parser.addOptions({
         option("port", "Connect at start to this serial port, e.g. /dev/ttyUSB0.", "device"),
         option("sim", "Connect at start to the built-in PLC simulator."),
@@ -44,41 +37,29 @@ void describeOptions(QCommandLineParser &parser)
                "n", "3"),
         option("timeout", "Reply timeout in ms (default 500).", "ms", "500"),
         option("interval", "Pause after each full read cycle in ms (default 100).", "ms", "100"),
-        option("lang", "Language of the driver's messages: en or zh (default en).", "lang", "en"),
         option("duration", "Close after this many seconds (default: when the user does).",
                "seconds", "0"),
         option("screenshot", "Save the whole window as a PNG when --duration ends.", "file"),
     });
+    pollhost::addSharedHostOptions(parser);
     tools::addLineOptions(parser);
 }
 
+// The panel's fields hold what these ranges allow.
 QStringList readNumbers(const QCommandLineParser &parser, MonitorOptions &o)
 {
-    QStringList errors;
-    auto set = [&](int &field, const char *name, qint64 lowest, qint64 highest) {
-        const auto value = tools::integerOption(parser, QLatin1String(name), lowest, highest);
-        if (value.ok())
-            field = int(value.value());
-        else
-            errors << value.error();
-    };
     pollhost::HostSettings &h = o.connection.host;
-    set(h.station, "station", 0, 99);
-    set(h.retries, "retries", 0, 100);
-    set(h.timeoutMs, "timeout", 10, 60000);
-    set(h.intervalMs, "interval", 0, 600000);
+    QStringList errors = pollhost::readIntegers(parser, {{"station", 0, 99, &h.station},
+                                                         {"retries", 0, 100, &h.retries},
+                                                         {"timeout", 10, 60000, &h.timeoutMs},
+                                                         {"interval", 0, 600000, &h.intervalMs}});
+    errors += pollhost::readSharedHostOptions(parser, h);
     // A Qt timer counts milliseconds in an int: about 24 days.
     const auto seconds = tools::decimalOption(parser, QStringLiteral("duration"), 0, 2e6);
     if (seconds.ok())
         o.durationMs = qint64(seconds.value() * 1000);
     else
         errors << seconds.error();
-    const auto lang = tools::choiceOption(parser, QStringLiteral("lang"),
-                                          {QStringLiteral("en"), QStringLiteral("zh")});
-    if (lang.ok())
-        h.language = lang.value() == QLatin1String("zh") ? 0 : 1;
-    else
-        errors << lang.error();
     return errors;
 }
 
@@ -96,8 +77,10 @@ QStringList readConnection(const QCommandLineParser &parser, MonitorOptions &o)
         return {line.error()};
     c.line = line.value();
     // A window keeps its loop until the user disconnects, with or without
-    // variables, and traces the line for its trace pane.
+    // variables, reopens a port that failed, and traces the line for its
+    // trace pane.
     c.host.untilStopped = true;
+    c.host.reconnect = true;
     c.host.trace = true;
     c.host.openTimeoutMs = std::numeric_limits<int>::max();
     return {};
@@ -124,7 +107,7 @@ Result<QStringList> withProject(const QCommandLineParser &parser, const QStringL
     const bool sim = parser.isSet(QStringLiteral("sim")), port = parser.isSet(QStringLiteral("port"));
     const QJsonObject line = project.value().line;
     const bool simulator = sim || (!port && !line.contains(QStringLiteral("port")));
-    return arguments.mid(0, 1) + projectLineOptions(line, sim || port, simulator) + arguments.mid(1);
+    return withProjectLine(arguments, line, sim || port, simulator);
 }
 
 bool isProject(const QString &path)
@@ -137,11 +120,10 @@ bool isProject(const QString &path)
 
 } // namespace
 
-QStringList projectLineOptions(const QJsonObject &line, bool portGiven, bool simulator)
+QStringList withProjectLine(const QStringList &arguments, QJsonObject line, bool portGiven, bool simulator)
 {
-    QJsonObject used = pollhost::lineForRun(line, portGiven, simulator);
-    used.remove(QStringLiteral("open_timeout_ms")); // the monitor tries until told to stop
-    return pollhost::lineArguments(used);
+    line.remove(QStringLiteral("open_timeout_ms")); // the monitor tries until told to stop
+    return pollhost::withProjectLine(arguments, line, portGiven, simulator);
 }
 
 Result<MonitorOptions> parseMonitorOptions(const QStringList &given)

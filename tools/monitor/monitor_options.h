@@ -26,9 +26,9 @@ struct MonitorOptions {
 // --load brings its line settings, which the user's own options override.
 tools::Result<MonitorOptions> parseMonitorOptions(const QStringList &arguments);
 
-// A project's line settings as options of the monitor, as they apply to
-// the run (see pollhost::lineForRun).
-QStringList projectLineOptions(const QJsonObject &line, bool portGiven, bool simulator);
+// The arguments with a project's line settings before the user's own, as
+// they apply to the run (see pollhost::withProjectLine).
+QStringList withProjectLine(const QStringList &arguments, QJsonObject line, bool portGiven, bool simulator);
 
 } // namespace monitor
 

@@ -12,155 +12,118 @@ namespace {
 
 using namespace pollhost;
 
-// Enough for several seconds of a fast line between two looks of the window.
-const int inboxTraceLimit = 5000;
-// How long a port that cannot be used is left alone before the next try.
+// How long a port that cannot be opened is left alone before the next try.
 const int retryPauseMs = 1000;
 
 } // namespace
 
-tools::Result<std::shared_ptr<Session>> Session::start(const DriverApi &api,
-                                                       const SessionConfig &config,
+tools::Result<std::unique_ptr<Session>> Session::create(const DriverApi &api, const SessionConfig &config,
                                                        QList<Variable> cyclic)
 {
-    auto session = std::make_shared<Session>(api, config, std::move(cyclic));
+    std::unique_ptr<Session> session(new Session(api, config, std::move(cyclic)));
+    QString port = config.port;
     if (config.sim) {
         const auto started = startEmbeddedSimulator(sim::SimConfig{});
         if (!started.ok())
-            return tools::Result<std::shared_ptr<Session>>::failure(started.error());
+            return tools::Result<std::unique_ptr<Session>>::failure(started.error());
         session->simulator = started.value();
-        session->port = session->simulator->portName();
+        port = session->simulator->portName();
     }
     // The settings record is registered here, before the caller lets go of
     // the previous session: the driver keeps a pointer to the one it was given.
     session->host.start();
-    session->worker.reset(QThread::create(&Session::work, session.get()));
-    session->worker->start();
+    session->loop = new LoopWorker(api, config, port, session->host, session->wake);
+    session->loop->moveToThread(&session->thread);
+    QObject::connect(&session->thread, &QThread::started, session->loop, &LoopWorker::run);
+    QObject::connect(&session->thread, &QThread::finished, session->loop, &QObject::deleteLater);
     return session;
 }
 
 Session::Session(const DriverApi &api, const SessionConfig &config, QList<Variable> cyclic)
-    : api(api), config(config), port(config.port), host(api, config.host, std::move(cyclic), {}, {})
+    : host(api, config.host, std::move(cyclic))
 {
+    qRegisterMetaType<HostEvent>();
+    qRegisterMetaType<Trust>();
+    qRegisterMetaType<LineCounts>();
 }
 
 Session::~Session()
 {
     stop();
-    if (worker)
-        worker->wait();
-    // The worker's last act is under this lock; taking it makes everything
-    // it wrote visible here in a way ThreadSanitizer sees too (QThread::wait
-    // orders it inside QtCore, which is not instrumented).
-    std::lock_guard<std::mutex> hold(mutex);
+    thread.quit();
+    thread.wait();
 }
 
-Inbox Session::take()
+LoopWorker::LoopWorker(const DriverApi &api, const SessionConfig &config, const QString &port,
+                       DriverHost &host, const WakeUp &wake)
+    : api(api), config(config), port(port), host(host), wake(wake)
 {
-    std::lock_guard<std::mutex> hold(mutex);
-    Inbox taken = inbox;
-    inbox.traces.clear();
-    inbox.tracesDropped = 0;
-    inbox.events.clear();
-    inbox.completions.clear();
-    return taken;
 }
 
-// The loop ends when the port fails; the port is then opened again every
-// second, so a USB adapter pulled and plugged back in brings the link back.
-void Session::work()
+// Until the port opens it is tried every second. Then the loop runs until
+// Disconnect; a port that fails in use is reopened by the loop itself
+// (HostSettings::reconnect), which shows every value stale meanwhile.
+void LoopWorker::run()
 {
     while (!wake.raised()) {
-        SerialLink link(wake, config.host.guardMs, config.host.protocolMode == 0);
-        if (openLink(link)) {
-            PollLoop loop(api, host, link, *this, config.host, wake);
+        SerialLink opened(wake, config.host.guardMs, config.host.protocolMode == 0);
+        const auto result = opened.open(port, config.line);
+        if (result.ok()) {
+            emit problem(told = QString());
+            link = &opened;
+            PollLoop loop(api, host, opened, *this, config.host, wake);
             loopStartMs = QDateTime::currentMSecsSinceEpoch();
-            const LoopEnd end = loop.run();
-            std::lock_guard<std::mutex> hold(mutex);
-            before = inbox;
-            if (end == LoopEnd::PortFailed) {
-                inbox.problem = link.failure();
-                inbox.link = LinkState::Down;
-            }
+            loop.run();
+            link = nullptr;
+            break;
         }
+        emit problem(told = result.error() + (config.sim ? simulatorLineHint(config.line) : QString()));
         wake.sleepUntil(tools::nowNs() + retryPauseMs * tools::msNs);
     }
-    // The window queued its writes and once-reads for this line: none may
-    // go out on the next connection, which can be another PLC.
-    const QList<OwnCompletion> dropped = host.dropQueued();
-    std::lock_guard<std::mutex> hold(mutex);
-    inbox.completions += dropped;
-    inbox.running = false;
+    // The loop has given up what the driver held; what the window asked
+    // for since, or while the port never opened, goes the same way.
+    host.applyPosted();
+    host.abandonPending(QStringLiteral("not sent: disconnected first"));
+    for (const HostEvent &done : host.takeEvents())
+        emit ended(done);
+    emit finished();
 }
 
-bool Session::openLink(SerialLink &link)
+void LoopWorker::show(const PollView &view)
 {
-    const auto opened = link.open(port, config.line);
-    std::lock_guard<std::mutex> hold(mutex);
-    inbox.problem = opened.ok() ? QString()
-                  : opened.error() + (config.sim ? simulatorLineHint(config.line) : QString());
-    if (!opened.ok())
-        inbox.link = LinkState::Down;
-    return opened.ok();
-}
-
-void Session::show(const PollView &view)
-{
-    std::lock_guard<std::mutex> hold(mutex);
-    count(*view.stats);
     for (int v = 0; v < view.variables->size() && v < view.states.size(); ++v) {
         const Variable &variable = view.variables->at(v);
         for (int k = 0; k < view.states[v].size(); ++k) {
             const ElementState &state = view.states[v][k];
-            ElementTrust &trust = inbox.trust[{variable.family, variable.address + k}];
-            trust.quality = state.quality;
-            // A loop started after a port failure has a clock of its own: only
-            // a read time that changed is one of this loop's.
-            if (state.readAtMs != trust.loopReadAtMs) {
-                trust.loopReadAtMs = state.readAtMs;
-                trust.readAtMs = state.readAtMs < 0 ? -1 : loopStartMs + state.readAtMs;
-            }
+            trust[{variable.family, variable.address + k}] = {
+                state.quality, state.readAtMs < 0 ? -1 : loopStartMs + state.readAtMs};
         }
     }
+    tell(*view.stats);
 }
 
-void Session::event(qint64, const HostEvent &event)
+void LoopWorker::event(qint64, const HostEvent &done)
 {
-    std::lock_guard<std::mutex> hold(mutex);
-    inbox.events.append(event);
+    emit ended(done);
 }
 
-void Session::linkChanged(qint64, const ExchangeStats &stats)
+void LoopWorker::linkChanged(qint64, const ExchangeStats &stats)
 {
-    std::lock_guard<std::mutex> hold(mutex);
-    count(stats);
+    tell(stats);
 }
 
-void Session::trace(const QString &line)
+void LoopWorker::trace(const QString &line)
 {
-    std::lock_guard<std::mutex> hold(mutex);
-    if (inbox.traces.size() >= inboxTraceLimit) {
-        inbox.traces.removeFirst();
-        ++inbox.tracesDropped;
-    }
-    inbox.traces.append(line);
+    emit traced(line);
 }
 
-void Session::completed(const OwnCompletion &completion)
+// The port's failure while the loop tries to reopen it, and the counters.
+void LoopWorker::tell(const ExchangeStats &stats)
 {
-    std::lock_guard<std::mutex> hold(mutex);
-    inbox.completions.append(completion);
-}
-
-// Under the lock.
-void Session::count(const ExchangeStats &stats)
-{
-    inbox.exchanges = before.exchanges + stats.exchanges;
-    inbox.accepted = before.accepted + stats.accepted;
-    inbox.rejected = before.rejected + stats.rejected();
-    inbox.dropped = before.dropped + stats.dropped;
-    inbox.startups = before.startups + stats.startups;
-    inbox.link = stats.link;
+    if (link && link->failure() != told)
+        emit problem(told = link->failure());
+    emit shown(trust, {stats.exchanges, stats.accepted, stats.rejected(), stats.dropped, stats.startups,
+                       stats.link});
 }
 
 } // namespace monitor

@@ -1,7 +1,9 @@
 // One connection of the monitor: the line (a serial port or the built-in
-// simulator) polled by the host library's loop on a worker thread. The
-// window never waits for it: it posts requests, and takes what the loop
-// reported from an inbox that only a short lock guards.
+// simulator) polled by the host library's loop in a worker object that
+// lives in a QThread of its own. The worker tells the window what the loop
+// reports through queued signals; the window hands it variables, writes and
+// once-reads through the host library, which gives them to the driver
+// between two frames. Neither side waits for the other.
 #ifndef ORDELIN_MONITOR_SESSION_H
 #define ORDELIN_MONITOR_SESSION_H
 
@@ -15,7 +17,6 @@
 #include <QtCore/QThread>
 
 #include <memory>
-#include <mutex>
 
 namespace pollhost {
 class SerialLink;
@@ -34,69 +35,82 @@ struct SessionConfig {
 struct ElementTrust {
     pollhost::Quality quality = pollhost::Quality::NeverRead;
     qint64 readAtMs = -1; // since the epoch
-    qint64 loopReadAtMs = -1; // as the loop's clock said it, to tell a new read
 };
+using Trust = QHash<QPair<QString, int>, ElementTrust>; // by family and address
 
-// What the loop reported since the window last looked.
-struct Inbox {
-    QStringList traces;
-    quint64 tracesDropped = 0; // more than the inbox holds between two looks
-    QList<pollhost::HostEvent> events;
-    QList<pollhost::OwnCompletion> completions; // of the window's writes and once-reads
-    QHash<QPair<QString, int>, ElementTrust> trust; // by family and address
+// The line's counters and state as the loop last reported them.
+struct LineCounts {
     quint64 exchanges = 0, accepted = 0, rejected = 0, dropped = 0, startups = 0;
     pollhost::LinkState link = pollhost::LinkState::Opening;
-    QString problem; // the port's, while it cannot be used; empty otherwise
-    bool running = true;
 };
 
-class Session : private pollhost::LoopEvents {
+// Lives in the session's thread; run() is the whole connection.
+class LoopWorker : public QObject, private pollhost::LoopEvents {
+    Q_OBJECT
 public:
-    // Starts the built-in simulator when asked, registers with the driver
-    // and starts the worker thread.
-    static tools::Result<std::shared_ptr<Session>> start(const pollhost::DriverApi &api,
-                                                         const SessionConfig &config,
-                                                         QList<pollhost::Variable> cyclic);
-    Session(const pollhost::DriverApi &api, const SessionConfig &config,
-            QList<pollhost::Variable> cyclic);
-    ~Session() override; // stops and joins the worker
-    Session(const Session &) = delete;
-    Session &operator=(const Session &) = delete;
+    LoopWorker(const pollhost::DriverApi &api, const SessionConfig &config, const QString &port,
+               pollhost::DriverHost &host, const tools::WakeUp &wake);
 
-    void postCyclic(QList<pollhost::Variable> variables) { host.postCyclic(std::move(variables)); }
+    void run();
 
-    // Ends the worker's waits at once; returns without waiting for it.
-    void stop() { wake.raise(); }
-    // Empties the inbox of what was new; the counters, the link and the
-    // trust stay as they are.
-    Inbox take();
+signals:
+    void traced(const QString &line);
+    void ended(const pollhost::HostEvent &event); // a write or once-read
+    void shown(const monitor::Trust &trust, const monitor::LineCounts &counts);
+    // Why the port cannot be used, while it cannot; empty once it can.
+    void problem(const QString &text);
+    void finished();
 
 private:
-    void work();
-    bool openLink(pollhost::SerialLink &link);
-
     void show(const pollhost::PollView &view) override;
     void event(qint64, const pollhost::HostEvent &event) override;
     void linkChanged(qint64, const pollhost::ExchangeStats &stats) override;
     void trace(const QString &line) override;
-    void completed(const pollhost::OwnCompletion &completion) override;
-    void count(const pollhost::ExchangeStats &stats);
+    void tell(const pollhost::ExchangeStats &stats);
 
     const pollhost::DriverApi &api;
     SessionConfig config;
     QString port;
+    pollhost::DriverHost &host;
+    const tools::WakeUp &wake;
+    const pollhost::SerialLink *link = nullptr; // while the loop runs
+    qint64 loopStartMs = 0; // the epoch time of the loop clock's zero
+    Trust trust;
+    QString told; // the problem last told
+};
+
+class Session {
+public:
+    // Starts the built-in simulator when asked, registers with the driver
+    // and makes the worker; run() starts it, once its signals are connected.
+    static tools::Result<std::unique_ptr<Session>> create(const pollhost::DriverApi &api,
+                                                         const SessionConfig &config,
+                                                         QList<pollhost::Variable> cyclic);
+    ~Session(); // stops the worker and waits for it
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    const LoopWorker *worker() const { return loop; }
+    void run() { thread.start(); }
+    pollhost::DriverHost &requests() { return host; }
+
+    // Ends the worker's waits at once; returns without waiting for it.
+    void stop() { wake.raise(); }
+
+private:
+    Session(const pollhost::DriverApi &api, const SessionConfig &config, QList<pollhost::Variable> cyclic);
+
     std::shared_ptr<sim::Simulator> simulator;
     pollhost::DriverHost host;
     tools::WakeUp wake;
-    qint64 loopStartMs = 0; // the epoch time of the loop clock's zero
-
-    std::mutex mutex; // guards the inbox and `before`
-    Inbox inbox;
-    Inbox before; // the counters of the links opened earlier in the session
-    // A QThread, not a std::thread: the serial port needs Qt's thread data.
-    std::unique_ptr<QThread> worker;
+    QThread thread;
+    LoopWorker *loop = nullptr; // deleted on its thread when it ends
 };
 
 } // namespace monitor
+
+Q_DECLARE_METATYPE(pollhost::HostEvent)
+Q_DECLARE_METATYPE(monitor::Trust)
+Q_DECLARE_METATYPE(monitor::LineCounts)
 
 #endif

@@ -14,7 +14,7 @@ QColor qualityColour(pollhost::Quality quality)
 {
     switch (quality) {
     case pollhost::Quality::Fresh: return QColor(0x00, 0x80, 0x30);
-    case pollhost::Quality::Uncertain: return QColor(0xB0, 0x90, 0x00);
+    case pollhost::Quality::Uncertain: return QColor(0xB0, 0x88, 0x00);
     case pollhost::Quality::Stale: return QColor(0xC0, 0x60, 0x00);
     case pollhost::Quality::NeverRead: break;
     }
@@ -116,7 +116,7 @@ bool ValueTable::showRow(Row &row, const QList<QList<int>> &values,
     const pollhost::ElementState state = pollhost::shownState(alone, {elements});
     const QList<int> read = values.value(row.shown.variable).mid(row.shown.first, run.count);
     row.quality = read.contains(pollhost::notRead) ? Quality::NeverRead : state.quality;
-    if (row.quality == Quality::Fresh && !polling)
+    if (row.quality != Quality::NeverRead && !polling)
         row.quality = Quality::Stale;
     const QString before = row.text();
     row.raw.reset();

@@ -37,8 +37,8 @@ public:
     void forgetReads();
 
     // Shows the image's values (per cyclic variable, per element) of the
-    // elements the loop has read, with their quality: a fresh value counts
-    // as stale while nothing polls. Returns the samples of ticked rows read
+    // elements the loop has read, with their quality: a fresh or uncertain
+    // value counts as stale while nothing polls. Returns the samples of ticked rows read
     // since.
     QList<Sample> showValues(const QList<QList<int>> &values,
                              const QHash<QPair<QString, int>, ElementTrust> &trust, bool polling,

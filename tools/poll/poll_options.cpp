@@ -1,5 +1,6 @@
 #include "poll_options.h"
 
+#include "host/host_options.h"
 #include "host/project_file.h"
 #include "host/variables.h"
 
@@ -14,17 +15,6 @@ namespace {
 
 using tools::Result;
 using Failure = Result<PollOptions>;
-
-QCommandLineOption option(const char *name, const char *description, const char *valueName = nullptr,
-                          const char *defaultValue = nullptr)
-{
-    QCommandLineOption made(QLatin1String(name), QString::fromUtf8(description));
-    if (valueName)
-        made.setValueName(QLatin1String(valueName));
-    if (defaultValue)
-        made.setDefaultValue(QLatin1String(defaultValue));
-    return made;
-}
 
 void describeOptions(QCommandLineParser &parser)
 {
@@ -73,7 +63,6 @@ void describeOptions(QCommandLineParser &parser)
                                 "exchange (default 0).", "n", "0"),
         option("write-mode", "ComInfo write mode: 2 sends writes to the PLC, others only "
                              "change the driver's image (default 2).", "n", "2"),
-        option("lang", "Language of the driver's messages: en or zh (default en).", "lang", "en"),
         option("timeout", "Reply timeout in ms (default 500).", "ms", "500"),
         option("guard", "After a reply timed out, send nothing until the line has been quiet "
                         "this long, so a late reply is thrown away (default: the reply timeout).",
@@ -102,33 +91,27 @@ void describeOptions(QCommandLineParser &parser)
         option("reconnect", "When the port fails, show the link down and reopen it every second "
                             "until it comes back."),
     });
+    addSharedHostOptions(parser);
     tools::addLineOptions(parser);
 }
 
 // The numbers of the options, all checked; the first error is reported.
 QStringList readNumbers(const QCommandLineParser &parser, PollOptions &o)
 {
-    QStringList errors;
     const int most = 0x7FFFFFFF;
-    auto set = [&](int &field, const char *name, qint64 lowest, qint64 highest) {
-        const auto value = tools::integerOption(parser, QLatin1String(name), lowest, highest);
-        if (value.ok())
-            field = int(value.value());
-        else
-            errors << value.error();
-    };
     HostSettings &h = o.host;
-    set(h.station, "station", -most, most);
-    set(h.retries, "retries", 0, 1000000);
-    set(h.protocolMode, "protocol-mode", -most, most);
-    set(h.writeMode, "write-mode", -most, most);
-    set(h.timeoutMs, "timeout", 1, 600000);
+    QStringList errors = readIntegers(parser, {{"station", -most, most, &h.station},
+                                               {"retries", 0, 1000000, &h.retries},
+                                               {"protocol-mode", -most, most, &h.protocolMode},
+                                               {"write-mode", -most, most, &h.writeMode},
+                                               {"timeout", 1, 600000, &h.timeoutMs},
+                                               {"gap", 0, 600000, &h.gapMs},
+                                               {"interval", 0, 600000, &h.intervalMs},
+                                               {"open-timeout", 1, 86400000, &h.openTimeoutMs}});
     h.guardMs = h.timeoutMs;
     if (parser.isSet(QStringLiteral("guard")))
-        set(h.guardMs, "guard", 0, 600000);
-    set(h.gapMs, "gap", 0, 600000);
-    set(h.intervalMs, "interval", 0, 600000);
-    set(h.openTimeoutMs, "open-timeout", 1, 86400000);
+        errors += readIntegers(parser, {{"guard", 0, 600000, &h.guardMs}});
+    errors += readSharedHostOptions(parser, h);
     const auto count = tools::integerOption(parser, QStringLiteral("count"), 0, 1LL << 62);
     const auto seconds = tools::decimalOption(parser, QStringLiteral("duration"), 0, 1e7);
     if (!count.ok())
@@ -144,16 +127,11 @@ QStringList readNumbers(const QCommandLineParser &parser, PollOptions &o)
 
 QStringList readChoices(const QCommandLineParser &parser, PollOptions &o)
 {
-    const auto lang = tools::choiceOption(parser, QStringLiteral("lang"),
-                                          {QStringLiteral("en"), QStringLiteral("zh")});
     const auto format = tools::choiceOption(
         parser, QStringLiteral("format"),
         {QStringLiteral("table"), QStringLiteral("csv"), QStringLiteral("json")});
-    if (!lang.ok())
-        return {lang.error()};
     if (!format.ok())
         return {format.error()};
-    o.host.language = lang.value() == QLatin1String("zh") ? 0 : 1;
     o.format = format.value() == QLatin1String("csv")    ? OutputFormat::Csv
              : format.value() == QLatin1String("json")   ? OutputFormat::Json
                                                          : OutputFormat::Table;
@@ -203,9 +181,8 @@ tools::Result<QStringList> withProject(const QCommandLineParser &parser, const Q
     o.projectTags = project.value().tags;
     const bool sim = parser.isSet(QStringLiteral("sim"));
     // What is left out here is still saved by --save-config.
-    const QJsonObject line = lineForRun(project.value().line, sim || parser.isSet(QStringLiteral("port")),
-                                        sim, &o.projectLine);
-    return QStringList{arguments.first()} + lineArguments(line) + arguments.mid(1);
+    return withProjectLine(arguments, project.value().line, sim || parser.isSet(QStringLiteral("port")), sim,
+                           &o.projectLine);
 }
 
 QStringList readLine(const QCommandLineParser &parser, PollOptions &o)

@@ -1,0 +1,64 @@
+#include "host_options.h"
+
+#include "project_file.h"
+
+#include "common/option_values.h"
+
+namespace pollhost {
+
+QCommandLineOption option(const char *name, const char *description, const char *valueName,
+                          const char *defaultValue)
+{
+    QCommandLineOption made(QLatin1String(name), QString::fromUtf8(description));
+    if (valueName)
+        made.setValueName(QLatin1String(valueName));
+    if (defaultValue)
+        made.setDefaultValue(QLatin1String(defaultValue));
+    return made;
+}
+
+QStringList readIntegers(const QCommandLineParser &parser, const QList<IntegerOption> &options)
+{
+    QStringList errors;
+    for (const IntegerOption &wanted : options) {
+        const auto value = tools::integerOption(parser, QLatin1String(wanted.name), wanted.lowest, wanted.highest);
+        if (value.ok())
+            *wanted.setting = int(value.value());
+        else
+            errors << value.error();
+    }
+    return errors;
+}
+
+void addSharedHostOptions(QCommandLineParser &parser)
+{
+    parser.addOptions({
+        option("lang", "Language of the driver's messages: en or zh (default en).", "lang", "en"),
+        option("stale-after", "A value is fresh only while younger than this; 0 chooses three "
+                              "times the longest read cycle seen, at least 2 s (default 0).", "ms", "0"),
+    });
+}
+
+QStringList readSharedHostOptions(const QCommandLineParser &parser, HostSettings &settings)
+{
+    QStringList errors;
+    const auto lang = tools::choiceOption(parser, QStringLiteral("lang"), {QStringLiteral("en"), QStringLiteral("zh")});
+    if (lang.ok())
+        settings.language = lang.value() == QLatin1String("zh") ? 0 : 1;
+    else
+        errors << lang.error();
+    const auto staleAfter = tools::integerOption(parser, QStringLiteral("stale-after"), 0, 86400000);
+    if (staleAfter.ok())
+        settings.staleAfterMs = staleAfter.value();
+    else
+        errors << staleAfter.error();
+    return errors;
+}
+
+QStringList withProjectLine(const QStringList &arguments, const QJsonObject &line, bool portGiven,
+                            bool simulator, QJsonObject *leftOut)
+{
+    return arguments.mid(0, 1) + lineArguments(lineForRun(line, portGiven, simulator, leftOut)) + arguments.mid(1);
+}
+
+} // namespace pollhost

@@ -1,0 +1,41 @@
+// What both front ends take on their command line beside their own
+// options: the way an option is described, the integer settings, the host
+// settings they share (--lang, --stale-after), and a project file's line
+// settings joined to the user's own arguments.
+#ifndef ORDELIN_HOST_HOST_OPTIONS_H
+#define ORDELIN_HOST_HOST_OPTIONS_H
+
+#include "host_settings.h"
+
+#include <QtCore/QCommandLineParser>
+#include <QtCore/QJsonObject>
+
+namespace pollhost {
+
+QCommandLineOption option(const char *name, const char *description, const char *valueName = nullptr,
+                          const char *defaultValue = nullptr);
+
+// An integer option and the setting it goes to.
+struct IntegerOption {
+    const char *name;
+    qint64 lowest;
+    qint64 highest;
+    int *setting;
+};
+// Sets each one that fits its range; the errors of those that do not.
+QStringList readIntegers(const QCommandLineParser &parser, const QList<IntegerOption> &options);
+
+// --lang and --stale-after.
+void addSharedHostOptions(QCommandLineParser &parser);
+QStringList readSharedHostOptions(const QCommandLineParser &parser, HostSettings &settings);
+
+// The arguments (the program's name first) with a project's line settings
+// before the user's own, so that those override them: without its port
+// when the user gave one, and without its framing against the built-in
+// simulator (see lineForRun, which puts what it leaves out in `leftOut`).
+QStringList withProjectLine(const QStringList &arguments, const QJsonObject &line, bool portGiven,
+                            bool simulator, QJsonObject *leftOut = nullptr);
+
+} // namespace pollhost
+
+#endif
