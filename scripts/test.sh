@@ -4,9 +4,11 @@
 # what is missing, then
 #   1. Qt 5: the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer
 #      (build/asan; LeakSanitizer checks the unload test too),
-#   2. Qt 6: the concurrency stress test under ThreadSanitizer (build/tsan-qt6,
-#      only what that test needs: the library and the simulator's PLC model;
-#      Qt 6's QMutex tells the sanitizer itself),
+#   2. Qt 6: under ThreadSanitizer (build/tsan-qt6; Qt 6's QMutex tells the
+#      sanitizer itself) the library's concurrency stress test, and the
+#      tools' threads: a poll of a faulty line (the simulator on its own
+#      thread beside the host) and the monitor's window test (its loop on a
+#      worker thread),
 #   3. Qt 6: each fuzz target for a short while under ASan + UBSan
 #      (build/fuzz-qt6, clang),
 #   4. Qt 5: a normal build of the library and the tools with their man
@@ -29,8 +31,10 @@ ctest --test-dir build/asan -j "$jobs" --output-on-failure -E '^(install|packagi
 
 cmake -S . -B build/tsan-qt6 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORDELIN_QT_MAJOR=6 \
     -DORDELIN_SANITIZE=thread
-cmake --build build/tsan-qt6 -j "$jobs" --target reliability_concurrent_hosts_test
-ctest --test-dir build/tsan-qt6 -R ConcurrentHosts --output-on-failure
+cmake --build build/tsan-qt6 -j "$jobs" --target reliability_concurrent_hosts_test e2e_poll_e2e_test \
+    monitor_window_test
+ctest --test-dir build/tsan-qt6 -j "$jobs" --output-on-failure \
+    -R 'ConcurrentHosts|Poll[.](FaultyRepliesAreRejected|AChatteringLine)|monitor[.]Window'
 
 ORDELIN_QT_MAJOR=6 ./scripts/fuzz.sh all "${ORDELIN_FUZZ_SECONDS:-20}"
 

@@ -173,7 +173,7 @@ TEST(Poll, LinkRecoversAfterThePlcFallsSilent)
     const Finished stopped = host.stop(SIGINT);
     EXPECT_EQ(stopped.exitCode, 6) << "a request was dropped: errors seen";
     EXPECT_GE(summary(stopped.out)["dropped"].toInt(), 1);
-    EXPECT_TRUE(stopped.err.contains(QLatin1String("ordelin-poll statistics"))) << stopped.err.toStdString();
+    EXPECT_TRUE(stopped.err.contains(pollName() + " statistics")) << stopped.err.toStdString();
 }
 
 TEST(Poll, ReconnectResumesWhenThePortComesBack)
@@ -328,14 +328,14 @@ TEST(Poll, SignalsAndOpenTimeoutEndTheRunAtOnce)
         EXPECT_LT(clock.elapsed(), 2000);
         EXPECT_EQ(stopped.exitCode, 5) << "the link never opened";
         EXPECT_TRUE(stopped.out.contains(QRegularExpression("DM0 +never read +-"))) << stopped.out.toStdString();
-        EXPECT_TRUE(stopped.out.contains("ordelin-poll statistics")) << stopped.out.toStdString();
+        EXPECT_TRUE(stopped.out.contains(pollName() + " statistics")) << stopped.out.toStdString();
     }
     QElapsedTimer clock;
     clock.start();
     const Finished never = runPoll(hostOn(*plc, {"--timeout", "600000", "--open-timeout", "300", "DM0"}));
     EXPECT_LT(clock.elapsed(), 5000);
     EXPECT_EQ(never.exitCode, 5);
-    EXPECT_EQ(never.err.trimmed(), "ordelin-poll: the link did not open within 300 ms (--open-timeout)");
+    EXPECT_EQ(never.err.trimmed(), pollName() + ": the link did not open within 300 ms (--open-timeout)");
 }
 
 // Error replies and cut ones are rejected, never decoded; replies that come
@@ -433,7 +433,7 @@ TEST(Refused, VariablesWritesAndOptionsBeforeAnythingIsSent)
     }
     const Finished host = runPoll({"--port", "/nonexistent/tty", "--library", ORDELIN_LIBRARY_PATH, "RLY01016"}, 10000);
     EXPECT_EQ(host.exitCode, 2);
-    EXPECT_EQ(host.err.trimmed(), "ordelin-poll: " + cases[4].message);
+    EXPECT_EQ(host.err.trimmed(), pollName() + ": " + cases[4].message);
 }
 
 TEST(Poll, ExitCodesTellWhatWentWrong)

@@ -47,6 +47,12 @@ inline Finished runPoll(const QStringList &arguments, int timeoutMs = 20000)
 {
     return runProgram(QStringLiteral(ORDELIN_POLL_PROGRAM), arguments, timeoutMs);
 }
+
+// How the poller names itself: "ordelin-poll", or "ordelin-poll-qt6".
+inline QString pollName()
+{
+    return QFileInfo(QStringLiteral(ORDELIN_POLL_PROGRAM)).fileName();
+}
 #endif
 
 // A program watched while it runs, line by line of its standard output.

@@ -108,4 +108,9 @@ Result<bool> parseArguments(QCommandLineParser &parser, const QStringList &argum
     return false;
 }
 
+QString programName()
+{
+    return QCoreApplication::applicationName();
+}
+
 } // namespace tools

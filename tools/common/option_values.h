@@ -24,6 +24,10 @@ Result<QString> choiceOption(const QCommandLineParser &parser, const QString &na
 Result<bool> parseArguments(QCommandLineParser &parser, const QStringList &arguments,
                             bool takesPositional);
 
+// The program as the user started it ("ordelin-poll-qt6"), for the start of
+// its messages.
+QString programName();
+
 } // namespace tools
 
 #endif

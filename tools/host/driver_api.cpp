@@ -4,6 +4,7 @@
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QFileInfo>
+#include <QtCore/QFileInfo>
 #include <QtCore/QLibrary>
 
 namespace pollhost {
@@ -23,6 +24,11 @@ void resolve(QLibrary &library, const char *name, Function &target, QStringList 
 tools::Result<DriverApi> loadDriver(const QString &path, bool *otherQtMajor)
 {
     DriverApi api;
+    // QLibrary would try other names for a file that is not there and name
+    // those in its message.
+    if (path.contains(QLatin1Char('/')) && !QFileInfo::exists(path))
+        return tools::Result<DriverApi>::failure(
+            QStringLiteral("cannot load the driver library %1: no such file").arg(path));
     api.library = std::make_shared<QLibrary>(path);
     if (!api.library->load())
         return tools::Result<DriverApi>::failure(

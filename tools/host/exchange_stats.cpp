@@ -1,5 +1,7 @@
 #include "exchange_stats.h"
 
+#include "common/option_values.h"
+
 #include <QtCore/QStringList>
 
 namespace pollhost {
@@ -43,27 +45,31 @@ QString ExchangeStats::linkText() const
     return QStringLiteral("opening");
 }
 
-QString ExchangeStats::counters() const
+QString ExchangeStats::linkDescribed() const
 {
-    QStringList rejections;
-    for (auto it = rejectedBy.cbegin(); it != rejectedBy.cend(); ++it)
-        rejections << QStringLiteral("%1 %2").arg(it.value()).arg(it.key());
-    QStringList drops;
-    for (auto it = droppedBy.cbegin(); it != droppedBy.cend(); ++it)
-        drops << QStringLiteral("%1 %2").arg(it.value()).arg(it.key());
-    QString line = QStringLiteral("link %1 | exchanges %2 | accepted %3 | rejected %4")
-                       .arg(linkText()).arg(exchanges).arg(accepted).arg(rejected());
-    if (!rejections.isEmpty())
-        line += QStringLiteral(" (%1)").arg(rejections.join(QStringLiteral(", ")));
-    line += QStringLiteral(" | dropped %1").arg(dropped);
-    if (!drops.isEmpty())
-        line += QStringLiteral(" (%1)").arg(drops.join(QStringLiteral(", ")));
-    line += QStringLiteral(" | start-ups %1").arg(startups);
+    return portDown ? QStringLiteral("%1 (port: %2)").arg(linkText(), outageCause) : linkText();
+}
+
+// Each counter on its own, so a narrow terminal can wrap between them.
+QStringList ExchangeStats::counters() const
+{
+    const auto byCause = [](const QMap<QString, quint64> &counts) {
+        QStringList parts;
+        for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+            parts << QStringLiteral("%1 %2").arg(it.value()).arg(it.key());
+        return parts.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(parts.join(QStringLiteral(", ")));
+    };
+    QStringList parts{QStringLiteral("link %1").arg(linkDescribed()),
+                      QStringLiteral("exchanges %1").arg(exchanges),
+                      QStringLiteral("accepted %1").arg(accepted),
+                      QStringLiteral("rejected %1").arg(rejected()) + byCause(rejectedBy),
+                      QStringLiteral("dropped %1").arg(dropped) + byCause(droppedBy),
+                      QStringLiteral("start-ups %1").arg(startups)};
     if (lateBytes > 0)
-        line += QStringLiteral(" | late bytes discarded %1").arg(lateBytes);
+        parts << QStringLiteral("late bytes discarded %1").arg(lateBytes);
     if (outages > 0)
-        line += QStringLiteral(" | port outages %1 (last: %2)").arg(outages).arg(outageCause);
-    return line;
+        parts << QStringLiteral("port outages %1 (the last: %2)").arg(outages).arg(outageCause);
+    return parts;
 }
 
 QString ExchangeStats::summary(const QString &port, qint64 elapsedMs,
@@ -72,7 +78,7 @@ QString ExchangeStats::summary(const QString &port, qint64 elapsedMs,
     const double rate = elapsedMs > 0 ? 1000.0 * double(exchanges) / double(elapsedMs) : 0.0;
     const qint64 wireNs = tools::wireNanoseconds(line, qint64(bytesOut + bytesIn));
     const double allowed = wireNs > 0 ? 1e9 * double(exchanges) / double(wireNs) : 0.0;
-    QString text = QStringLiteral("--- %1 ordelin-poll statistics ---\n"
+    QString text = QStringLiteral("--- %1 %9 statistics ---\n"
                                   "%2 exchanges, %3 accepted, %4 rejected, %5 dropped, %6% loss, "
                                   "time %7ms, %8 exchanges/s")
                        .arg(port)
@@ -82,7 +88,10 @@ QString ExchangeStats::summary(const QString &port, qint64 elapsedMs,
                        .arg(dropped)
                        .arg(lossPercent(), 0, 'f', 1)
                        .arg(elapsedMs)
-                       .arg(rate, 0, 'f', 0);
+                       .arg(rate, 0, 'f', 0)
+                       .arg(tools::programName());
+    if (outages > 0)
+        text += QStringLiteral(", %1 port outages (the last: %2)").arg(outages).arg(outageCause);
     if (allowed <= 0)
         return text;
     // A pseudo-terminal (the built-in simulator without --pace) moves bytes

@@ -7,6 +7,7 @@
 
 #include <QtCore/QMap>
 #include <QtCore/QString>
+#include <QtCore/QStringList>
 
 namespace pollhost {
 
@@ -38,6 +39,7 @@ public:
     quint64 lateBytes = 0; // thrown away before sending: late or stray replies
     quint64 outages = 0;   // times the port failed (--reconnect)
     QString outageCause;   // what the port said the last time it failed
+    bool portDown = false; // since the port failed, until it is open again
     quint64 bytesOut = 0;
     quint64 bytesIn = 0;
     LinkState link = LinkState::Opening;
@@ -46,8 +48,10 @@ public:
     quint64 rejected() const { return exchanges - accepted; }
     double lossPercent() const;
     QString linkText() const;
-    // One line of all counters, for the table's heading.
-    QString counters() const;
+    // The same, with the port's failure while it lasts: "down (port: the port hung up)".
+    QString linkDescribed() const;
+    // All counters, for the table's heading.
+    QStringList counters() const;
     // "--- PORT ordelin-poll statistics ---", the line of totals, and the rate
     // reached beside the one the line allows for these frames at `line`:
     // whether the line or the host set the pace.

@@ -56,7 +56,8 @@ LoopEnd PollLoop::run()
     if (settings.durationMs > 0)
         durationEndNs = nowNs() + settings.durationMs * msNs;
     openEndNs = nowNs() + settings.openTimeoutMs * msNs;
-    LoopEnd end = LoopEnd::Running;
+    // With --reconnect the port need not be there yet.
+    LoopEnd end = link.isOpen() ? LoopEnd::Running : reconnect();
     while (end == LoopEnd::Running) {
         end = turn();
         if (end == LoopEnd::PortFailed && settings.reconnect)
@@ -241,6 +242,7 @@ void PollLoop::linkLost()
 {
     ++counts.outages;
     counts.outageCause = link.failure();
+    counts.portDown = true;
     counts.link = LinkState::Down;
     freshness.linkDown();
     events.linkChanged(clock.elapsed(), counts);
@@ -258,8 +260,12 @@ LoopEnd PollLoop::reconnect()
             return LoopEnd::Stopped;
         if (limits() != LoopEnd::Running)
             return limits();
-        if (link.reopen().ok())
+        if (link.reopen().ok()) {
+            counts.portDown = false;
+            if (!counts.everOpened) // the link's open time starts with the port
+                openEndNs = nowNs() + settings.openTimeoutMs * msNs;
             return LoopEnd::Running;
+        }
         showIfDue(clock.elapsed(), true);
     }
 }
@@ -276,7 +282,7 @@ LoopEnd PollLoop::reason() const
 // The ends a run reaches by itself: --open-timeout, --count, --duration.
 LoopEnd PollLoop::limits() const
 {
-    if (!counts.everOpened && nowNs() >= openEndNs)
+    if (!counts.everOpened && link.isOpen() && nowNs() >= openEndNs)
         return LoopEnd::NeverOpened;
     if (settings.count > 0 && qint64(counts.exchanges) >= settings.count)
         return LoopEnd::Limit;

@@ -46,8 +46,11 @@ tools::Result<bool> SerialLink::open(const QString &portName, const tools::LineS
     name = portName;
     lineSettings = settings;
     port.setPortName(portName);
-    if (!tools::openPort(port, settings)) // non-blocking, as QSerialPort leaves it
-        return tools::Result<bool>::failure(openError(portName, port));
+    if (!tools::openPort(port, settings)) { // non-blocking, as QSerialPort leaves it
+        failed = openError(portName, port);
+        return tools::Result<bool>::failure(failed);
+    }
+    failed.clear();
     fd = int(port.handle());
     unsure = false; // until bytes come that nobody asked for
     // With VMIN 0 a terminal's read of nothing returns 0, which reads as a
@@ -67,10 +70,8 @@ tools::Result<bool> SerialLink::reopen()
     port.close();
     fd = -1;
     const auto opened = open(name, lineSettings);
-    if (opened.ok()) {
-        failed.clear();
+    if (opened.ok())
         unsure = true; // the other end may have sent before we were back
-    }
     return opened;
 }
 

@@ -52,10 +52,16 @@ public:
     // (the driver opens the link with it).
     SerialLink(const tools::WakeUp &stop, int guardMs, bool startupProbe);
 
+    // A port that cannot be opened is remembered, with why, for reopen().
     tools::Result<bool> open(const QString &portName, const tools::LineSettings &settings);
+    bool isOpen() const { return fd >= 0; }
     // Closes the port and opens it again with the same settings (--reconnect).
     tools::Result<bool> reopen();
-    void close() { port.close(); }
+    void close()
+    {
+        port.close();
+        fd = -1;
+    }
 
     // Called while a wait of the link goes on, when the time it last
     // returned comes (on tools::nowNs()'s clock), so the loop can keep

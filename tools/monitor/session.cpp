@@ -55,7 +55,7 @@ Session::~Session()
 }
 
 LoopWorker::LoopWorker(const DriverApi &api, const SessionConfig &config, const QString &port,
-                       DriverHost &host, const WakeUp &wake)
+                       DriverHost &host, const tools::WakeUp &wake)
     : api(api), config(config), port(port), host(host), wake(wake)
 {
 }

@@ -4,6 +4,7 @@
 #define ORDELIN_POLL_OUTPUT_H
 
 #include "host/log_sink.h"
+#include "common/option_values.h"
 #include "host/loop_events.h"
 #include "host/shown_tags.h"
 

@@ -11,6 +11,7 @@
 #include "host/request_set.h"
 #include "host/serial_link.h"
 
+#include "common/option_values.h"
 #include "common/stop_signals.h"
 
 #include <QtCore/QCoreApplication>
@@ -38,7 +39,7 @@ enum ExitCode {
 
 int fail(const QString &message, ExitCode code)
 {
-    printError(QStringLiteral("ordelin-poll: %1\n").arg(message));
+    printError(QStringLiteral("%1: %2\n").arg(tools::programName(), message));
     return code;
 }
 
@@ -82,8 +83,8 @@ int saveProject(const PollOptions &options, const RequestSet &set)
     const auto saved = writeProject(options.saveConfig, project);
     if (!saved.ok())
         return fail(saved.error(), OutputFailed);
-    printError(QStringLiteral("ordelin-poll: saved %1 tags and the line settings in %2; nothing was sent\n")
-                   .arg(project.tags.size()).arg(options.saveConfig));
+    printError(QStringLiteral("%1: saved %2 tags and the line settings in %3; nothing was sent\n")
+                   .arg(tools::programName()).arg(project.tags.size()).arg(options.saveConfig));
     return Success;
 }
 
@@ -149,8 +150,11 @@ int runHost(const PollOptions &options)
         return fail(QStringLiteral("cannot write the log: ") + unwritable, OutputFailed);
     SerialLink link(stop, options.host.guardMs, options.host.protocolMode == 0);
     const auto opened = link.open(port, options.line);
-    if (!opened.ok())
+    if (!opened.ok() && !options.host.reconnect)
         return fail(opened.error() + (options.sim ? simulatorLineHint(options.line) : QString()), PortFailed);
+    // An overnight logger may start before its adapter is plugged in.
+    if (!opened.ok())
+        printError(QStringLiteral("%1: %2; waiting for it (--reconnect)\n").arg(tools::programName(), opened.error()));
 
     DriverHost host(api.value(), options.host, set.cyclic, set.writes, set.onceReads);
     tools::raiseOnStopSignals(stop);

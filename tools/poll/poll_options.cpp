@@ -73,7 +73,7 @@ void describeOptions(QCommandLineParser &parser)
                                "(default 5000).", "ms", "5000"),
         option("duration", "Stop after this many seconds (default: run until Ctrl-C).",
                "seconds", "0"),
-        option("count", "Stop after this many exchanges (default: no limit).", "n", "0"),
+        option("count", "Stop after this many exchanges; 0, the default, for no limit.", "n", "0"),
         option("format", "Output: table (refreshed in place on a terminal), csv or json "
                          "(one line per read cycle).", "format", "table"),
         option("trace", "Print every frame and reply in hex and ASCII with a timestamp "

@@ -79,7 +79,7 @@ public:
     // Per tag its value (empty when never read) and its state.
     void show(const PollView &view) override
     {
-        QString content = view.stats->linkText();
+        QString content = view.stats->linkDescribed();
         content.reserve(rowLength);
         for (int i = 0; i < target.tags.size(); ++i) {
             content += QLatin1Char(',');
@@ -98,13 +98,13 @@ public:
     void event(qint64, const HostEvent &event) override
     {
         if (!toFile())
-            printError(QStringLiteral("ordelin-poll: %1\n").arg(describe(event)));
+            printError(QStringLiteral("%1: %2\n").arg(tools::programName(), describe(event)));
     }
 
     void linkChanged(qint64 elapsedMs, const ExchangeStats &stats) override
     {
         if (!toFile())
-            printError(QStringLiteral("ordelin-poll: %1 s: link %2\n").arg(seconds(elapsedMs), stats.linkText()));
+            printError(QStringLiteral("%1: %2 s: link %3\n").arg(tools::programName(), seconds(elapsedMs), stats.linkDescribed()));
     }
 
     void finish(const PollView &, const QString &summary) override
@@ -169,6 +169,8 @@ public:
         QJsonObject content{{QStringLiteral("link"), view.stats->linkText()},
                             {QStringLiteral("values"), values},
                             {QStringLiteral("quality"), quality}};
+        if (view.stats->portDown)
+            content.insert(QStringLiteral("port_failure"), view.stats->outageCause);
         // The times of reads move on every cycle; a change is a value, a quality or the link.
         if (unchanged(compact(content)))
             return;

@@ -70,7 +70,7 @@ public:
     void linkChanged(qint64 elapsedMs, const ExchangeStats &stats) override
     {
         if (!terminal)
-            printOut(QStringLiteral("%1 s: link %2\n").arg(elapsedMs / 1000.0, 0, 'f', 1).arg(stats.linkText()));
+            printOut(QStringLiteral("%1 s: link %2\n").arg(elapsedMs / 1000.0, 0, 'f', 1).arg(stats.linkDescribed()));
     }
 
     void finish(const PollView &view, const QString &summary) override
@@ -83,10 +83,11 @@ public:
 private:
     void draw(const PollView &view)
     {
-        QStringList lines = render(view);
+        const TerminalSize size = terminal ? terminalSize() : TerminalSize{1 << 20, 1 << 20};
+        QStringList lines = render(view, size.columns);
         QString text;
         if (terminal) {
-            fit(lines, terminalSize());
+            fit(lines, size);
             if (drawnLines > 0)
                 text = QStringLiteral("\033[%1F\033[J").arg(drawnLines); // back to the top, clear
         }
@@ -95,15 +96,20 @@ private:
         printOut(text);
     }
 
-    QStringList render(const PollView &view) const
+    QStringList render(const PollView &view, int columns) const
     {
         QStringList lines{
-            QStringLiteral("ordelin-poll  %1  %2 s").arg(port).arg(view.elapsedMs / 1000.0, 0, 'f', 1),
-            view.stats->counters(),
-            QString(),
-            QStringLiteral("%1  %2  %3").arg(QStringLiteral("VARIABLE"), -14).arg(QStringLiteral("STATE"), -22)
-                .arg(QStringLiteral("VALUES")),
-        };
+            QStringLiteral("%1  %2  %3 s").arg(tools::programName(), port).arg(view.elapsedMs / 1000.0, 0, 'f', 1)};
+        // The counters wrap between two of them rather than be cut off.
+        for (const QString &counter : view.stats->counters()) {
+            if (lines.size() > 1 && lines.last().size() + 3 + counter.size() <= columns)
+                lines.last() += QStringLiteral(" | ") + counter;
+            else
+                lines << counter;
+        }
+        lines << QString()
+              << QStringLiteral("%1  %2  %3").arg(QStringLiteral("VARIABLE"), -14).arg(QStringLiteral("STATE"), -22)
+                     .arg(QStringLiteral("VALUES"));
         for (int i = 0; i < view.variables->size(); ++i) {
             QStringList values;
             for (int value : view.values.value(i))
