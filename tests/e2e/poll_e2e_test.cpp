@@ -412,6 +412,9 @@ TEST(Refused, VariablesWritesAndOptionsBeforeAnythingIsSent)
         {{"--bogus", "DM0"}, 1, "unknown option --bogus"},
         {{"DM0", "--sim"}, 1, "give either --port DEVICE or --sim"},
         {{"--config", plant, "--write", "oven_temp=4000"}, 2, "tag 'oven_temp': 4000 C does not fit int16 (-3276.8 to 3276.7 C)"},
+        {{"--config", plant, "--write", "oven_temp=1,2"}, 2, "oven_temp=1,2: tag 'oven_temp' takes one value, not 2"},
+        {{"--config", plant, "--write", "nosuch=1"}, 2, "nosuch=1: no tag 'nosuch' in " + plant},
+        {{"--once", "energy"}, 2, "'energy' is neither an address (e.g. DM100) nor a tag: no project file was given (--config)"},
         {{"--config", broken}, 2, broken + ": unknown line field 'speed'"},
         {{"--config", quoted}, 2, quoted + ": tag 't': 'scale' must be a number"},
         {{"--config", dir.filePath("none.json")}, 2, dir.filePath("none.json") + ": No such file or directory"},
@@ -424,8 +427,8 @@ TEST(Refused, VariablesWritesAndOptionsBeforeAnythingIsSent)
         QString message = options.ok() ? options.value().projectError : options.error();
         if (options.ok() && message.isEmpty()) {
             const pollhost::PollOptions &o = options.value();
-            const auto set = pollhost::buildRequests(api.value(), o.variables, o.projectTags, o.writes,
-                                                     o.onceReads, o.host.language);
+            const auto set = pollhost::buildRequests(api.value(), o.variables, {o.projectTags, o.projectPath},
+                                                     o.writes, o.onceReads, o.host.language);
             message = set.ok() ? QString() : set.error();
         }
         EXPECT_EQ(options.ok() ? 2 : 1, c.stage) << c.arguments.join(' ').toStdString();

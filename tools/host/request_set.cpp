@@ -24,18 +24,39 @@ const Tag *tagNamed(const QList<Tag> &tags, const QString &name)
     return nullptr;
 }
 
-Result<WriteRequest> checkedWrite(const DriverApi &api, const QList<Tag> &tags, const QString &text,
+// A name the user meant as a tag: no letters followed by an address.
+bool namesATag(const QString &name)
+{
+    static const QRegularExpression address(QStringLiteral("^[A-Za-z_]+\\d"));
+    return !address.match(name).hasMatch();
+}
+
+QString noSuchTag(const QString &name, const ProjectTags &project)
+{
+    if (project.path.isEmpty())
+        return QStringLiteral("'%1' is neither an address (e.g. DM100) nor a tag: no project file was given "
+                              "(--config)").arg(name);
+    return QStringLiteral("no tag '%1' in %2").arg(name, project.path);
+}
+
+Result<WriteRequest> checkedWrite(const DriverApi &api, const ProjectTags &project, const QString &text,
                                   int language)
 {
     const int equals = text.indexOf(QLatin1Char('='));
+    const QString name = text.left(equals);
     const QString value = text.mid(equals + 1);
-    const Tag *tag = equals > 0 && !value.contains(QLatin1Char(',')) ? tagNamed(tags, text.left(equals)) : nullptr;
-    if (tag) {
+    if (const Tag *tag = equals > 0 ? tagNamed(project.tags, name) : nullptr) {
+        const int values = int(value.count(QLatin1Char(','))) + 1;
+        if (values > 1)
+            return Result<WriteRequest>::failure(
+                QStringLiteral("%1: tag '%2' takes one value, not %3").arg(text, name).arg(values));
         const auto elements = elementsToWrite(*tag, value);
         if (!elements.ok())
             return Result<WriteRequest>::failure(elements.error());
         return WriteRequest{text, tag->variable, elements.value()};
     }
+    if (equals > 0 && namesATag(name))
+        return Result<WriteRequest>::failure(text + QStringLiteral(": ") + noSuchTag(name, project));
     auto write = parseWrite(text);
     const auto target = write.ok() ? checkVariable(api, write.value().target, language)
                                    : Result<Variable>::failure(write.error());
@@ -45,10 +66,20 @@ Result<WriteRequest> checkedWrite(const DriverApi &api, const QList<Tag> &tags, 
     return write;
 }
 
+Result<Variable> checkedOnceRead(const DriverApi &api, const ProjectTags &project, const QString &text,
+                                 int language)
+{
+    if (const Tag *tag = tagNamed(project.tags, text))
+        return checkVariable(api, tag->variable, language);
+    if (namesATag(text.section(QLatin1Char(':'), 0, 0)))
+        return Result<Variable>::failure(noSuchTag(text, project));
+    return checked(api, {text, {}}, language);
+}
+
 } // namespace
 
 Result<RequestSet> buildRequests(const DriverApi &api, const QList<VariableText> &cyclic,
-                                 const QList<Tag> &projectTags, const QStringList &writes,
+                                 const ProjectTags &project, const QStringList &writes,
                                  const QStringList &onceReads, int language)
 {
     RequestSet set;
@@ -59,7 +90,7 @@ Result<RequestSet> buildRequests(const DriverApi &api, const QList<VariableText>
         set.cyclic << variable.value();
     }
     QList<Tag> tags;
-    for (Tag tag : projectTags) {
+    for (Tag tag : project.tags) {
         const auto variable = checkVariable(api, tag.variable, language);
         if (!variable.ok())
             return Result<RequestSet>::failure(QStringLiteral("tag '%1': %2").arg(tag.name, variable.error()));
@@ -70,13 +101,13 @@ Result<RequestSet> buildRequests(const DriverApi &api, const QList<VariableText>
     for (const Tag &tag : tags)
         set.cyclic << tag.variable;
     for (const QString &text : onceReads) {
-        const auto variable = checked(api, {text, {}}, language);
+        const auto variable = checkedOnceRead(api, project, text, language);
         if (!variable.ok())
             return Result<RequestSet>::failure(variable.error());
         set.onceReads << variable.value();
     }
     for (const QString &text : writes) {
-        const auto write = checkedWrite(api, tags, text, language);
+        const auto write = checkedWrite(api, {tags, project.path}, text, language);
         if (!write.ok())
             return Result<RequestSet>::failure(write.error());
         set.writes << write.value();

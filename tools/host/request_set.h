@@ -14,10 +14,17 @@ struct RequestSet {
     QList<Variable> onceReads;
 };
 
+// The project's tags and the file they came from, for messages.
+struct ProjectTags {
+    QList<Tag> tags;
+    QString path; // empty: no project file
+};
+
 // Fails with the first bad variable's message. A write to a project tag,
-// NAME=VALUE, goes through the tag's type and scaling.
+// NAME=VALUE, goes through the tag's type and scaling; a once-read of a tag
+// reads its words. A name that is no address and no tag is said to be so.
 tools::Result<RequestSet> buildRequests(const DriverApi &api, const QList<VariableText> &cyclic,
-                                        const QList<Tag> &projectTags, const QStringList &writes,
+                                        const ProjectTags &project, const QStringList &writes,
                                         const QStringList &onceReads, int language);
 
 } // namespace pollhost

@@ -122,7 +122,7 @@ int runHost(const PollOptions &options)
                                 &otherQtMajor);
     if (!api.ok())
         return fail(api.error(), otherQtMajor ? OtherQtMajor : LibraryFailed);
-    const auto requests = buildRequests(api.value(), options.variables, options.projectTags,
+    const auto requests = buildRequests(api.value(), options.variables, {options.projectTags, options.projectPath},
                                         options.writes, options.onceReads, options.host.language);
     if (!requests.ok())
         return fail(requests.error(), BadVariable);

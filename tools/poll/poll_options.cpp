@@ -179,6 +179,7 @@ tools::Result<QStringList> withProject(const QCommandLineParser &parser, const Q
     if (!project.ok())
         return tools::Result<QStringList>::failure(project.error());
     o.projectTags = project.value().tags;
+    o.projectPath = parser.value(QStringLiteral("config"));
     const bool sim = parser.isSet(QStringLiteral("sim"));
     // What is left out here is still saved by --save-config.
     return withProjectLine(arguments, project.value().line, sim || parser.isSet(QStringLiteral("port")), sim,

@@ -36,6 +36,7 @@ struct PollOptions {
     // The project: its tags (--config), and the line as the options now
     // stand, for --save-config.
     QList<Tag> projectTags;
+    QString projectPath;
     QString projectError; // the project file could not be read, or holds a bad tag
     QJsonObject projectLine;
     QString saveConfig;
