@@ -453,9 +453,31 @@ TEST(Poll, ExitCodesTellWhatWentWrong)
     ASSERT_EQ(done.size(), 2) << full.out.toStdString();
     EXPECT_EQ(done[1]["note"].toString(), "answered 4 of 9 elements; not queued, the driver's list was full: DM4 DM5 DM6 DM7 DM8");
     EXPECT_EQ(done[1]["values"].toArray().last(), QJsonValue());
-    const Finished diskFull = runPoll({"--sim", "--library", library, "--output", "/dev/full", "DM0"});
-    EXPECT_EQ(diskFull.exitCode, 8);
-    EXPECT_TRUE(diskFull.err.contains("cannot write the log: /dev/full: No space left on device")) << diskFull.err.toStdString();
+    // Files: a log that cannot be written, standard output among them, and
+    // files the run must not replace.
+    QTemporaryDir dir;
+    const QString project = dir.filePath("p.json"), other = dir.filePath("notes.csv");
+    { QFile f(project); f.open(QIODevice::WriteOnly); f.write(R"({"tags": [{"name": "t", "address": "DM0"}]})"); }
+    { QFile f(other); f.open(QIODevice::WriteOnly); f.write("my notes\n"); }
+    const struct {
+        QStringList arguments;
+        QString standardOutput;
+        QString message;
+    } files[] = {
+        {{"--output", "/dev/full", "DM0"}, {}, "cannot write the log: /dev/full: No space left on device"},
+        {{"--format", "csv", "--duration", "1", "DM0"}, "/dev/full", "standard output: No space left on device"},
+        {{"--save-config", project, "DM1"}, {}, project + " exists: not replaced without --force"},
+        {{"--config", project, "--output", project}, {}, "--output " + project + " is one of the run's own input files"},
+        {{"--output", other, "DM0"}, {}, other + ": it exists and is no log of this kind"},
+    };
+    for (const auto &c : files) {
+        const Finished run = runPoll(QStringList{"--sim", "--library", library} + c.arguments, 20000, c.standardOutput);
+        EXPECT_EQ(run.exitCode, 8) << c.arguments.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains(c.message)) << run.err.toStdString();
+    }
+    QFile notes(other);
+    notes.open(QIODevice::ReadOnly);
+    EXPECT_EQ(notes.readAll(), "my notes\n");
 }
 
 // The built-in simulator paces at the host's line settings, and both ends

@@ -26,9 +26,12 @@ struct Finished {
 
 // Runs a program to its end; a program still running after `timeoutMs` is
 // killed and reported with exit code -1.
-inline Finished runProgram(const QString &program, const QStringList &arguments, int timeoutMs = 20000)
+inline Finished runProgram(const QString &program, const QStringList &arguments, int timeoutMs = 20000,
+                           const QString &standardOutput = {})
 {
     QProcess process;
+    if (!standardOutput.isEmpty())
+        process.setStandardOutputFile(standardOutput);
     process.start(program, arguments);
     Finished done;
     if (process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit) {
@@ -43,9 +46,9 @@ inline Finished runProgram(const QString &program, const QStringList &arguments,
 }
 
 #ifdef ORDELIN_POLL_PROGRAM // not built with the monitor's tests
-inline Finished runPoll(const QStringList &arguments, int timeoutMs = 20000)
+inline Finished runPoll(const QStringList &arguments, int timeoutMs = 20000, const QString &standardOutput = {})
 {
-    return runProgram(QStringLiteral(ORDELIN_POLL_PROGRAM), arguments, timeoutMs);
+    return runProgram(QStringLiteral(ORDELIN_POLL_PROGRAM), arguments, timeoutMs, standardOutput);
 }
 
 // How the poller names itself: "ordelin-poll", or "ordelin-poll-qt6".

@@ -72,12 +72,19 @@ bool LogSink::startFile()
     return true;
 }
 
-// A log left by an earlier run is kept as a finished file, never overwritten.
+// A log left by an earlier run is kept as a finished file, never
+// overwritten. A file that is no such log (its first line is not this
+// log's header, or no JSON record) is not this run's to move.
 bool LogSink::keepEarlierLog()
 {
     const QFileInfo earlier(path);
     if (!earlier.isFile() || earlier.size() == 0)
         return true;
+    QFile old(path);
+    const QByteArray first = old.open(QIODevice::ReadOnly) ? old.readLine().trimmed() : QByteArray();
+    const bool ours = headerLine.isEmpty() ? first.startsWith("{\"clock\":") : first == headerLine.toUtf8();
+    if (!ours)
+        return fail(QStringLiteral("it exists and is no log of this kind: not moved or replaced"));
     startedAt = earlier.lastModified();
     const QString finished = finishedName();
     if (!QFile::rename(path, finished))

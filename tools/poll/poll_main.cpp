@@ -15,6 +15,7 @@
 #include "common/stop_signals.h"
 
 #include <QtCore/QCoreApplication>
+#include <QtCore/QFileInfo>
 #include <QtCore/QSet>
 
 #include <cstdio>
@@ -67,6 +68,8 @@ std::unique_ptr<Output> makeOutput(const PollOptions &options, const QString &po
 
 int saveProject(const PollOptions &options, const RequestSet &set)
 {
+    if (QFileInfo::exists(options.saveConfig) && !options.force)
+        return fail(QStringLiteral("%1 exists: not replaced without --force").arg(options.saveConfig), OutputFailed);
     Project project{options.projectLine, {}};
     // The project's tags first, then the plain variables it does not have yet.
     QSet<QString> named;
@@ -140,6 +143,14 @@ int runHost(const PollOptions &options)
             return fail(QStringLiteral("built-in simulator: ") + started.error(), PortFailed);
         simulator = started.value();
         port = simulator->portName();
+    }
+    // A log never takes the place of what the run reads.
+    const QStringList inputs = options.inputFiles + QStringList{options.simConfig.initialValuesPath};
+    for (const QString &input : inputs) {
+        if (!options.outputPath.isEmpty() && !input.isEmpty()
+            && QFileInfo(input).canonicalFilePath() == QFileInfo(options.outputPath).canonicalFilePath())
+            return fail(QStringLiteral("--output %1 is one of the run's own input files").arg(options.outputPath),
+                        OutputFailed);
     }
     tools::WakeUp stop;
     const RequestSet &set = requests.value();

@@ -82,6 +82,7 @@ void describeOptions(QCommandLineParser &parser)
                          "given here override its settings.", "file"),
         option("save-config", "Write the line settings and the variables and tags as a project "
                               "file, then exit without opening the line.", "file"),
+        option("force", "Let --save-config replace a file that exists."),
         option("output", "Write the CSV or JSON lines to this file (CSV unless --format json "
                          "or a .json name); the table stays on the terminal.", "file"),
         option("rotate", "Start a new --output file at this size (10M, 512k) or daily.", "size"),
@@ -144,6 +145,7 @@ QStringList readLogging(const QCommandLineParser &parser, PollOptions &o)
     o.logChanges = parser.isSet(QStringLiteral("log-changes"));
     o.host.reconnect = parser.isSet(QStringLiteral("reconnect"));
     o.saveConfig = parser.value(QStringLiteral("save-config"));
+    o.force = parser.isSet(QStringLiteral("force"));
     // The options as they now stand, over what the project gave but they left out.
     const QJsonObject options = lineFromOptions(parser);
     for (const LineField &field : lineFields()) {
@@ -180,6 +182,7 @@ tools::Result<QStringList> withProject(const QCommandLineParser &parser, const Q
         return tools::Result<QStringList>::failure(project.error());
     o.projectTags = project.value().tags;
     o.projectPath = parser.value(QStringLiteral("config"));
+    o.inputFiles << o.projectPath;
     const bool sim = parser.isSet(QStringLiteral("sim"));
     // What is left out here is still saved by --save-config.
     return withProjectLine(arguments, project.value().line, sim || parser.isSet(QStringLiteral("port")), sim,
@@ -220,6 +223,7 @@ QStringList readRequests(const QCommandLineParser &parser, PollOptions &o)
     for (const QString &text : parser.positionalArguments())
         o.variables.append({text, {}});
     for (const QString &path : parser.values(QStringLiteral("file"))) {
+        o.inputFiles << path;
         const auto more = readVariableFile(path);
         if (!more.ok())
             return {more.error()};

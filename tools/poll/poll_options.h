@@ -40,6 +40,8 @@ struct PollOptions {
     QString projectError; // the project file could not be read, or holds a bad tag
     QJsonObject projectLine;
     QString saveConfig;
+    bool force = false; // --save-config may replace a file
+    QStringList inputFiles; // --config and --file: never a log's place
 
     // --output: the CSV or JSON lines go to this file, the table to the terminal.
     QString outputPath;
