@@ -389,6 +389,8 @@ TEST(Refused, VariablesWritesAndOptionsBeforeAnythingIsSent)
     { QFile f(plant); f.open(QIODevice::WriteOnly);
       f.write(R"({"tags": [{"name": "oven_temp", "address": "DM100", "type": "int16", "scale": 0.1, "unit": "C"}]})"); }
     { QFile f(broken); f.open(QIODevice::WriteOnly); f.write(R"({"line": {"speed": 9600}})"); }
+    const QString even = dir.filePath("even.json");
+    { QFile f(even); f.open(QIODevice::WriteOnly); f.write(R"({"line": {"parity": "Even"}})"); }
     const QString quoted = dir.filePath("quoted.json");
     { QFile f(quoted); f.open(QIODevice::WriteOnly); f.write(R"({"tags": [{"name": "t", "address": "DM0", "scale": "0.1"}]})"); }
     const struct {
@@ -416,6 +418,7 @@ TEST(Refused, VariablesWritesAndOptionsBeforeAnythingIsSent)
         {{"--config", plant, "--write", "nosuch=1"}, 2, "nosuch=1: no tag 'nosuch' in " + plant},
         {{"--once", "energy"}, 2, "'energy' is neither an address (e.g. DM100) nor a tag: no project file was given (--config)"},
         {{"--config", broken}, 2, broken + ": unknown line field 'speed'"},
+        {{"--config", even, "--sim"}, 2, even + ": line field 'parity': 'Even' is not one of none, even, odd"},
         {{"--config", quoted}, 2, quoted + ": tag 't': 'scale' must be a number"},
         {{"--config", dir.filePath("none.json")}, 2, dir.filePath("none.json") + ": No such file or directory"},
         {{"--rotate", "10M", "DM0"}, 1, "--rotate and --keep need --output"},

@@ -208,6 +208,12 @@ TEST(Screenshot, TheWholeWindowIsSavedAsPng)
     EXPECT_EQ(monitor.exitCode(), 0) << monitor.readAllStandardError().toStdString();
     const QImage shot(path);
     EXPECT_GE(shot.width(), 800);
+    // What the command line asks for and cannot have goes to standard error, as in the poller.
+    monitor.start(ORDELIN_MONITOR_PROGRAM, {"--library", ORDELIN_LIBRARY_PATH, "--sim",
+                                            "--duration", "1", "--screenshot", path, "DM99999"});
+    ASSERT_TRUE(monitor.waitForFinished(30000));
+    EXPECT_EQ(monitor.exitCode(), 2);
+    EXPECT_TRUE(monitor.readAllStandardError().contains("DM99999: Address Format:dddd, range:0~9999"));
 }
 
 } // namespace

@@ -17,6 +17,13 @@ QCommandLineOption option(const char *name, const char *description, const char 
     return made;
 }
 
+IntegerOption lineOption(const char *name, int *setting)
+{
+    const LineField *field = lineField(QLatin1String(name));
+    Q_ASSERT(field);
+    return {name, field->lowest, field->highest, setting};
+}
+
 QStringList readIntegers(const QCommandLineParser &parser, const QList<IntegerOption> &options)
 {
     QStringList errors;

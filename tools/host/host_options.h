@@ -24,6 +24,8 @@ struct IntegerOption {
 };
 // Sets each one that fits its range; the errors of those that do not.
 QStringList readIntegers(const QCommandLineParser &parser, const QList<IntegerOption> &options);
+// A line setting's option, with the range a project file's field has too.
+IntegerOption lineOption(const char *name, int *setting);
 
 // --lang and --stale-after.
 void addSharedHostOptions(QCommandLineParser &parser);

@@ -1,5 +1,9 @@
 #include "project_file.h"
 
+#include "common/line_settings.h"
+
+#include <cmath>
+
 #include <QtCore/QFile>
 #include <QtCore/QJsonArray>
 #include <QtCore/QJsonDocument>
@@ -13,11 +17,26 @@ using tools::Result;
 const QList<LineField> &lineFields()
 {
     static const QList<LineField> fields{
-        {"port", "port"},         {"baud", "baud"},         {"data_bits", "data-bits"},
-        {"parity", "parity"},     {"stop_bits", "stop-bits"}, {"station", "station"},
-        {"retries", "retries"},   {"timeout_ms", "timeout"}, {"open_timeout_ms", "open-timeout"},
+        {"port", "port"},
+        {"baud", "baud", 50, 4000000},
+        {"data_bits", "data-bits", 5, 8},
+        {"parity", "parity"},
+        {"stop_bits", "stop-bits", 1, 2},
+        {"station", "station", 0, 99},
+        {"retries", "retries", 0, 1000000},
+        {"timeout_ms", "timeout", 1, 600000},
+        {"open_timeout_ms", "open-timeout", 1, 86400000},
     };
     return fields;
+}
+
+const LineField *lineField(const QString &keyOrOption)
+{
+    for (const LineField &field : lineFields()) {
+        if (keyOrOption == QLatin1String(field.key) || keyOrOption == QLatin1String(field.option))
+            return &field;
+    }
+    return nullptr;
 }
 
 QStringList lineArguments(const QJsonObject &line)
@@ -72,14 +91,22 @@ namespace {
 QString badLineField(const QJsonObject &line)
 {
     for (auto it = line.begin(); it != line.end(); ++it) {
-        bool known = false;
-        for (const LineField &field : lineFields())
-            known = known || it.key() == QLatin1String(field.key);
-        const bool text = it.key() == QLatin1String("port") || it.key() == QLatin1String("parity");
-        if (!known)
+        const LineField *field = lineField(it.key());
+        if (!field || it.key() != QLatin1String(field->key))
             return QStringLiteral("unknown line field '%1'").arg(it.key());
+        const QString name = QStringLiteral("line field '%1'").arg(it.key());
+        const bool text = field->highest == 0;
         if (text ? !it.value().isString() : !it.value().isDouble())
-            return QStringLiteral("line field '%1' must be %2").arg(it.key(), text ? "text" : "a number");
+            return QStringLiteral("%1 must be %2").arg(name, text ? "text" : "a number");
+        const double number = it.value().toDouble();
+        if (!text && (number != std::floor(number) || number < field->lowest || number > field->highest))
+            return QStringLiteral("%1: %2 is not a whole number from %3 to %4")
+                .arg(name).arg(number).arg(field->lowest).arg(field->highest);
+        if (it.key() == QLatin1String("baud") && !tools::supportedBauds().contains(qint32(number)))
+            return QStringLiteral("%1: %2 is not a standard baud rate").arg(name).arg(number);
+        if (it.key() == QLatin1String("parity") && !tools::parityNames().contains(it.value().toString()))
+            return QStringLiteral("%1: '%2' is not one of %3")
+                .arg(name, it.value().toString(), tools::parityNames().join(QStringLiteral(", ")));
     }
     return {};
 }

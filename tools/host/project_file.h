@@ -29,12 +29,18 @@ struct Project {
 tools::Result<Project> readProject(const QString &path);
 tools::Result<bool> writeProject(const QString &path, const Project &project);
 
-// The fields of "line" and the option each one stands for.
+// The fields of "line", the option each one stands for, and the values it
+// may take: one range for every front end, on the command line and in a
+// project file alike.
 struct LineField {
     const char *key;
     const char *option;
+    qint64 lowest = 0; // for the numbers; the port and the parity are text
+    qint64 highest = 0;
 };
 const QList<LineField> &lineFields();
+// The field of this key or option; null for none.
+const LineField *lineField(const QString &keyOrOption);
 
 // The line settings as options, to be parsed before the user's own
 // arguments so that those override them.

@@ -1,5 +1,7 @@
 #include "connection_panel.h"
 
+#include "host/project_file.h"
+
 #include <QtSerialPort/QSerialPortInfo>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QFormLayout>
@@ -20,10 +22,12 @@ QComboBox *choices(const QStringList &texts, const QList<int> &values)
     return box;
 }
 
-QSpinBox *number(int lowest, int highest, const QString &suffix = {})
+// The same range as the option and the project file's field.
+QSpinBox *number(const char *option, const QString &suffix = {})
 {
+    const pollhost::LineField *field = pollhost::lineField(QLatin1String(option));
     auto *box = new QSpinBox;
-    box->setRange(lowest, highest);
+    box->setRange(int(field->lowest), int(field->highest));
     box->setSuffix(suffix);
     return box;
 }
@@ -51,8 +55,8 @@ ConnectionPanel::ConnectionPanel(QWidget *parent)
     : QGroupBox(tr("Connection"), parent), source(new QComboBox),
       baud(new QComboBox), dataBits(choices({"5", "6", "7", "8"}, {5, 6, 7, 8})),
       parity(choices(tools::parityNames(), {0, 1, 2})),
-      stopBits(choices({"1", "2"}, {1, 2})), station(number(0, 99)), retries(number(0, 100)),
-      timeout(number(10, 60000, tr(" ms"))), refresh(new QPushButton(tr("Refresh"))),
+      stopBits(choices({"1", "2"}, {1, 2})), station(number("station")), retries(number("retries")),
+      timeout(number("timeout", tr(" ms"))), refresh(new QPushButton(tr("Refresh"))),
       button(new QPushButton)
 {
     source->setObjectName(QStringLiteral("source"));

@@ -105,9 +105,10 @@ MainWindow::MainWindow(const DriverApi &api, const MonitorOptions &options)
     }
     for (const QString &text : options.trends)
         tick(text);
+    refusedAtStart = refused;
     if (!refused.isEmpty())
         showMessage(refused.join(QLatin1Char('\n')), true);
-    if (options.connectAtStart)
+    if (options.connectAtStart && refused.isEmpty())
         connectLine();
     update();
 }

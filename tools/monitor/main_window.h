@@ -27,6 +27,9 @@ class MainWindow : public QMainWindow {
 public:
     MainWindow(const pollhost::DriverApi &api, const MonitorOptions &options);
     ~MainWindow() override;
+    // What the command line asked for and could not have: bad variables, a
+    // project that cannot be read.
+    const QStringList &startupErrors() const { return refusedAtStart; }
 
     // Checks and adds a variable; the driver's message when it is refused.
     QString addVariable(const QString &text);
@@ -90,6 +93,7 @@ private:
     qint64 rateFromMs = 0; // exchanges per second over about a second
     quint64 rateFromExchanges = 0;
     double rate = -1; // none measured yet
+    QStringList refusedAtStart;
 };
 
 } // namespace monitor

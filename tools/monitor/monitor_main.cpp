@@ -12,11 +12,11 @@
 
 namespace {
 
-enum ExitCode { Success = 0, BadOption = 1, LibraryFailed = 3, ScreenshotFailed = 4 };
+enum ExitCode { Success = 0, BadOption = 1, BadVariable = 2, LibraryFailed = 3, ScreenshotFailed = 4 };
 
 int fail(const QString &message, ExitCode code)
 {
-    std::fprintf(stderr, "ordelin-monitor: %s\n", message.toLocal8Bit().constData());
+    std::fprintf(stderr, "%s: %s\n", qPrintable(QApplication::applicationName()), message.toLocal8Bit().constData());
     return code;
 }
 
@@ -58,6 +58,12 @@ int main(int argc, char *argv[])
         return fail(api.error(), LibraryFailed);
     }
     monitor::MainWindow window(api.value(), options);
+    // As in the poller: what the command line asked for and cannot have ends the run.
+    if (!window.startupErrors().isEmpty()) {
+        for (const QString &error : window.startupErrors())
+            fail(error, BadVariable);
+        return BadVariable;
+    }
     window.show();
     if (options.durationMs > 0) {
         QTimer::singleShot(int(options.durationMs), Qt::PreciseTimer, &window, [&] {

@@ -49,9 +49,9 @@ void describeOptions(QCommandLineParser &parser)
 QStringList readNumbers(const QCommandLineParser &parser, MonitorOptions &o)
 {
     pollhost::HostSettings &h = o.connection.host;
-    QStringList errors = pollhost::readIntegers(parser, {{"station", 0, 99, &h.station},
-                                                         {"retries", 0, 100, &h.retries},
-                                                         {"timeout", 10, 60000, &h.timeoutMs},
+    QStringList errors = pollhost::readIntegers(parser, {pollhost::lineOption("station", &h.station),
+                                                         pollhost::lineOption("retries", &h.retries),
+                                                         pollhost::lineOption("timeout", &h.timeoutMs),
                                                          {"interval", 0, 600000, &h.intervalMs}});
     errors += pollhost::readSharedHostOptions(parser, h);
     // A Qt timer counts milliseconds in an int: about 24 days.

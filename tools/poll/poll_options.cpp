@@ -101,14 +101,14 @@ QStringList readNumbers(const QCommandLineParser &parser, PollOptions &o)
 {
     const int most = 0x7FFFFFFF;
     HostSettings &h = o.host;
-    QStringList errors = readIntegers(parser, {{"station", -most, most, &h.station},
-                                               {"retries", 0, 1000000, &h.retries},
+    QStringList errors = readIntegers(parser, {lineOption("station", &h.station),
+                                               lineOption("retries", &h.retries),
                                                {"protocol-mode", -most, most, &h.protocolMode},
                                                {"write-mode", -most, most, &h.writeMode},
-                                               {"timeout", 1, 600000, &h.timeoutMs},
+                                               lineOption("timeout", &h.timeoutMs),
                                                {"gap", 0, 600000, &h.gapMs},
                                                {"interval", 0, 600000, &h.intervalMs},
-                                               {"open-timeout", 1, 86400000, &h.openTimeoutMs}});
+                                               lineOption("open-timeout", &h.openTimeoutMs)});
     h.guardMs = h.timeoutMs;
     if (parser.isSet(QStringLiteral("guard")))
         errors += readIntegers(parser, {{"guard", 0, 600000, &h.guardMs}});
