@@ -45,10 +45,10 @@ public:
     ordelin::SendQueue sendQueue;
     QList<SpareRecord> spareRecordList;
 
-    // Plain (non-recursive) mutexes whose uncontended lock and unlock are
-    // inline, with no call into QtCore: each is taken on every exchange.
     QBasicMutex listMutex;
-    QBasicMutex imageMutex;
+    // Guards the register image. Non-recursive; never held while the list
+    // mutex is taken, so the two cannot deadlock.
+    QMutex imageMutex;
 
     VarItem lastRequest;
     qint32 requestKind;
