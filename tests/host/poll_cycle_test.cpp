@@ -59,18 +59,25 @@ void reads(std::initializer_list<int> addresses)
     }
 }
 
-// Calls back into the lists, which the header forbids; it must still not
-// deadlock the poll loop, and what it queued is served.
+// Inside the callback the driver holds its list lock: the exports that take
+// it give the result of a failed call and change no list; AddListReadVar
+// extends the cyclic list.
 void callBackIntoTheLists(int hostTag, int requestId, int requestGroup, int status)
 {
     recordCompletion(hostTag, requestId, requestGroup, status);
     if (requestId != 1)
         return;
-    reads({50});
-    VarItem write = writeRequest("DM", 51, QByteArray(2, '\0'), 2);
-    AddListWriteVar(&write);
-    VarItem once = request("DM", 52, 0, 3);
-    AddListOnceReadVar(&once);
+    VarItem read = request("DM", 50);
+    EXPECT_EQ(AddListReadVar(&read), 2);
+    VarItem write = writeRequest("DM", 51, QByteArray(2, '\0'), 3);
+    EXPECT_EQ(AddListWriteVar(&write), 2); // the size as it stands: this write and the next
+    VarItem once = request("DM", 52, 0, 4);
+    once.station = 9;
+    EXPECT_EQ(AddListOnceReadVar(&once), 0);
+    EXPECT_EQ(once.station, 9); // the record untouched
+    QList<VarDef> definitions{definition("DM", 60)};
+    EXPECT_EQ(ReCreatReadVarList(&definitions), 0);
+    EXPECT_EQ(setData("DM", 53, QByteArray(2, '\0'), 1), 0);
 }
 
 // A read added while the read list has turned goes to its back, after the
@@ -151,14 +158,15 @@ const Scenario scenarios[] = {
          reads({1});
      },
      turns("-----D-")},
-    {"CallbackThatCallsTheListsDoesNotDeadlock", 1, 3,
+    {"CallbackIsRefusedTheLockingExportsButMayAddCyclicReads", 1, 3,
      [](ComInfo &) {
          RegistCallBackFuncIntf(&callBackIntoTheLists, 0);
-         VarItem write = writeRequest("DM", 1, QByteArray(2, '\0'), 1);
-         AddListWriteVar(&write);
+         reads({7});
+         writes(3);
      },
-     {{"WR DM0001", plc, 1, {{0, 1, 0, 1}}}, {"WR DM0051", plc, 1, {{0, 2, 0, 1}}},
-      {"RD DM0052", plc, 1, {{0, 3, 0, 1}}}, {"RD DM0050", plc, 1}}},
+     {{"WR DM0000", plc, 1, {{0, 0, 0, 1}}}, {"WR DM0001", plc, 1, {{0, 1, 0, 1}}},
+      {"WR DM0002", plc, 1, {{0, 2, 0, 1}}}, {"RD DM0007", plc, 1}, {"RD DM0050", plc, 1},
+      {"RD DM0007", plc, 1}}},
 };
 
 class PollCycle : public ::testing::TestWithParam<Scenario> {};
