@@ -90,10 +90,15 @@ struct SendFrame {
 
 // Completion callback: hostTag, requestId, requestGroup, status
 // (1 answered, 2 dropped after its retries). It runs on the communication
-// thread, inside DataCom, while the driver holds its list lock: it must not
-// call an export that takes that lock (AddListWriteVar, AddListOnceReadVar,
-// ReCreatReadVarList, SetRegisterData). It may read the image with
-// GetRegisterData. It should return quickly: polling waits for it.
+// thread, inside DataCom, while the driver holds its list lock. The exports
+// that take that lock refuse a call from the callback, change nothing and
+// return what they return for a failed call: AddListWriteVar the write
+// list's size as it stands, AddListOnceReadVar 0 (the record untouched),
+// ReCreatReadVarList 0 (the cyclic list kept), and SetRegisterData 0 when
+// writeMode is 2 (with another writeMode it only stores into the image and
+// works). The callback may extend the cyclic list with AddListReadVar and
+// read the image with GetRegisterData. It should return quickly: polling
+// waits for it.
 typedef void (*CompletionCallback)(int hostTag, int requestId, int requestGroup, int status);
 
 static_assert(offsetof(ComInfo, defaultStation) == 24, "ComInfo layout");

@@ -49,30 +49,12 @@ const FamilyInfo table[familyCount] = {
      "地址格式:d, 范围:0~9", "Address Format:d, range:0~9"},
 };
 
-// Asked twice an exchange (to encode and to decode), so the name is
-// compared character by character here rather than through a Latin-1 view
-// that measures each row's name and leaves the library to compare.
-bool sameName(const QString &name, const char *row)
-{
-    const QChar *text = name.constData();
-    const int length = int(name.size());
-    for (int i = 0; i < length; ++i) {
-        if (row[i] == '\0' || text[i].unicode() != ushort(uchar(row[i])))
-            return false;
-    }
-    return row[length] == '\0';
-}
-
 } // namespace
 
 const FamilyInfo *findFamily(const QString &name)
 {
-    // Every name is at most four characters; anything longer is no family.
-    if (name.size() > 4)
-        return nullptr;
-    const ushort first = name.isEmpty() ? 0 : name.at(0).unicode();
     for (const FamilyInfo &info : table) {
-        if (ushort(uchar(info.name[0])) == first && sameName(name, info.name))
+        if (name == QLatin1String(info.name))
             return &info;
     }
     return nullptr;

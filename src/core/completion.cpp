@@ -2,6 +2,8 @@
 
 #include "settings.h"
 
+#include <QtCore/QThread>
+
 namespace ordelin {
 
 namespace {
@@ -20,8 +22,11 @@ void finishHead(Ordelin &d, RequestList &list)
         const int requestId = head.requestId;
         const int requestGroup = head.requestGroup;
         const int status = d.linkDown.load(std::memory_order_relaxed) ? droppedStatus : answeredStatus;
-        if (CompletionCallback callback = d.completionCallback.load(std::memory_order_acquire))
+        if (CompletionCallback callback = d.completionCallback.load(std::memory_order_acquire)) {
+            d.callbackThread.store(QThread::currentThreadId(), std::memory_order_relaxed);
             callback(setting(&ComInfo::hostTag), requestId, requestGroup, status);
+            d.callbackThread.store(nullptr, std::memory_order_relaxed);
+        }
     }
     // Copied whole and moved in: the strings' counts then change in inline
     // code, where assigning would call into QtCore for each string, and

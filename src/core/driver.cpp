@@ -1,5 +1,7 @@
 #include "driver.h"
 
+#include <QtCore/QThread>
+
 // The one driver object. Static storage zeroes everything before the
 // constructor runs, so hostRegisters, comInfo and the callback start null
 // without the constructor touching them, and the C++ runtime registers the
@@ -24,29 +26,11 @@ Ordelin &driver()
     return theDriver;
 }
 
-namespace {
-// Initial-exec: read at a fixed offset from the thread pointer, without the
-// call a shared library otherwise makes to find its thread-local storage,
-// twice an exchange. One byte of the static TLS that the loader keeps for
-// libraries opened at run time.
-__attribute__((tls_model("initial-exec"))) thread_local bool listMutexHeldHere = false;
-}
-
-ListLock::ListLock(Ordelin &driver)
-    : taken(listMutexHeldHere ? nullptr : &driver.listMutex)
+bool inCompletionCallback()
 {
-    if (taken) {
-        taken->lock();
-        listMutexHeldHere = true;
-    }
-}
-
-ListLock::~ListLock()
-{
-    if (taken) {
-        listMutexHeldHere = false;
-        taken->unlock();
-    }
+    // Only the communication thread ever stores its own id here, so another
+    // thread never finds itself, whatever it reads.
+    return driver().callbackThread.load(std::memory_order_relaxed) == QThread::currentThreadId();
 }
 
 } // namespace ordelin

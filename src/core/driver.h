@@ -45,10 +45,13 @@ public:
     ordelin::SendQueue sendQueue;
     QList<SpareRecord> spareRecordList;
 
-    // Plain (non-recursive) mutexes whose uncontended lock and unlock are
-    // inline, with no call into QtCore: each is taken on every exchange.
-    QBasicMutex listMutex;
-    QBasicMutex imageMutex;
+    // Guards the three request lists. Not recursive: the completion
+    // callback runs with it held, so the exports that take it refuse a call
+    // from inside the callback (see inCompletionCallback).
+    QMutex listMutex;
+    // Guards the register image. Never held while the list mutex is taken,
+    // so the two cannot deadlock.
+    QMutex imageMutex;
 
     VarItem lastRequest;
     qint32 requestKind;
@@ -60,6 +63,8 @@ public:
 
     std::atomic<CompletionCallback> completionCallback;
     qint32 callbackContext;
+    // The thread running the completion callback; null outside it.
+    std::atomic<Qt::HANDLE> callbackThread{nullptr};
 
     ordelin::RegisterImage image;
 };
@@ -68,20 +73,10 @@ namespace ordelin {
 
 Ordelin &driver();
 
-// Takes the list mutex unless this thread already holds it, which happens
-// only when the completion callback, run under the mutex, calls a list
-// export. The header forbids that; this is a safety net, so that a host
-// that does it anyway gets no deadlock on the non-recursive mutex.
-class ListLock {
-public:
-    explicit ListLock(Ordelin &driver);
-    ~ListLock();
-    ListLock(const ListLock &) = delete;
-    ListLock &operator=(const ListLock &) = delete;
-
-private:
-    QBasicMutex *taken;
-};
+// Whether the calling thread is inside the completion callback, where
+// DataCom already holds the list mutex. An export that takes that mutex
+// checks this first and refuses the call instead of deadlocking.
+bool inCompletionCallback();
 
 } // namespace ordelin
 

@@ -69,7 +69,7 @@ int accept(Ordelin &d)
     d.sendQueue.removeHead();
     const int answered = setting(&ComInfo::framesAnswered) + 1;
     setSetting(&ComInfo::framesAnswered, answered);
-    ListLock lock(d);
+    QMutexLocker lock(&d.listMutex);
     if (answered < setting(&ComInfo::framesInBatch)) {
         setSetting(&ComInfo::startupPending, 0);
         return 1;
@@ -84,7 +84,7 @@ int accept(Ordelin &d)
 // past retryLimit drops its batch and marks the link down.
 int reject(Ordelin &d, int code)
 {
-    ListLock lock(d);
+    QMutexLocker lock(&d.listMutex);
     d.readCycleCount = 0;
     setSetting(&ComInfo::readCycleDone, 0);
     const int rejections = setting(&ComInfo::retryCount) + 1;
@@ -109,7 +109,7 @@ SendFrame *ComCommunication()
     // A frame in flight is handed out again without a lock or an allocation.
     if (SendFrame *inFlight = d.sendQueue.head())
         return inFlight;
-    ListLock lock(d);
+    QMutexLocker lock(&d.listMutex);
     chooseBatch(d);
     return d.sendQueue.head();
 }

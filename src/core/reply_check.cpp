@@ -1,7 +1,6 @@
 #include "reply_check.h"
 
 #include "driver.h"
-#include "image/image_lock.h"
 #include "image/reply_decoder.h"
 
 namespace ordelin {
@@ -52,7 +51,7 @@ int checkReply(Ordelin &driver, const SendFrame &frame, const QByteArray &reply)
         if (!endsInLineEnd(reply))
             return ContentRejected + offset;
         {
-            ImageLock lock(driver.imageMutex);
+            QMutexLocker lock(&driver.imageMutex);
             decodeReply(driver, frame, reply);
         }
         return ReplyAccepted;

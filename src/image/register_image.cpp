@@ -2,7 +2,6 @@
 
 #include "core/count_ceiling.h"
 #include "core/driver.h"
-#include "image_lock.h"
 
 #include <cstring>
 
@@ -57,7 +56,7 @@ void readImage(Ordelin &driver, const QString &registerName, int address, QByteA
     if (data.size() < bytes)
         data.resize(bytes);
     char *out = data.data();
-    ImageLock lock(driver.imageMutex);
+    QMutexLocker lock(&driver.imageMutex);
     if (info->isBit) {
         const quint8 *bits = driver.image.bits(info->family);
         for (int i = 0; i < elements; ++i) {
@@ -82,7 +81,7 @@ void storeImage(Ordelin &driver, const QString &registerName, int address, int c
     if (!info || count < 1)
         return;
     const auto *in = reinterpret_cast<const quint8 *>(data.constData());
-    ImageLock lock(driver.imageMutex);
+    QMutexLocker lock(&driver.imageMutex);
     if (info->isBit) {
         // Bytes are stored unmasked; readers look at the lowest bit.
         const int elements = qMin(boundedCount(count), data.size());

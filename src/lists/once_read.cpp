@@ -30,7 +30,9 @@ qint32 addressFromText(const QString &registerName, const QString &text)
 
 extern "C" int AddListOnceReadVar(VarItem *item)
 {
-    if (!item)
+    // Refused inside the completion callback, whose thread holds the list
+    // mutex: 0, and the record is left as it was.
+    if (!item || inCompletionCallback())
         return 0;
     const qint32 first = addressFromText(item->registerName, item->addressText);
     if (first < 0)
@@ -42,7 +44,7 @@ extern "C" int AddListOnceReadVar(VarItem *item)
     item->address = first;
 
     Ordelin &d = driver();
-    ListLock lock(d);
+    QMutexLocker lock(&d.listMutex);
     const int count = boundedCount(item->count);
     if (count < 1)
         return d.onceReadList.size();

@@ -5,10 +5,12 @@ using namespace ordelin;
 
 extern "C" int AddListReadVar(VarItem *item)
 {
-    // The lock makes a host thread's append safe against the poll cycle;
-    // inside the completion callback the thread already holds it.
-    ListLock lock(driver());
+    Ordelin &d = driver();
+    // A host thread takes the list mutex, so that its append is safe against
+    // the poll cycle. The completion callback may extend the list as well:
+    // its thread already holds the mutex.
+    QMutexLocker lock(inCompletionCallback() ? nullptr : &d.listMutex);
     if (item)
-        driver().readList.append(*item);
-    return driver().readList.size();
+        d.readList.append(*item);
+    return d.readList.size();
 }

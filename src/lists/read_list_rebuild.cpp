@@ -57,8 +57,12 @@ void appendDistinct(RequestList &readList, const std::vector<VarItem> &list)
 
 extern "C" int ReCreatReadVarList(QList<VarDef> *definitions)
 {
+    // Refused inside the completion callback, whose thread holds the list
+    // mutex: 0, and the cyclic read list is left as it was.
+    if (inCompletionCallback())
+        return 0;
     Ordelin &d = driver();
-    ListLock lock(d);
+    QMutexLocker lock(&d.listMutex);
     d.readList.clear();
     if (!definitions || definitions->isEmpty())
         return 0;

@@ -5,7 +5,6 @@
 #include <QtCore/QHashFunctions>
 
 #include <algorithm>
-#include <cstddef>
 #include <iterator>
 
 namespace ordelin {
@@ -40,13 +39,9 @@ VarItem driverRequest(int operation)
     return item;
 }
 
-// The back of a list that has turned is just before its head.
 void RequestList::append(const VarItem &item)
 {
-    if (turned == 0)
-        items.push_back(item);
-    else
-        items.insert(items.begin() + std::ptrdiff_t(turned++), item);
+    items.push_back(item);
     if (keyed)
         ++keyCounts[RequestKey(item)];
 }
@@ -58,37 +53,27 @@ void RequestList::removeHead()
         if (found != keyCounts.end() && --found->second == 0)
             keyCounts.erase(found);
     }
-    if (turned == 0) {
-        items.pop_front(); // the write and once-read lists, which never turn
-        return;
-    }
-    items.erase(items.begin() + std::ptrdiff_t(turned));
-    if (turned == items.size())
-        turned = 0;
+    items.pop_front();
 }
 
 void RequestList::rotateHead()
 {
-    if (++turned >= items.size())
-        turned = 0;
+    items.push_back(std::move(items.front()));
+    items.pop_front();
 }
 
 void RequestList::clear()
 {
     items.clear();
     keyCounts.clear();
-    turned = 0;
 }
 
 bool RequestList::hasLaterTwinOfHead() const
 {
     const VarItem &first = head();
-    const auto isTwin = [&first](const VarItem &later) {
+    return std::any_of(items.begin() + 1, items.end(), [&first](const VarItem &later) {
         return later.requestId == first.requestId && later.requestGroup == first.requestGroup;
-    };
-    // From after the head to the back: up to the end, then from the start.
-    const auto headAt = items.begin() + std::ptrdiff_t(turned);
-    return std::any_of(headAt + 1, items.end(), isTwin) || std::any_of(items.begin(), headAt, isTwin);
+    });
 }
 
 bool RequestList::containsKey(const VarItem &item) const

@@ -1,9 +1,6 @@
 // An ordered list of requests held by value, index 0 the head. The poll
-// cycle works at both ends only (encode the head, remove or rotate it), so a
-// deque keeps every step O(1) however long the cyclic read list grows. The
-// read list only turns, its head going to the back after every read: a
-// turn moves nothing and allocates nothing, the list starting at the
-// element after the last one turned and wrapping around.
+// cycle works at both ends only: it encodes the head, then removes it or,
+// for the cyclic read list, moves it to the back.
 #ifndef ORDELIN_LISTS_REQUEST_LIST_H
 #define ORDELIN_LISTS_REQUEST_LIST_H
 
@@ -35,7 +32,7 @@ public:
 
     int size() const { return static_cast<int>(items.size()); }
     bool isEmpty() const { return items.empty(); }
-    const VarItem &head() const { return turned == 0 ? items.front() : items[turned]; }
+    const VarItem &head() const { return items.front(); }
 
     void append(const VarItem &item);
     void removeHead();
@@ -48,8 +45,7 @@ public:
     bool containsKey(const VarItem &item) const;
 
 private:
-    std::deque<VarItem> items; // in the list's order from items[turned], wrapping around
-    size_t turned = 0;         // 0 unless the list has turned
+    std::deque<VarItem> items;
     std::unordered_map<RequestKey, int, RequestKeyHash> keyCounts;
     bool keyed;
 };

@@ -10,12 +10,12 @@ namespace {
 constexpr int writeListCapacity = 1024;
 constexpr int queueWrites = 2; // writeMode that sends to the PLC
 
-int appendWrite(const VarItem &item)
+int appendWrite(const VarItem *item)
 {
     Ordelin &d = driver();
-    ListLock lock(d);
-    if (d.writeList.size() < writeListCapacity)
-        d.writeList.append(item);
+    QMutexLocker lock(&d.listMutex);
+    if (item && d.writeList.size() < writeListCapacity)
+        d.writeList.append(*item);
     return d.writeList.size();
 }
 
@@ -53,7 +53,7 @@ int queueElements(VarItem &work, const FamilyInfo &info, int address, int count,
         work.address = runAddress(address, i);
         work.count = 1;
         work.data = elementBytes(data, i, info.isBit);
-        size = appendWrite(work);
+        size = appendWrite(&work);
         if (d.linkDown.load(std::memory_order_relaxed))
             storeImage(d, work.registerName, work.address, 1, work.data);
     }
@@ -66,11 +66,12 @@ extern "C" {
 
 int AddListWriteVar(VarItem *item)
 {
-    if (!item) {
-        ListLock lock(driver());
+    // Refused inside the completion callback, whose thread holds the list
+    // mutex: the list stays as it is, as when it is full, and so does the
+    // result. The size is read safely, by the mutex's holder.
+    if (inCompletionCallback())
         return driver().writeList.size();
-    }
-    return appendWrite(*item);
+    return appendWrite(item);
 }
 
 int SetRegisterData(QString &registerName, int address, int station, QByteArray &data, int count)
@@ -80,8 +81,10 @@ int SetRegisterData(QString &registerName, int address, int station, QByteArray 
         storeImage(driver(), registerName, address, count, data);
         return 1;
     }
+    // Queuing takes the list mutex, which the completion callback's thread
+    // already holds: refused there, with nothing queued.
     const FamilyInfo *info = findFamily(registerName);
-    if (!info || count < 1)
+    if (!info || count < 1 || inCompletionCallback())
         return 0;
     return queueElements(work, *info, address, boundedCount(count), data);
 }

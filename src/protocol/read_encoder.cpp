@@ -25,9 +25,9 @@ void encodeRead(Ordelin &driver, const VarItem &request)
     text[length++] = '\r';
     text[length++] = '\n';
 
-    driver.sendQueue.append(SendFrame{driver.sendQueue.command(text, length), length,
-                                      info->read.replyLength, info->read.valueOffset,
-                                      info->read.valueWidth, request, 0, 0, 0});
+    driver.sendQueue.append(SendFrame{QByteArray(text, length), length, info->read.replyLength,
+                                      info->read.valueOffset, info->read.valueWidth, request,
+                                      0, 0, 0});
     startBatch();
 }
 

@@ -67,7 +67,7 @@ void encodeWrite(Ordelin &driver, const VarItem &request)
         return;
 
     driver.sendQueue.append(
-        SendFrame{driver.sendQueue.command(text, length), length, acknowledgementLength, 0, 0, request, 0, 0, 0});
+        SendFrame{QByteArray(text, length), length, acknowledgementLength, 0, 0, request, 0, 0, 0});
     startBatch();
 
     // While the link is up the image shows the value as soon as it is sent;

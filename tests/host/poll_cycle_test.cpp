@@ -59,18 +59,25 @@ void reads(std::initializer_list<int> addresses)
     }
 }
 
-// Calls back into the lists, which the header forbids; it must still not
-// deadlock the poll loop, and what it queued is served.
+// Inside the callback the driver holds its list lock: the exports that take
+// it give the result of a failed call and change no list; AddListReadVar
+// extends the cyclic list.
 void callBackIntoTheLists(int hostTag, int requestId, int requestGroup, int status)
 {
     recordCompletion(hostTag, requestId, requestGroup, status);
     if (requestId != 1)
         return;
-    reads({50});
-    VarItem write = writeRequest("DM", 51, QByteArray(2, '\0'), 2);
-    AddListWriteVar(&write);
-    VarItem once = request("DM", 52, 0, 3);
-    AddListOnceReadVar(&once);
+    VarItem read = request("DM", 50);
+    EXPECT_EQ(AddListReadVar(&read), 2);
+    VarItem write = writeRequest("DM", 51, QByteArray(2, '\0'), 3);
+    EXPECT_EQ(AddListWriteVar(&write), 2); // the size as it stands: this write and the next
+    VarItem once = request("DM", 52, 0, 4);
+    once.station = 9;
+    EXPECT_EQ(AddListOnceReadVar(&once), 0);
+    EXPECT_EQ(once.station, 9); // the record untouched
+    QList<VarDef> definitions{definition("DM", 60)};
+    EXPECT_EQ(ReCreatReadVarList(&definitions), 0);
+    EXPECT_EQ(setData("DM", 53, QByteArray(2, '\0'), 1), 0);
 }
 
 // A read added while the read list has turned goes to its back, after the
@@ -151,14 +158,15 @@ const Scenario scenarios[] = {
          reads({1});
      },
      turns("-----D-")},
-    {"CallbackThatCallsTheListsDoesNotDeadlock", 1, 3,
+    {"CallbackIsRefusedTheLockingExportsButMayAddCyclicReads", 1, 3,
      [](ComInfo &) {
          RegistCallBackFuncIntf(&callBackIntoTheLists, 0);
-         VarItem write = writeRequest("DM", 1, QByteArray(2, '\0'), 1);
-         AddListWriteVar(&write);
+         reads({7});
+         writes(3);
      },
-     {{"WR DM0001", plc, 1, {{0, 1, 0, 1}}}, {"WR DM0051", plc, 1, {{0, 2, 0, 1}}},
-      {"RD DM0052", plc, 1, {{0, 3, 0, 1}}}, {"RD DM0050", plc, 1}}},
+     {{"WR DM0000", plc, 1, {{0, 0, 0, 1}}}, {"WR DM0001", plc, 1, {{0, 1, 0, 1}}},
+      {"WR DM0002", plc, 1, {{0, 2, 0, 1}}}, {"RD DM0007", plc, 1}, {"RD DM0050", plc, 1},
+      {"RD DM0007", plc, 1}}},
 };
 
 class PollCycle : public ::testing::TestWithParam<Scenario> {};
@@ -169,10 +177,6 @@ TEST_P(PollCycle, StepsGoAsScripted)
     Host host(s.protocolMode, s.retryLimit);
     s.setup(host.info);
     sim::PlcMemory memory;
-    // Copies of commands a host kept (a copy and its bytes then): the
-    // driver writes later commands into a buffer of its own, never into one
-    // a host still holds.
-    std::vector<std::pair<QByteArray, QByteArray>> kept;
     for (size_t i = 0; i < s.steps.size(); ++i) {
         const Step &step = s.steps[i];
         SCOPED_TRACE("step " + std::to_string(i));
@@ -184,8 +188,6 @@ TEST_P(PollCycle, StepsGoAsScripted)
             EXPECT_EQ(frame != nullptr, *step.sent != '\0');
             EXPECT_TRUE(!frame || frame->command.startsWith(step.sent)) << frame->command.constData();
         }
-        if (frame && i % 2 == 0) // every other one: the rest leave their buffers free
-            kept.emplace_back(frame->command, QByteArray(frame->command.constData(), frame->command.size()));
         if (step.reply) {
             QByteArray reply = step.reply != plc ? QByteArray(step.reply)
                              : frame ? sim::answerCommand(memory, frame->command).reply : QByteArray();
@@ -200,8 +202,6 @@ TEST_P(PollCycle, StepsGoAsScripted)
         for (const auto &[word, expected] : words)
             EXPECT_TRUE(expected < 0 || word == expected) << word << " instead of " << expected;
     }
-    for (const auto &[copy, bytes] : kept)
-        EXPECT_EQ(copy, bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, PollCycle, ::testing::ValuesIn(scenarios),

@@ -28,10 +28,10 @@ PendingRequest pending(const char *kind, const QString &text, const Variable &va
 }
 
 // The callback runs on the communication thread, inside DataCom, with the
-// driver's list mutex held: it must not call an export that takes that
-// mutex (AddListWriteVar, AddListOnceReadVar, ReCreatReadVarList,
-// SetRegisterData). So it only records; the loop takes the completion
-// after DataCom has returned.
+// driver's list mutex held: an export that takes that mutex
+// (AddListWriteVar, AddListOnceReadVar, ReCreatReadVarList,
+// SetRegisterData) refuses a call from there. So it only records; the loop
+// takes the completion after DataCom has returned.
 void onCompletion(int, int, int requestGroup, int status)
 {
     if (attached)
