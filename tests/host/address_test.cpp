@@ -89,8 +89,9 @@ TEST(AddressValidation, MessagesInBothLanguagesAndTheAddressWrittenAtConversion)
         int address = 0;
         EXPECT_EQ(check(c.input, 1, address), QString::fromUtf8(c.english));
         EXPECT_EQ(address, c.address);
-        if (c.chinese)
+        if (c.chinese) {
             EXPECT_EQ(check(c.input, 0, address), QString::fromUtf8(c.chinese));
+        }
         for (int silent : {-1, 5}) {
             EXPECT_EQ(check(c.input, silent, address), QString());
             EXPECT_EQ(address, c.address);
