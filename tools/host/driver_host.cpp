@@ -90,7 +90,6 @@ void DriverHost::postCyclic(QList<Variable> variables)
     std::lock_guard<std::mutex> hold(postedMutex);
     postedCyclic = std::move(variables);
     cyclicPosted = true;
-    anythingPosted = true;
 }
 
 void DriverHost::postWrite(const WriteRequest &write)
@@ -107,15 +106,11 @@ void DriverHost::post(PendingRequest request)
 {
     std::lock_guard<std::mutex> hold(postedMutex);
     postedRequests.append(std::move(request));
-    anythingPosted = true;
 }
 
-// Before every frame: the flag spares the lock when nothing was posted,
-// and a plain load of it a locked exchange.
+// Before every frame.
 void DriverHost::applyPosted()
 {
-    if (!anythingPosted.load(std::memory_order_relaxed) || !anythingPosted.exchange(false))
-        return;
     std::unique_lock<std::mutex> hold(postedMutex);
     QList<PendingRequest> requests;
     requests.swap(postedRequests);

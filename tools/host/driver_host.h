@@ -9,7 +9,6 @@
 #include "host_settings.h"
 #include "pending_request.h"
 
-#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -103,7 +102,6 @@ private:
     std::vector<Completion> reported; // by the callback, not yet taken
     QList<HostEvent> unreported;
 
-    std::atomic<bool> anythingPosted{false}; // set after the three below
     std::mutex postedMutex; // guards the three below
     QList<Variable> postedCyclic;
     bool cyclicPosted = false;

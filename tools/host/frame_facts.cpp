@@ -4,8 +4,6 @@ namespace pollhost {
 
 FrameFacts FrameFacts::of(const SendFrame &frame)
 {
-    // Built whole: the name is then copy-constructed, inline, where
-    // assigning it would call into QtCore on every exchange.
     FrameFacts facts{qBound(0, frame.commandLength, int(frame.command.size())), frame.replyLength, Startup,
                      frame.request.registerName, frame.request.address, frame.request.requestGroup};
     facts.kind = facts.family.isEmpty()          ? Startup

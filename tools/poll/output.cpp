@@ -31,28 +31,10 @@ QString seconds(qint64 elapsedMs)
     return QString::number(elapsedMs / 1000.0, 'f', 3);
 }
 
-// Asking for the local time zone is the costly part, and the date, the
-// time and the offset from UTC change only with the second: they are
-// formatted once a second, and each call puts in its milliseconds.
 QString wallClock()
 {
-    struct Second {
-        qint64 sinceEpoch = -1;
-        QString before; // "2026-12-06T07:30:15."
-        QString after;  // "+01:00", or "Z"
-    };
-    static thread_local Second last;
-    const qint64 nowMs = QDateTime::currentMSecsSinceEpoch();
-    const qint64 second = nowMs / 1000;
-    if (second != last.sinceEpoch) {
-        const QDateTime then = QDateTime::fromMSecsSinceEpoch(second * 1000);
-        const QString text = then.toOffsetFromUtc(then.offsetFromUtc()).toString(Qt::ISODateWithMs);
-        last = {second, text.left(20), text.mid(23)};
-    }
-    const int ms = int(nowMs % 1000);
-    const QChar digits[3] = {QLatin1Char(char('0' + ms / 100)), QLatin1Char(char('0' + ms / 10 % 10)),
-                             QLatin1Char(char('0' + ms % 10))};
-    return last.before + QString(digits, 3) + last.after;
+    const QDateTime now = QDateTime::currentDateTime();
+    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
 
 QString valueText(int value)

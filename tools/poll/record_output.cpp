@@ -11,7 +11,6 @@
 #include <QtCore/QJsonObject>
 #include <QtCore/QStringList>
 
-#include <vector>
 
 namespace pollhost {
 
@@ -54,15 +53,6 @@ private:
     bool failureReported = false;
 };
 
-// The two cells of a tag, "value,state", and what they were made from: its
-// elements' values and qualities, and when a stale one was read (a fresh
-// one shows no time). A row worked out again only when these changed costs
-// a few comparisons a tag instead of formatting every number.
-struct TagCells {
-    std::vector<qint64> madeFrom;
-    QString text;
-};
-
 class CsvOutput : public RecordOutput {
 public:
     explicit CsvOutput(RecordTarget records) : RecordOutput(std::move(records))
@@ -73,26 +63,24 @@ public:
         header = columns.join(QLatin1Char(','));
         if (toFile())
             target.file->setHeader(header);
-        cells.resize(target.tags.size());
     }
 
     // Per tag its value (empty when never read) and its state.
     void show(const PollView &view) override
     {
         QString content = view.stats->linkDescribed();
-        content.reserve(rowLength);
-        for (int i = 0; i < target.tags.size(); ++i) {
-            content += QLatin1Char(',');
-            content += tagCells(i, view);
+        for (const ShownTag &shown : target.tags) {
+            const ElementState state = shownState(shown, view.states);
+            content += QLatin1Char(',')
+                     + (state.quality == Quality::NeverRead ? QString() : readShown(shown, view.values).text)
+                     + QLatin1Char(',') + stateText(state);
         }
         if (unchanged(content))
             return;
         if (!headerDone && !toFile()) // a file writes it at the top of each part
             writeLine(header);
         headerDone = true;
-        const QString line = seconds(view.elapsedMs) + QLatin1Char(',') + wallClock() + QLatin1Char(',') + content;
-        rowLength = line.size();
-        writeLine(line);
+        writeLine(seconds(view.elapsedMs) + QLatin1Char(',') + wallClock() + QLatin1Char(',') + content);
     }
 
     void event(qint64, const HostEvent &event) override
@@ -114,34 +102,8 @@ public:
     }
 
 private:
-    const QString &tagCells(int index, const PollView &view)
-    {
-        const ShownTag &shown = target.tags.at(index);
-        scratch.clear();
-        const QList<int> *values = shown.variable < view.values.size() ? &view.values.at(shown.variable) : nullptr;
-        const QVector<ElementState> *states =
-            shown.variable < view.states.size() ? &view.states.at(shown.variable) : nullptr;
-        for (int k = shown.first; k < shown.first + shown.tag.variable.count; ++k) {
-            const ElementState state = states ? states->value(k) : ElementState{};
-            scratch.push_back(values ? values->value(k, notRead) : notRead);
-            scratch.push_back(qint64(state.quality));
-            scratch.push_back(state.quality == Quality::Fresh ? 0 : state.readAtMs);
-        }
-        TagCells &made = cells[size_t(index)];
-        if (made.text.isNull() || scratch != made.madeFrom) {
-            const ElementState state = shownState(shown, view.states);
-            made.text = (state.quality == Quality::NeverRead ? QString() : readShown(shown, view.values).text)
-                      + QLatin1Char(',') + stateText(state);
-            made.madeFrom.swap(scratch);
-        }
-        return made.text;
-    }
-
     QString header;
     bool headerDone = false;
-    std::vector<TagCells> cells; // one per tag
-    std::vector<qint64> scratch;
-    int rowLength = 0;
 };
 
 QJsonValue jsonValue(const TagReading &reading, const Tag &tag)
