@@ -501,6 +501,9 @@ TEST(Poll, APacedBuiltInSimulatorTakesTheHostsLineSettings)
                                    "--count", "3", "--format", "csv", "DM0"});
     EXPECT_EQ(slow.exitCode, 0) << slow.err.toStdString();
     EXPECT_TRUE(slow.err.contains("3 exchanges, 3 accepted")) << slow.err.toStdString();
+    // The PLC's answer time is the reply's own wire time: 133 ms for the
+    // start-up's 4 bytes, 233 ms for a read's 7.
+    EXPECT_TRUE(slow.err.contains(QRegularExpression("reply time min 13\\d[.]\\d ms, median 23\\d[.]\\d ms"))) << slow.err.toStdString();
 }
 
 } // namespace

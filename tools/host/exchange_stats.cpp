@@ -29,6 +29,29 @@ void ExchangeStats::record(const ExchangeOutcome &outcome)
     }
 }
 
+void ExchangeStats::replied(qint64 ns)
+{
+    ns = qMax<qint64>(ns, 0);
+    fastestReplyNs = replyTimes.count() == 0 ? ns : qMin(fastestReplyNs, ns);
+    slowestReplyNs = qMax(slowestReplyNs, ns);
+    replyTimes.record(ns);
+}
+
+// Within the histogram's 1 %, kept between the exact extremes.
+qint64 ExchangeStats::replyQuantile(double q) const
+{
+    return qBound(fastestReplyNs, replyTimes.quantile(q), slowestReplyNs);
+}
+
+QString ExchangeStats::replyTimeText() const
+{
+    if (replyTimes.count() == 0)
+        return {};
+    const auto ms = [](qint64 ns) { return QString::number(double(ns) / 1e6, 'f', 1); };
+    return QStringLiteral("reply time min %1 ms, median %2 ms, 99% %3 ms, max %4 ms")
+        .arg(ms(fastestReplyNs), ms(replyQuantile(0.5)), ms(replyQuantile(0.99)), ms(slowestReplyNs));
+}
+
 double ExchangeStats::lossPercent() const
 {
     return exchanges == 0 ? 0.0 : 100.0 * double(rejected()) / double(exchanges);
@@ -92,18 +115,21 @@ QString ExchangeStats::summary(const QString &port, qint64 elapsedMs,
                        .arg(tools::programName());
     if (outages > 0)
         text += QStringLiteral(", %1 port outages (the last: %2)").arg(outages).arg(outageCause);
+    const QString replies = replyTimes.count() == 0
+                              ? QString()
+                              : QStringLiteral("\n%1 (the command's end to the reply's)").arg(replyTimeText());
     if (allowed <= 0)
-        return text;
+        return text + replies;
     // A pseudo-terminal (the built-in simulator without --pace) moves bytes
     // faster than any wire; a share above 100% would only puzzle.
     if (rate > 1.01 * allowed)
         return text + QStringLiteral("; a wire at %1 would allow %2: this line is not paced")
                           .arg(tools::describe(line))
-                          .arg(allowed, 0, 'f', 0);
+                          .arg(allowed, 0, 'f', 0) + replies;
     return text + QStringLiteral(" of %1 the line allows at %2 (%3%)")
                       .arg(allowed, 0, 'f', 0)
                       .arg(tools::describe(line))
-                      .arg(100.0 * rate / allowed, 0, 'f', 1);
+                      .arg(100.0 * rate / allowed, 0, 'f', 1) + replies;
 }
 
 } // namespace pollhost

@@ -3,6 +3,7 @@
 #ifndef ORDELIN_HOST_EXCHANGE_STATS_H
 #define ORDELIN_HOST_EXCHANGE_STATS_H
 
+#include "common/latency_histogram.h"
 #include "common/line_settings.h"
 
 #include <QtCore/QMap>
@@ -44,6 +45,17 @@ public:
     quint64 bytesIn = 0;
     LinkState link = LinkState::Opening;
     bool everOpened = false;
+    // The PLC's answer time: from the command's last byte leaving to the
+    // reply's last byte, of the replies that came whole.
+    tools::LatencyHistogram replyTimes;
+    qint64 fastestReplyNs = 0;
+    qint64 slowestReplyNs = 0;
+
+    void replied(qint64 ns);
+    qint64 replyQuantile(double q) const;
+    // "reply time min 1.2 ms, median 1.5 ms, 99% 2.0 ms, max 3.1 ms", or
+    // nothing before the first reply.
+    QString replyTimeText() const;
 
     quint64 rejected() const { return exchanges - accepted; }
     double lossPercent() const;

@@ -110,6 +110,8 @@ LoopEnd PollLoop::exchange(const char *command, const FrameFacts &frame)
                                     deadlineNs());
     if (reply.end == ReplyEnd::Interrupted || reply.end == ReplyEnd::PortFailed)
         return reason();
+    if (reply.end == ReplyEnd::Complete)
+        counts.replied(reply.atNs - reply.sentNs);
     const int result = api.dataCom(reply.bytes);
     if (settings.trace)
         events.trace(traceLine('<', reply.bytes, QStringLiteral("DataCom %1").arg(result)));

@@ -478,6 +478,8 @@ void MainWindow::showStatus(qint64 nowMs)
                        .arg(counts.rejected)
                        .arg(counts.dropped)
                        .arg(counts.startups);
+    if (!counts.replyTime.isEmpty())
+        text += QStringLiteral(" · ") + counts.replyTime;
     if (!problem.isEmpty())
         text += tr(" · %1, trying again").arg(problem);
     status->setText(text);

@@ -123,7 +123,7 @@ void LoopWorker::tell(const ExchangeStats &stats)
     if (link && link->failure() != told)
         emit problem(told = link->failure());
     emit shown(trust, {stats.exchanges, stats.accepted, stats.rejected(), stats.dropped, stats.startups,
-                       stats.link});
+                       stats.link, stats.replyTimeText()});
 }
 
 } // namespace monitor

@@ -42,6 +42,7 @@ using Trust = QHash<QPair<QString, int>, ElementTrust>; // by family and address
 struct LineCounts {
     quint64 exchanges = 0, accepted = 0, rejected = 0, dropped = 0, startups = 0;
     pollhost::LinkState link = pollhost::LinkState::Opening;
+    QString replyTime; // the PLC's answer time, once one came
 };
 
 // Lives in the session's thread; run() is the whole connection.

@@ -166,17 +166,27 @@ public:
     void finish(const PollView &view, const QString &summary) override
     {
         const ExchangeStats &stats = *view.stats;
-        print(view.elapsedMs, {{QStringLiteral("summary"),
-                                QJsonObject{{QStringLiteral("exchanges"), double(stats.exchanges)},
-                                            {QStringLiteral("accepted"), double(stats.accepted)},
-                                            {QStringLiteral("rejected"), double(stats.rejected())},
-                                            {QStringLiteral("dropped"), double(stats.dropped)},
-                                            {QStringLiteral("startups"), double(stats.startups)},
-                                            {QStringLiteral("late_bytes"), double(stats.lateBytes)},
-                                            {QStringLiteral("outages"), double(stats.outages)},
-                                            {QStringLiteral("loss"), stats.lossPercent()},
-                                            {QStringLiteral("link"), stats.linkText()},
-                                            {QStringLiteral("elapsed_ms"), double(view.elapsedMs)}}}});
+        QJsonObject totals{{QStringLiteral("exchanges"), double(stats.exchanges)},
+                           {QStringLiteral("accepted"), double(stats.accepted)},
+                           {QStringLiteral("rejected"), double(stats.rejected())},
+                           {QStringLiteral("dropped"), double(stats.dropped)},
+                           {QStringLiteral("startups"), double(stats.startups)},
+                           {QStringLiteral("late_bytes"), double(stats.lateBytes)},
+                           {QStringLiteral("outages"), double(stats.outages)},
+                           {QStringLiteral("loss"), stats.lossPercent()},
+                           {QStringLiteral("link"), stats.linkText()},
+                           {QStringLiteral("elapsed_ms"), double(view.elapsedMs)}};
+        if (stats.outages > 0)
+            totals.insert(QStringLiteral("last_outage"), stats.outageCause);
+        if (stats.replyTimes.count() > 0) {
+            const auto ms = [](qint64 ns) { return double(ns / 1000) / 1000.0; };
+            totals.insert(QStringLiteral("reply_ms"),
+                          QJsonObject{{QStringLiteral("min"), ms(stats.fastestReplyNs)},
+                                      {QStringLiteral("median"), ms(stats.replyQuantile(0.5))},
+                                      {QStringLiteral("p99"), ms(stats.replyQuantile(0.99))},
+                                      {QStringLiteral("max"), ms(stats.slowestReplyNs)}});
+        }
+        print(view.elapsedMs, {{QStringLiteral("summary"), totals}});
         if (!toFile())
             printError(summary + QLatin1Char('\n'));
     }

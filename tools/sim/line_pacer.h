@@ -12,7 +12,7 @@
 #define ORDELIN_SIM_LINE_PACER_H
 
 #include "faults.h"
-#include "latency_histogram.h"
+#include "common/latency_histogram.h"
 
 #include "common/line_settings.h"
 
@@ -53,7 +53,7 @@ public:
     // The rate the wire allows for what was exchanged, the rate seen, and the
     // host's turnaround: from a reply's last byte to the next byte it sent.
     QStringList report() const;
-    const LatencyHistogram &turnaround() const { return hostTurnaround; }
+    const tools::LatencyHistogram &turnaround() const { return hostTurnaround; }
 
 private:
     qint64 wire(qint64 bytes) const;
@@ -63,8 +63,8 @@ private:
     int repliesOwed = 0;      // scheduled, not yet written
     qint64 lastReplyNs = -1;  // when the host's turn began; -1 while it is not its turn
     qint64 lastLateNs = 0;    // how long after its deadline that reply was written
-    LatencyHistogram hostTurnaround;
-    LatencyHistogram ownLateness;
+    tools::LatencyHistogram hostTurnaround;
+    tools::LatencyHistogram ownLateness;
     quint64 replies = 0;
     quint64 bytesIn = 0;
     quint64 bytesOut = 0;

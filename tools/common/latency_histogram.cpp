@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace sim {
+namespace tools {
 
 int LatencyHistogram::bucketOf(quint64 ns)
 {
@@ -43,4 +43,4 @@ qint64 LatencyHistogram::quantile(double q) const
     return middleOf(int(buckets.size()) - 1);
 }
 
-} // namespace sim
+} // namespace tools

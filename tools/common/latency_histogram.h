@@ -1,14 +1,14 @@
 // Durations counted in buckets at most 1/64 of their value wide, so the
 // quantiles of a run of any length take a fixed 30 KiB instead of one entry
 // per sample, and are within 1 %.
-#ifndef ORDELIN_SIM_LATENCY_HISTOGRAM_H
-#define ORDELIN_SIM_LATENCY_HISTOGRAM_H
+#ifndef ORDELIN_TOOLS_LATENCY_HISTOGRAM_H
+#define ORDELIN_TOOLS_LATENCY_HISTOGRAM_H
 
 #include <QtCore/QtGlobal>
 
 #include <array>
 
-namespace sim {
+namespace tools {
 
 class LatencyHistogram {
 public:
@@ -30,6 +30,6 @@ private:
     quint64 samples = 0;
 };
 
-} // namespace sim
+} // namespace tools
 
 #endif
