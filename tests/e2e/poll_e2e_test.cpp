@@ -78,7 +78,7 @@ TEST(Poll, WritesReachThePlcAndReadBack)
     auto plc = startSimulator();
     ASSERT_TRUE(plc);
     const QStringList writes{"DM100=1234", "RLY00105=1", "TM7=42", "TV_c2=3", "TV_p5=30",
-                             "CV_c3=9", "CV_p4=11", "CTH1=7", "T20=1", "C999=1", "DM200=1,2,3"};
+                             "CV_c3=9", "CV_p4=11", "CTH1=7", "T20=1", "C999=1", "DM200=1,-2,0x1F"};
     QStringList arguments{"--format", "json", "--once", "DM100", "--once", "T20", "--once", "DM200:3"};
     for (const QString &write : writes)
         arguments << "--write" << write;
@@ -93,7 +93,7 @@ TEST(Poll, WritesReachThePlcAndReadBack)
     }
     EXPECT_EQ(done[writes.size()]["values"].toArray(), QJsonArray({1234}));
     EXPECT_EQ(done[writes.size() + 1]["values"].toArray(), QJsonArray({1}));
-    EXPECT_EQ(done[writes.size() + 2]["values"].toArray(), QJsonArray({1, 2, 3}));
+    EXPECT_EQ(done[writes.size() + 2]["values"].toArray(), QJsonArray({1, 0xFFFE, 0x1F}));
 
     plc->stop(); // the scan would move the timer values on
     plc->inspect([](sim::SimEngine &engine) {
@@ -104,7 +104,7 @@ TEST(Poll, WritesReachThePlcAndReadBack)
         EXPECT_EQ(m.counters.current[3], 9);
         EXPECT_EQ(m.timers.contact[20], 1);
         EXPECT_EQ(m.counters.contact[999], 1);
-        EXPECT_EQ(m.dm[201], 2);
+        EXPECT_EQ(m.dm[201], 0xFFFE);
         EXPECT_EQ(engine.counters().malformed, 0u);
     });
 }
@@ -409,11 +409,11 @@ TEST(Refused, VariablesWritesAndOptionsBeforeAnythingIsSent)
         {{"--once", "TV5"}, 2, "TV5: the driver accepts TV addresses but never reads or writes them; the families it polls here are TV_c, TV_p"},
         {{"dm5"}, 2, "dm5: family names are case-sensitive: DM, not dm"},
         {{"DM0", "--write", "CTH10=1"}, 2, "CTH10: Address Format:d, range:0~9"},
-        {{"--write", "DM1=70000"}, 2, "DM1=70000: value '70000' is not 0 to 65535"},
+        {{"--write", "DM1=70000"}, 2, "DM1=70000: value '70000' is not -32768 to 65535"},
         {{"--file", first, "--file", second}, 2, second + " line 2: XX3: Didn't have this register!"},
         {{"--bogus", "DM0"}, 1, "unknown option --bogus"},
         {{"DM0", "--sim"}, 1, "give either --port DEVICE or --sim"},
-        {{"--config", plant, "--write", "oven_temp=4000"}, 2, "tag 'oven_temp': 4000 C does not fit int16 (-3276.8 to 3276.7 C)"},
+        {{"--config", plant, "--write", "oven_temp=4000 C"}, 2, "tag 'oven_temp': 4000 C does not fit int16 (-3276.8 to 3276.7 C)"},
         {{"--config", plant, "--write", "oven_temp=1,2"}, 2, "oven_temp=1,2: tag 'oven_temp' takes one value, not 2"},
         {{"--config", plant, "--write", "nosuch=1"}, 2, "nosuch=1: no tag 'nosuch' in " + plant},
         {{"--once", "energy"}, 2, "'energy' is neither an address (e.g. DM100) nor a tag: no project file was given (--config)"},

@@ -164,9 +164,13 @@ TagReading readTag(const Tag &tag, const QList<int> &elements)
     return {true, value, number(value, type.id == TypeId::Float32 ? 7 : 12)};
 }
 
-Result<QList<int>> elementsToWrite(const Tag &tag, const QString &text)
+Result<QList<int>> elementsToWrite(const Tag &tag, const QString &given)
 {
     const DataType &type = *tag.type;
+    // The value as the tag shows it, "185.5 °C", is taken too.
+    QString text = given.trimmed();
+    if (!tag.unit.isEmpty() && text.endsWith(tag.unit))
+        text = text.left(text.size() - tag.unit.size()).trimmed();
     const auto fail = [&](const QString &why) { return Result<QList<int>>::failure(tagError(tag.name, why)); };
     bool converted = false;
     double raw = 0;

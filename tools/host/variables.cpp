@@ -119,14 +119,17 @@ Result<WriteRequest> parseWrite(const QString &text)
             QStringLiteral("'%1' is not a write: expected VARIABLE=VALUE[,VALUE...], e.g. DM100=1234")
                 .arg(text));
     WriteRequest write{text, target.value(), {}};
+    // A word also as a negative number (its two's complement) or in hex.
+    const int lowest = write.target.isBit() ? 0 : -0x8000;
     const int highest = write.target.isBit() ? 1 : 0xFFFF;
     for (const QString &part : text.mid(equals + 1).split(QLatin1Char(','))) {
+        const bool hex = part.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
         bool converted = false;
-        const int value = part.toInt(&converted);
-        if (!converted || value < 0 || value > highest)
-            return Result<WriteRequest>::failure(
-                QStringLiteral("%1: value '%2' is not 0 to %3").arg(text, part).arg(highest));
-        write.values.append(value);
+        const int value = hex ? part.mid(2).toInt(&converted, 16) : part.toInt(&converted);
+        if (!converted || value < lowest || value > highest)
+            return Result<WriteRequest>::failure(QStringLiteral("%1: value '%2' is not %3 to %4")
+                                                     .arg(text, part).arg(lowest).arg(highest));
+        write.values.append(value & 0xFFFF);
     }
     write.target.count = write.values.size();
     return write;

@@ -1,5 +1,8 @@
 #include "value_table.h"
 
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QStyledItemDelegate>
+
 #include <QtCore/QDateTime>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QHeaderView>
@@ -28,8 +31,26 @@ QString timeText(qint64 ms)
 
 } // namespace
 
+namespace {
+
+// An edit starts with the shown value selected, so what the user types
+// replaces it instead of being appended to "0 °C".
+class ReplacingDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::setEditorData(editor, index);
+        if (auto *line = qobject_cast<QLineEdit *>(editor))
+            line->selectAll();
+    }
+};
+
+} // namespace
+
 ValueTable::ValueTable(QWidget *parent) : QTableWidget(0, Columns, parent)
 {
+    setItemDelegateForColumn(Value, new ReplacingDelegate(this));
     setHorizontalHeaderLabels({tr("Trend"), tr("Element"), tr("Value"), tr("Format"),
                                tr("Last changed"), tr("Quality"), tr("Write")});
     horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -107,9 +128,11 @@ bool ValueTable::showRow(Row &row, const QList<QList<int>> &values,
     using pollhost::Quality;
     const pollhost::Variable &run = row.shown.tag.variable;
     QVector<pollhost::ElementState> elements;
+    qint64 lastReadMs = nowMs; // the read that brought a change, not when the window looked
     for (int k = 0; k < run.count; ++k) {
         const ElementTrust known = trust.value({run.family, run.address + k});
         elements.append({known.quality, known.readAtMs});
+        lastReadMs = k == 0 ? known.readAtMs : qMax(lastReadMs, known.readAtMs);
     }
     pollhost::ShownTag alone = row.shown;
     alone.variable = alone.first = 0;
@@ -128,7 +151,7 @@ bool ValueTable::showRow(Row &row, const QList<QList<int>> &values,
     else
         row.raw = read.value(0);
     if (row.text() != before)
-        row.changedMs = nowMs;
+        row.changedMs = lastReadMs >= 0 ? lastReadMs : nowMs;
     row.readAtMs = state.readAtMs;
     const bool sample = row.ticked && state.readAtMs > row.sampledMs && (row.raw || row.reading.valid);
     if (sample)
