@@ -184,12 +184,11 @@ SerialLink::Woke SerialLink::probe(int timeoutMs, qint64 untilNs)
     return woke;
 }
 
+// While the line is in order (every frame answered whole, nothing unasked
+// since) nothing is looked at: a byte that comes now is in the next
+// exchange's bytes, beyond its reply, and makes the line unsure from there.
 Settled SerialLink::settle(int timeoutMs, qint64 untilNs)
 {
-    QByteArray stray;
-    if (!readInto(stray))
-        return Settled::PortFailed;
-    discard(stray.size());
     if (!unsure)
         return Settled::Quiet;
     // A late reply comes within the guard and the timeout or not at all; a

@@ -68,8 +68,8 @@ public:
     // showing what it knows during a long wait.
     void setHeartbeat(std::function<qint64()> beat) { heartbeat = std::move(beat); }
 
-    // Makes the line unambiguous before a frame (see above); cheap when the
-    // last reply came whole and nothing is waiting on the port. Gives up
+    // Makes the line unambiguous before a frame (see above); nothing to do
+    // while the last reply came whole with nothing after it. Gives up
     // after the guard and the timeout of waiting for quiet, and the timeout
     // of waiting for the start-up answer.
     Settled settle(int timeoutMs, qint64 untilNs);
