@@ -45,7 +45,19 @@ Result<WriteRequest> checkedWrite(const DriverApi &api, const ProjectTags &proje
     const int equals = text.indexOf(QLatin1Char('='));
     const QString name = text.left(equals);
     const QString value = text.mid(equals + 1);
-    if (const Tag *tag = equals > 0 ? tagNamed(project.tags, name) : nullptr) {
+    // A typed write names its own tag: DM110@float32=1.5.
+    const auto typed = name.contains(QLatin1Char('@')) ? typedTags(name) : Result<QList<Tag>>(QList<Tag>{});
+    if (!typed.ok())
+        return Result<WriteRequest>::failure(typed.error());
+    QList<Tag> known = project.tags;
+    for (Tag tag : typed.value()) {
+        const auto variable = checkVariable(api, tag.variable, language);
+        if (!variable.ok())
+            return Result<WriteRequest>::failure(variable.error());
+        tag.variable = variable.value();
+        known << tag;
+    }
+    if (const Tag *tag = equals > 0 ? tagNamed(known, name) : nullptr) {
         const int values = int(value.count(QLatin1Char(','))) + 1;
         if (values > 1)
             return Result<WriteRequest>::failure(
@@ -83,22 +95,30 @@ Result<RequestSet> buildRequests(const DriverApi &api, const QList<VariableText>
                                  const QStringList &onceReads, int language)
 {
     RequestSet set;
+    QList<Tag> tags;
     for (const VariableText &given : cyclic) {
+        if (given.text.contains(QLatin1Char('@'))) { // read through a type, as a tag
+            const auto typed = typedTags(given.text);
+            if (!typed.ok())
+                return Result<RequestSet>::failure(typed.error());
+            tags += typed.value();
+            continue;
+        }
         const auto variable = checked(api, given, language);
         if (!variable.ok())
             return Result<RequestSet>::failure(variable.error());
         set.cyclic << variable.value();
     }
-    QList<Tag> tags;
-    for (Tag tag : project.tags) {
+    QList<Tag> checkedTags;
+    for (Tag tag : project.tags + tags) {
         const auto variable = checkVariable(api, tag.variable, language);
         if (!variable.ok())
             return Result<RequestSet>::failure(QStringLiteral("tag '%1': %2").arg(tag.name, variable.error()));
         tag.variable = variable.value();
-        tags << tag;
+        checkedTags << tag;
     }
-    set.tags = placeTags(set.cyclic, tags);
-    for (const Tag &tag : tags)
+    set.tags = placeTags(set.cyclic, checkedTags);
+    for (const Tag &tag : checkedTags)
         set.cyclic << tag.variable;
     for (const QString &text : onceReads) {
         const auto variable = checkedOnceRead(api, project, text, language);
@@ -107,7 +127,7 @@ Result<RequestSet> buildRequests(const DriverApi &api, const QList<VariableText>
         set.onceReads << variable.value();
     }
     for (const QString &text : writes) {
-        const auto write = checkedWrite(api, {tags, project.path}, text, language);
+        const auto write = checkedWrite(api, {checkedTags, project.path}, text, language);
         if (!write.ok())
             return Result<RequestSet>::failure(write.error());
         set.writes << write.value();

@@ -114,6 +114,29 @@ Result<Tag> tagFromJson(const QJsonObject &object)
     return defineTag(fields);
 }
 
+Result<QList<Tag>> typedTags(const QString &text)
+{
+    const int at = text.indexOf(QLatin1Char('@'));
+    const QString typeName = text.mid(at + 1);
+    const auto run = parseVariable(text.left(at));
+    const tools::Family *family = run.ok() ? tools::findFamily(run.value().family) : nullptr;
+    const auto first = family ? tools::integerAddress(*family, run.value().addressText) : std::nullopt;
+    const DataType *type = findType(typeName);
+    if (!first || !type)
+        return Result<QList<Tag>>::failure(
+            QStringLiteral("'%1' is not a typed variable: expected ADDRESS[:COUNT]@TYPE, e.g. DM110:2@float32 "
+                           "(types: %2)").arg(text, typeNames().join(QStringLiteral(", "))));
+    QList<Tag> tags;
+    for (int k = 0; k < run.value().count; ++k) {
+        const QString address = tools::elementName(*family, *first + k * type->elements);
+        const auto tag = defineTag({address + QLatin1Char('@') + typeName, address, typeName, 1, 0, {}, {}});
+        if (!tag.ok())
+            return Result<QList<Tag>>::failure(tag.error());
+        tags << tag.value();
+    }
+    return tags;
+}
+
 QJsonObject Tag::toJson() const
 {
     QJsonObject object{{QStringLiteral("name"), name},

@@ -44,6 +44,11 @@ struct TagFields {
 tools::Result<Tag> defineTag(const TagFields &fields);
 tools::Result<Tag> tagFromJson(const QJsonObject &object);
 
+// A typed variable of the command line, ADDRESS[:N]@TYPE ("DM110:2@float32"):
+// N values of the type one after the other, each a tag named by its first
+// address and its type ("DM110@float32", "DM112@float32").
+tools::Result<QList<Tag>> typedTags(const QString &text);
+
 // The tags of a plain variable the driver has checked: one per element.
 QList<Tag> tagsOfVariable(const Variable &variable);
 
