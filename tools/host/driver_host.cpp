@@ -42,7 +42,8 @@ void onCompletion(int, int, int requestGroup, int status)
 
 DriverHost::DriverHost(const DriverApi &api, const HostSettings &settings, QList<Variable> cyclic,
                        QList<WriteRequest> writeRequests, QList<Variable> onceReadVariables)
-    : api(api), station(settings.station), cyclic(std::move(cyclic)), nextId(firstRequestId)
+    : api(api), station(settings.station), verifyWrites(settings.verifyWrites), cyclic(std::move(cyclic)),
+      nextId(firstRequestId)
 {
     info.defaultStation = settings.station;
     info.retryLimit = settings.retries;
@@ -253,7 +254,33 @@ void DriverHost::finish(int index, int status, const QString &unsent)
 {
     const PendingRequest done = open.takeAt(index);
     const bool read = done.isRead() && !done.answered.isEmpty();
-    unreported.append(done.report(status, read ? this->read(done.variable) : QList<int>(), unsent));
+    HostEvent event = done.report(status, read ? this->read(done.variable) : QList<int>(), unsent);
+    if (done.kind == QLatin1String("verify"))
+        event = readBack(done, event);
+    unreported.append(event);
+    // --verify: a write the PLC acknowledged is read back with a once-read of its own.
+    if (verifyWrites && done.kind == QLatin1String("write") && event.complete) {
+        Variable written = done.variable;
+        written.count = done.values.size();
+        queue(pending("verify", done.text, written, done.values));
+    }
+}
+
+// A write's read-back, against what was written.
+HostEvent DriverHost::readBack(const PendingRequest &verify, HostEvent event) const
+{
+    if (!event.complete)
+        return event;
+    QStringList differ;
+    for (int k = 0; k < verify.values.size(); ++k) {
+        if (event.values.value(k) != verify.values[k])
+            differ << QStringLiteral("%1 is %2, not %3")
+                          .arg(verify.variable.label(k)).arg(event.values.value(k)).arg(verify.values[k]);
+    }
+    event.complete = differ.isEmpty();
+    event.note = differ.isEmpty() ? QStringLiteral("read back as written")
+                                  : QStringLiteral("read back different: ") + differ.join(QStringLiteral(", "));
+    return event;
 }
 
 QList<HostEvent> DriverHost::takeEvents()

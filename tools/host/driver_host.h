@@ -83,12 +83,14 @@ private:
     int writesInDriver() const;
     PendingRequest *openRequest(int id);
     void finishById(int id, int status, const QString &unsent = QStringLiteral("not sent"));
+    HostEvent readBack(const PendingRequest &verify, HostEvent event) const;
     void finish(int index, int status, const QString &unsent = QStringLiteral("not sent"));
     void post(PendingRequest request);
 
     const DriverApi &api;
     ComInfo info{};
     int station;
+    bool verifyWrites;
     QList<Variable> cyclic;
     int readListSize = 0;
     QList<PendingRequest> open; // in the driver, in the order queued

@@ -26,6 +26,7 @@ struct HostSettings {
     qint64 durationMs = 0; // 0: no limit
     qint64 count = 0;      // exchanges; 0: no limit
     bool trace = false;
+    bool verifyWrites = false; // read every write back once it completed (--verify)
     bool reconnect = false; // reopen a failed port every second instead of ending
     // A window's loop: keeps polling with nothing to do, since variables and
     // writes may come later, and ends only when stopped.

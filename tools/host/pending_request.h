@@ -25,7 +25,7 @@ struct HostEvent {
 };
 
 struct PendingRequest {
-    QString kind; // "write" or "once-read"
+    QString kind; // "write", "once-read", or "verify": the once-read of a write's elements
     QString text; // as the user wrote it
     Variable variable;
     QList<int> values;  // a write's
@@ -35,7 +35,7 @@ struct PendingRequest {
     QSet<int> dropped;  // addresses whose frames were dropped after their retries
     QSet<int> unknown;  // the address whose frame was on the line when it closed
 
-    bool isRead() const { return kind == QLatin1String("once-read"); }
+    bool isRead() const { return kind != QLatin1String("write"); }
     // The event for the callback's status (0: none came), with the image's
     // values of a once-read, which only answered elements show. `unsent`
     // says why the elements that were neither answered nor dropped never

@@ -81,6 +81,7 @@ QStringList readConnection(const QCommandLineParser &parser, MonitorOptions &o)
     // trace pane.
     c.host.untilStopped = true;
     c.host.reconnect = true;
+    c.host.verifyWrites = true; // a write cell shows whether the PLC holds what was written
     c.host.trace = true;
     c.host.openTimeoutMs = std::numeric_limits<int>::max();
     return {};

@@ -83,6 +83,8 @@ void describeOptions(QCommandLineParser &parser)
         option("save-config", "Write the line settings and the variables and tags as a project "
                               "file, then exit without opening the line.", "file"),
         option("force", "Let --save-config replace a file that exists."),
+        option("verify", "Read every written element back once its write completed; a value that "
+                         "differs is an error (exit code 6)."),
         option("output", "Write the CSV or JSON lines to this file (CSV unless --format json "
                          "or a .json name); the table stays on the terminal.", "file"),
         option("rotate", "Start a new --output file at this size (10M, 512k) or daily.", "size"),
@@ -146,6 +148,7 @@ QStringList readLogging(const QCommandLineParser &parser, PollOptions &o)
     o.host.reconnect = parser.isSet(QStringLiteral("reconnect"));
     o.saveConfig = parser.value(QStringLiteral("save-config"));
     o.force = parser.isSet(QStringLiteral("force"));
+    o.host.verifyWrites = parser.isSet(QStringLiteral("verify"));
     // The options as they now stand, over what the project gave but they left out.
     const QJsonObject options = lineFromOptions(parser);
     for (const LineField &field : lineFields()) {
