@@ -66,7 +66,7 @@ std::unique_ptr<Output> makeOutput(const PollOptions &options, const QString &po
 
 int saveProject(const PollOptions &options, const RequestSet &set)
 {
-    Project project{options.projectLine, {}};
+    Project project{options.projectLine, {}, {}};
     // The project's tags first, then the plain variables it does not have yet.
     QSet<QString> named;
     for (const ShownTag &shown : set.tags) {
