@@ -112,8 +112,8 @@ void Gateway::connected()
 void Gateway::message(const QByteArray &topicName, const QByteArray &payload, bool retained, const QString &clientId)
 {
     const QString name = QString::fromUtf8(topicName).mid(prefix.size() + 6).chopped(4); // "/tags/", "/set"
-    const auto index = byName.find(name);
-    const Tag *tag = index == byName.end() ? nullptr : &tags[index.value()].tag;
+    const auto index = byName.constFind(name);
+    const Tag *tag = index == byName.constEnd() ? nullptr : &tags[index.value()].tag;
     SetDecision decision = decideSet(name, tag, payload);
     const LinkState now = link;
     if (decision.refusal.isEmpty() && retained)
