@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QtCore/QRegularExpression>
+#include <QtCore/QSet>
 #include <QtCore/QTemporaryDir>
 
 #include <arpa/inet.h>
@@ -171,7 +172,7 @@ const Case cases[] = {
          clock.start();
          EXPECT_EQ(rig.gateway->stop(SIGTERM), 0);
          EXPECT_LT(clock.elapsed(), 1000);
-         EXPECT_EQ(rig.next("t/status", "offline")["state"], "offline");
+         EXPECT_TRUE(rig.next("t/status", "offline").contains("since")) << "its own last words, not the will";
      }},
     {"LastWillWhenKilled", [](Rig &rig) {
          rig.startBroker();
@@ -179,7 +180,7 @@ const Case cases[] = {
          ASSERT_FALSE(rig.gateway->waitFor("connected to the broker").isEmpty());
          rig.gateway->stop(SIGKILL);
          rig.watch(); // a newcomer gets the retained will
-         EXPECT_EQ(rig.next("t/status", "offline")["state"], "offline");
+         EXPECT_FALSE(rig.next("t/status", "offline").contains("since")) << "the will";
      }},
     {"AllowedWriteReachesThePlcAndReportsDone", [](Rig &rig) {
          rig.startBroker();
@@ -226,10 +227,15 @@ const Case cases[] = {
          QThread::msleep(1500); // ticks move on while the broker is away
          rig.startBroker();
          ASSERT_FALSE(rig.gateway->waitFor("connected to the broker", 12000).isEmpty());
-         rig.watch();
-         EXPECT_EQ(rig.next("t/status", "online")["link"], "up");
-         for (const char *tag : {"ticks", "setpoint", "locked", "blink"})
-             EXPECT_EQ(rig.next(QStringLiteral("t/tags/") + tag, "good")["quality"], "good") << tag;
+         rig.watch(); // the new broker knows only what the gateway published again, in any order
+         QSet<QString> republished;
+         QElapsedTimer clock;
+         clock.start();
+         for (QString line; republished.size() < 5 && clock.elapsed() < 8000
+                            && !(line = rig.watcher->waitFor(R"(^t/(status .*"link":"up".*online|tags/\w+ .*good))")).isEmpty();)
+             republished << line.section(' ', 0, 0);
+         EXPECT_EQ(republished, QSet<QString>({"t/status", "t/tags/ticks", "t/tags/setpoint", "t/tags/locked", "t/tags/blink"}))
+             << rig.watcher->seen.mid(0, 12).join('\n').toStdString();
      }},
     {"TlsWithCertificatesAndPasswords", [](Rig &rig) {
          makeCertificates(rig);

@@ -58,6 +58,11 @@ void messageCallback(mosquitto *, void *userdata, const mosquitto_message *messa
                                  message->retain, clientId);
 }
 
+void publishCallback(mosquitto *, void *userdata, int mid)
+{
+    session(userdata)->onPublished(mid);
+}
+
 void logCallback(mosquitto *, void *userdata, int level, const char *text)
 {
     session(userdata)->onLog(level, text);
@@ -99,16 +104,26 @@ QString MqttSession::address() const
 
 tools::Result<bool> MqttSession::start()
 {
-    using Failure = tools::Result<bool>;
     const QByteArray id = settings.clientId.toUtf8();
     client = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), true, this);
     if (!client)
-        return Failure::failure(QStringLiteral("cannot make an MQTT client: %1").arg(std::strerror(errno)));
+        return tools::Result<bool>::failure(QStringLiteral("cannot make an MQTT client: %1").arg(std::strerror(errno)));
+    const auto configured = configure();
+    if (configured.ok())
+        network = std::thread([this] { run(); });
+    return configured;
+}
+
+// Everything a new client, or one made new again, needs before it connects.
+tools::Result<bool> MqttSession::configure()
+{
+    using Failure = tools::Result<bool>;
     mosquitto_int_option(client, MOSQ_OPT_PROTOCOL_VERSION, settings.version == 5 ? MQTT_PROTOCOL_V5 : MQTT_PROTOCOL_V311);
     mosquitto_threaded_set(client, true);
     mosquitto_connect_v5_callback_set(client, connectCallback);
     mosquitto_disconnect_callback_set(client, disconnectCallback);
     mosquitto_message_v5_callback_set(client, messageCallback);
+    mosquitto_publish_callback_set(client, publishCallback);
     mosquitto_log_callback_set(client, logCallback);
     if (settings.tls()) {
         const QByteArray ca = settings.cafile.toUtf8();
@@ -129,18 +144,19 @@ tools::Result<bool> MqttSession::start()
                                         settings.willPayload.constData(), settings.qos, true);
     if (will != MOSQ_ERR_SUCCESS)
         return Failure::failure(QStringLiteral("cannot set the last will: %1").arg(mosquitto_strerror(will)));
-    network = std::thread([this] { run(); });
     return true;
 }
 
 bool MqttSession::publish(const QByteArray &topic, const QByteArray &payload, bool retain)
 {
+    std::lock_guard<std::mutex> hold(clientMutex);
     return isConnected && mosquitto_publish(client, nullptr, topic.constData(), int(payload.size()),
                                             payload.constData(), settings.qos, retain) == MOSQ_ERR_SUCCESS;
 }
 
 bool MqttSession::subscribe(const QByteArray &pattern)
 {
+    std::lock_guard<std::mutex> hold(clientMutex);
     return mosquitto_subscribe(client, nullptr, pattern.constData(), settings.qos) == MOSQ_ERR_SUCCESS;
 }
 
@@ -148,14 +164,34 @@ void MqttSession::finish(const QByteArray &topic, const QByteArray &payload)
 {
     if (!network.joinable())
         return;
-    publish(topic, payload, true);
-    // The thread writes the publication, then the DISCONNECT behind it, and
-    // ends when the socket has closed, or at this bound.
-    finishByNs = nowNs() + 400 * msNs;
+    // libmosquitto closes the socket right after writing the DISCONNECT; an
+    // acknowledgement still unread then turns the close into a reset, which
+    // can cost the broker the last words and the DISCONNECT both (it then
+    // sends the will). So the last words go at QoS 1 and the DISCONNECT
+    // only after their acknowledgement, which answers everything before it.
+    {
+        std::lock_guard<std::mutex> hold(lastWordsMutex);
+        std::lock_guard<std::mutex> holdClient(clientMutex);
+        if (!isConnected || mosquitto_publish(client, &lastWordsMid, topic.constData(), int(payload.size()),
+                                              payload.constData(), 1, true) != MOSQ_ERR_SUCCESS)
+            lastWordsMid = -1;
+    }
+    if (lastWordsMid >= 0)
+        acknowledged.sleepUntil(nowNs() + 500 * msNs);
+    // The thread writes the DISCONNECT and ends when the socket has closed,
+    // or at this bound.
+    finishByNs = nowNs() + 300 * msNs;
     finishing = true;
     mosquitto_disconnect(client);
     quit.raise();
     network.join();
+}
+
+void MqttSession::onPublished(int mid)
+{
+    std::lock_guard<std::mutex> hold(lastWordsMutex);
+    if (mid == lastWordsMid)
+        acknowledged.raise();
 }
 
 // The network thread: one connection attempt after another, each served by
@@ -168,9 +204,18 @@ void MqttSession::run()
         connectedThisAttempt = credentialsRefused = false;
         refusal.clear();
         tlsError.clear();
+        // libmosquitto would send the publications of the last connection
+        // that the broker had not acknowledged again after the new CONNACK,
+        // behind the fresh ones that connected() publishes, and turn the
+        // broker's retained values back. A client made new forgets them.
+        if (!first) {
+            std::lock_guard<std::mutex> hold(clientMutex);
+            const QByteArray id = settings.clientId.toUtf8();
+            mosquitto_reinitialise(client, id.isEmpty() ? nullptr : id.constData(), true, this);
+            configure(); // it worked once with the same settings
+        }
         const QByteArray host = settings.host.toUtf8();
-        int rc = first ? mosquitto_connect_async(client, host.constData(), settings.portOrDefault(), 30)
-                       : mosquitto_reconnect_async(client);
+        int rc = mosquitto_connect_async(client, host.constData(), settings.portOrDefault(), 30);
         int error = errno;
         // Each call waits at most 500 ms on the socket and libmosquitto's
         // wake-up pipe, which a publication or the DISCONNECT writes to.

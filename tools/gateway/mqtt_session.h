@@ -87,17 +87,22 @@ public:
     void onConnect(int reason);
     void onDisconnect(int rc);
     void onMessage(const QByteArray &topic, const QByteArray &payload, bool retained, const QString &clientId);
+    void onPublished(int mid);
     void onLog(int level, const char *text);
 
 private:
+    tools::Result<bool> configure();
     void run();
-    int attempt(bool first);
     bool giveUp(int rc, int error);
 
     BrokerSettings settings;
     MqttEvents &events;
     tools::WakeUp &programStop;
     tools::WakeUp quit; // ends the thread's back-off wait
+    std::mutex lastWordsMutex; // guards lastWordsMid
+    int lastWordsMid = -1;     // of the offline status a clean stop publishes
+    tools::WakeUp acknowledged; // raised when the broker acknowledged it
+    std::mutex clientMutex; // the network thread makes the client new while no one else uses it
     mosquitto *client = nullptr;
     std::thread network;
     std::atomic<bool> isConnected{false};
