@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs the libFuzzer targets under ASan+UBSan for a bounded time.
-#   scripts/fuzz.sh TARGET SECONDS    TARGET: poll, address, producers or all
+#   scripts/fuzz.sh TARGET SECONDS    TARGET: poll, address, producers, set_request
+#                                     (the gateway's write requests) or all
 # The committed seeds in fuzz/corpus/TARGET are read, never written; what the
 # fuzzer finds goes to build/fuzz/corpus/TARGET and is kept between runs.
 # A crash, hang or broken invariant stops the run with a non-zero exit and
@@ -10,12 +11,12 @@
 # long run asks for a count, not a time, whatever the machine's speed).
 set -eu
 cd "$(dirname "$0")/.."
-usage="usage: scripts/fuzz.sh poll|address|producers|all SECONDS"
+usage="usage: scripts/fuzz.sh poll|address|producers|set_request|all SECONDS"
 target=${1:?$usage}
 seconds=${2:?$usage}
 case $target in
-    all) targets="poll address producers" ;;
-    poll|address|producers) targets=$target ;;
+    all) targets="poll address producers set_request" ;;
+    poll|address|producers|set_request) targets=$target ;;
     *) echo "$usage" >&2; exit 2 ;;
 esac
 

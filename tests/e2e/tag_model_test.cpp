@@ -77,7 +77,7 @@ const struct {
 // with --log-changes, so no record repeats the one before.
 void expectWritesReadBack(const QList<Tag> &tags, const QString &path)
 {
-    ASSERT_TRUE(writeProject(path, {{}, tags}).ok());
+    ASSERT_TRUE(writeProject(path, {{}, tags, {}}).ok());
     QStringList arguments{"--sim", "--library", ORDELIN_LIBRARY_PATH, "--sim-options", "--scan-ms 60000",
                           "--config", path, "--format", "json", "--interval", "0", "--count", "300", "--log-changes"};
     QMap<QString, QString> expected;
@@ -134,7 +134,7 @@ TEST(Tags, TypesScalingAndRefusals)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("plant.json"));
     expectWritesReadBack(tags, path);
-    const Project saved{QJsonObject{{"port", "/dev/ttyUSB0"}, {"baud", 19200}, {"parity", "even"}}, tags};
+    const Project saved{QJsonObject{{"port", "/dev/ttyUSB0"}, {"baud", 19200}, {"parity", "even"}}, tags, {}};
     ASSERT_TRUE(writeProject(path, saved).ok());
     const auto loaded = readProject(path);
     ASSERT_TRUE(loaded.ok()) << loaded.error().toStdString();
@@ -142,7 +142,7 @@ TEST(Tags, TypesScalingAndRefusals)
     ASSERT_EQ(loaded.value().tags.size(), tags.size());
     EXPECT_EQ(lineArguments(saved.line),
               QStringList({"--port", "/dev/ttyUSB0", "--baud", "19200", "--parity", "even"}));
-    ASSERT_TRUE(writeProject(path, {{}, tags + tags.mid(0, 1)}).ok());
+    ASSERT_TRUE(writeProject(path, {{}, tags + tags.mid(0, 1), {}}).ok());
     EXPECT_EQ(readProject(path).error(), path + ": tag 't_RLY00105': the name is given twice");
 }
 

@@ -3,6 +3,9 @@
 #include "project_file.h"
 
 #include "common/option_values.h"
+#include "sim/sim_options.h"
+
+#include <QtCore/QProcess>
 
 namespace pollhost {
 
@@ -60,6 +63,35 @@ QStringList readSharedHostOptions(const QCommandLineParser &parser, HostSettings
     else
         errors << staleAfter.error();
     return errors;
+}
+
+QStringList readLineChoice(const QCommandLineParser &parser, LineChoice &o, bool portOptional)
+{
+    o.port = parser.value(QStringLiteral("port"));
+    o.sim = parser.isSet(QStringLiteral("sim"));
+    if (o.sim == !o.port.isEmpty() && !(o.port.isEmpty() && portOptional))
+        return {QStringLiteral("give either --port DEVICE or --sim")};
+    if (!o.sim && parser.isSet(QStringLiteral("sim-options")))
+        return {QStringLiteral("--sim-options needs --sim")};
+    const auto simOptions = sim::parseSimOptions(
+        QStringList{QStringLiteral("--sim-options")}
+        + QProcess::splitCommand(parser.value(QStringLiteral("sim-options"))));
+    if (!simOptions.ok())
+        return {QStringLiteral("--sim-options: ") + simOptions.error()};
+    if (simOptions.value().showHelp || !simOptions.value().port.isEmpty())
+        return {QStringLiteral("--sim-options: --help and --port are not available for the "
+                               "built-in simulator")};
+    if (simOptions.value().lineGiven)
+        return {QStringLiteral("--sim-options: the built-in simulator takes the host's line "
+                               "settings; give --baud, --data-bits, --parity and --stop-bits "
+                               "outside --sim-options")};
+    const auto line = tools::lineSettings(parser);
+    if (!line.ok())
+        return {line.error()};
+    o.line = line.value();
+    o.simConfig = simOptions.value().config;
+    o.simConfig.line.settings = o.line;
+    return {};
 }
 
 QStringList withProjectLine(const QStringList &arguments, const QJsonObject &line, bool portGiven,

@@ -6,6 +6,9 @@
 #define ORDELIN_HOST_HOST_OPTIONS_H
 
 #include "host_settings.h"
+#include "sim/sim_engine.h"
+
+#include "common/line_settings.h"
 
 #include <QtCore/QCommandLineParser>
 #include <QtCore/QJsonObject>
@@ -30,6 +33,18 @@ IntegerOption lineOption(const char *name, int *setting);
 // --lang and --stale-after.
 void addSharedHostOptions(QCommandLineParser &parser);
 QStringList readSharedHostOptions(const QCommandLineParser &parser, HostSettings &settings);
+
+// The line a front end polls: a serial port, or the built-in simulator with
+// its --sim-options, at the line settings of --baud and the others.
+struct LineChoice {
+    QString port;
+    bool sim = false;
+    sim::SimConfig simConfig; // for the built-in simulator
+    tools::LineSettings line;
+};
+// Reads --port, --sim, --sim-options and the line settings; `portOptional`
+// for a run that opens no line (--save-config).
+QStringList readLineChoice(const QCommandLineParser &parser, LineChoice &choice, bool portOptional = false);
 
 // The arguments (the program's name first) with a project's line settings
 // before the user's own, so that those override them: without its port

@@ -143,11 +143,16 @@ Result<Project> readProject(const QString &path)
     const QJsonObject root = document.object();
     const QJsonValue line = root.value(QLatin1String("line"));
     const QJsonValue tags = root.value(QLatin1String("tags"));
-    if (!document.isObject() || root.size() != int(!line.isUndefined()) + int(!tags.isUndefined())
-        || !(line.isUndefined() || line.isObject()) || !(tags.isUndefined() || tags.isArray()))
-        return fail(QStringLiteral("a project is an object with \"line\" (an object) and \"tags\" (a list)"));
+    const QJsonValue mqtt = root.value(QLatin1String("mqtt"));
+    if (!document.isObject()
+        || root.size() != int(!line.isUndefined()) + int(!tags.isUndefined()) + int(!mqtt.isUndefined())
+        || !(line.isUndefined() || line.isObject()) || !(tags.isUndefined() || tags.isArray())
+        || !(mqtt.isUndefined() || mqtt.isObject()))
+        return fail(QStringLiteral("a project is an object with \"line\" (an object), \"tags\" (a list) "
+                                   "and \"mqtt\" (an object)"));
     Project project;
     project.line = line.toObject();
+    project.mqtt = mqtt.toObject();
     const QString badLine = badLineField(project.line);
     if (!badLine.isEmpty())
         return fail(badLine);
@@ -163,7 +168,9 @@ Result<bool> writeProject(const QString &path, const Project &project)
     QJsonArray tags;
     for (const Tag &tag : project.tags)
         tags.append(tag.toJson());
-    const QJsonObject root{{QStringLiteral("line"), project.line}, {QStringLiteral("tags"), tags}};
+    QJsonObject root{{QStringLiteral("line"), project.line}, {QStringLiteral("tags"), tags}};
+    if (!project.mqtt.isEmpty())
+        root.insert(QStringLiteral("mqtt"), project.mqtt);
     // QSaveFile leaves an existing project as it was if writing fails.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson()) < 0 || !file.commit())

@@ -7,6 +7,8 @@
 //    "tags": [{"name": "oven_temp", "address": "DM100", "type": "int16", "scale": 0.1, "unit": "°C"}]}
 //
 // Every field of "line" is optional; the front end's defaults fill the gaps.
+// An optional "mqtt" object holds the gateway's broker settings; the other
+// front ends read past it.
 #ifndef ORDELIN_HOST_PROJECT_FILE_H
 #define ORDELIN_HOST_PROJECT_FILE_H
 
@@ -22,6 +24,7 @@ struct Project {
     // end like the same options on its command line.
     QJsonObject line;
     QList<Tag> tags;
+    QJsonObject mqtt; // checked by the gateway, like its options
 };
 
 // Reads and checks a project: JSON errors with their offset, unknown line

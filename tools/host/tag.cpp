@@ -46,6 +46,8 @@ QString scalingError(const DataType &type, const TagFields &fields)
     if (fields.wordOrder != QLatin1String("low_first") && fields.wordOrder != QLatin1String("high_first")
         && !fields.wordOrder.isEmpty())
         return QStringLiteral("word_order is low_first or high_first, not '%1'").arg(fields.wordOrder);
+    if (!std::isfinite(fields.deadband) || fields.deadband < 0)
+        return QStringLiteral("the deadband must be a number of 0 or more");
     return {};
 }
 
@@ -75,7 +77,7 @@ Result<Tag> defineTag(const TagFields &fields)
         return fail(QStringLiteral("unknown type '%1' (types: %2)")
                         .arg(fields.type, typeNames().join(QStringLiteral(", "))));
     Tag tag{fields.name, fields.address, type, fields.scale, fields.offset, fields.unit,
-            fields.wordOrder == QLatin1String("high_first"), parsed.value()};
+            fields.wordOrder == QLatin1String("high_first"), fields.writable, fields.deadband, parsed.value()};
     const bool countGiven = fields.address.contains(QLatin1Char(':'));
     if (!countGiven)
         tag.variable.count = type->elements;
@@ -98,16 +100,24 @@ Result<Tag> tagFromJson(const QJsonObject &object)
     fields.offset = object.value(QLatin1String("offset")).toDouble(0);
     fields.unit = object.value(QLatin1String("unit")).toString();
     fields.wordOrder = object.value(QLatin1String("word_order")).toString();
+    fields.writable = object.value(QLatin1String("writable")).toBool(false);
+    fields.deadband = object.value(QLatin1String("deadband")).toDouble(0);
     // A field of the wrong kind ("scale": "0.1") would otherwise read as
     // its default and show unscaled values as if they were scaled.
     static const QStringList texts{"name", "address", "type", "unit", "word_order"};
-    static const QStringList numbers{"scale", "offset"};
+    static const QStringList numbers{"scale", "offset", "deadband"};
+    static const QStringList switches{"writable"};
     for (auto it = object.begin(); it != object.end(); ++it) {
+        const QString key = it.key();
         QString why;
-        if (!texts.contains(it.key()) && !numbers.contains(it.key()))
-            why = QStringLiteral("unknown field '%1'").arg(it.key());
-        else if (numbers.contains(it.key()) ? !it.value().isDouble() : !it.value().isString())
-            why = QStringLiteral("'%1' must be %2").arg(it.key(), numbers.contains(it.key()) ? "a number" : "text");
+        if (!texts.contains(key) && !numbers.contains(key) && !switches.contains(key))
+            why = QStringLiteral("unknown field '%1'").arg(key);
+        else if (numbers.contains(key) && !it.value().isDouble())
+            why = QStringLiteral("'%1' must be a number").arg(key);
+        else if (switches.contains(key) && !it.value().isBool())
+            why = QStringLiteral("'%1' must be true or false").arg(key);
+        else if (texts.contains(key) && !it.value().isString())
+            why = QStringLiteral("'%1' must be text").arg(key);
         if (!why.isEmpty())
             return Result<Tag>::failure(tagError(fields.name, why));
     }
@@ -150,6 +160,10 @@ QJsonObject Tag::toJson() const
         object.insert(QStringLiteral("unit"), unit);
     if (highWordFirst)
         object.insert(QStringLiteral("word_order"), QStringLiteral("high_first"));
+    if (writable)
+        object.insert(QStringLiteral("writable"), true);
+    if (deadband != 0)
+        object.insert(QStringLiteral("deadband"), deadband);
     return object;
 }
 

@@ -22,6 +22,10 @@ struct Tag {
     double offset = 0;
     QString unit;
     bool highWordFirst = false; // 32-bit types: the first word holds the high half
+    // What a remote front end (the gateway) may do with it: write it at all,
+    // and how far its scaled value must move before it is published again.
+    bool writable = false;
+    double deadband = 0;
     Variable variable;          // the run it takes; its integer address comes from the driver's check
 
     QJsonObject toJson() const;
@@ -36,6 +40,8 @@ struct TagFields {
     double offset = 0;
     QString unit;
     QString wordOrder; // "low_first" (default) or "high_first"
+    bool writable = false;
+    double deadband = 0;
 };
 
 // Checks a tag: a usable name, an address of a known family whose run fits

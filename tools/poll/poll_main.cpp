@@ -70,7 +70,7 @@ int saveProject(const PollOptions &options, const RequestSet &set)
 {
     if (QFileInfo::exists(options.saveConfig) && !options.force)
         return fail(QStringLiteral("%1 exists: not replaced without --force").arg(options.saveConfig), OutputFailed);
-    Project project{options.projectLine, {}};
+    Project project{options.projectLine, {}, {}};
     // The project's tags first, then the plain variables it does not have yet.
     QSet<QString> named;
     for (const ShownTag &shown : set.tags) {

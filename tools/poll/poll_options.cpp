@@ -5,9 +5,6 @@
 #include "host/variables.h"
 
 #include "common/option_values.h"
-#include "sim/sim_options.h"
-
-#include <QtCore/QProcess>
 
 namespace pollhost {
 
@@ -194,31 +191,13 @@ tools::Result<QStringList> withProject(const QCommandLineParser &parser, const Q
 
 QStringList readLine(const QCommandLineParser &parser, PollOptions &o)
 {
-    o.port = parser.value(QStringLiteral("port"));
-    o.sim = parser.isSet(QStringLiteral("sim"));
-    if (o.sim == !o.port.isEmpty() && !(o.port.isEmpty() && parser.isSet(QStringLiteral("save-config"))))
-        return {QStringLiteral("give either --port DEVICE or --sim")};
-    if (!o.sim && parser.isSet(QStringLiteral("sim-options")))
-        return {QStringLiteral("--sim-options needs --sim")};
-    const auto simOptions = sim::parseSimOptions(
-        QStringList{QStringLiteral("--sim-options")}
-        + QProcess::splitCommand(parser.value(QStringLiteral("sim-options"))));
-    if (!simOptions.ok())
-        return {QStringLiteral("--sim-options: ") + simOptions.error()};
-    if (simOptions.value().showHelp || !simOptions.value().port.isEmpty())
-        return {QStringLiteral("--sim-options: --help and --port are not available for the "
-                               "built-in simulator")};
-    if (simOptions.value().lineGiven)
-        return {QStringLiteral("--sim-options: the built-in simulator takes the host's line "
-                               "settings; give --baud, --data-bits, --parity and --stop-bits "
-                               "outside --sim-options")};
-    const auto line = tools::lineSettings(parser);
-    if (!line.ok())
-        return {line.error()};
-    o.line = line.value();
-    o.simConfig = simOptions.value().config;
-    o.simConfig.line.settings = o.line;
-    return {};
+    LineChoice choice;
+    const QStringList errors = readLineChoice(parser, choice, parser.isSet(QStringLiteral("save-config")));
+    o.port = choice.port;
+    o.sim = choice.sim;
+    o.simConfig = choice.simConfig;
+    o.line = choice.line;
+    return errors;
 }
 
 QStringList readRequests(const QCommandLineParser &parser, PollOptions &o)

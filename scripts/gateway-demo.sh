@@ -1,0 +1,66 @@
+#!/bin/sh
+# The MQTT gateway at work: installs what is missing, builds ordelin-gateway,
+# starts a mosquitto broker on a free loopback port with a config made here,
+# runs the gateway on the built-in simulator with examples/plant.json, shows
+# the status and a few tag messages, makes one allowed write (oven_temp is
+# marked writable) and one refused (flow is not), and stops everything.
+#   ORDELIN_QT_MAJOR  5 (default): build/release; 6: build/release-qt6
+set -eu
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
+qt=${ORDELIN_QT_MAJOR:-5}
+suffix=$([ "$qt" = 5 ] || echo "-qt$qt")
+build=build/release$suffix
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORDELIN_QT_MAJOR="$qt" >/dev/null
+cmake --build "$build" -j "$(nproc)" --target ordelin-gateway Ordelin
+
+work=$(mktemp -d)
+broker="" gateway=""
+finish() {
+    [ -n "$gateway" ] && kill "$gateway" 2>/dev/null || true
+    [ -n "$broker" ] && kill "$broker" 2>/dev/null || true
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap finish EXIT INT TERM
+
+# A port nobody listens on: the broker exits at once when it cannot bind.
+for try in 1 2 3 4 5 6 7 8 9 10; do
+    port=$(( 20000 + $(od -An -N2 -tu2 /dev/urandom) % 20000 ))
+    { echo "listener $port 127.0.0.1"; echo "allow_anonymous true"
+      [ "$(id -u)" -eq 0 ] && echo "user root"; } >"$work/broker.conf"
+    mosquitto -c "$work/broker.conf" 2>"$work/broker.log" &
+    broker=$!
+    sleep 0.5
+    kill -0 "$broker" 2>/dev/null && break
+    broker=""
+done
+[ -n "$broker" ] || { cat "$work/broker.log"; echo "no broker could start" >&2; exit 1; }
+echo "broker on 127.0.0.1:$port"
+
+"$build/tools/ordelin-gateway$suffix" --sim --config examples/plant.json --broker "127.0.0.1:$port" \
+    2>"$work/gateway.log" &
+gateway=$!
+sleep 2
+sub() { mosquitto_sub -p "$port" -v -W 5 "$@" || true; }
+
+echo; echo "--- status and tags (retained, as a newcomer gets them) ---"
+sub -t ordelin/plant/status -t 'ordelin/plant/tags/+' -C 7
+
+echo; echo "--- an allowed write and a refused one ---"
+sub -t 'ordelin/plant/tags/+/result' -C 2 >"$work/results" &
+results=$!
+sleep 0.5
+mosquitto_pub -p "$port" -t ordelin/plant/tags/oven_temp/set -m '{"value": 185.5, "id": "demo-1"}'
+mosquitto_pub -p "$port" -t ordelin/plant/tags/flow/set -m '{"value": 3, "id": "demo-2"}'
+wait "$results"
+cat "$work/results"
+sub -t ordelin/plant/tags/oven_temp -C 1
+
+echo; echo "--- the gateway stops: its status goes offline ---"
+kill -TERM "$gateway"
+wait "$gateway" || true
+gateway=""
+sub -t ordelin/plant/status -C 1
+echo; echo "--- the gateway's standard error (audit lines) ---"
+cat "$work/gateway.log"
