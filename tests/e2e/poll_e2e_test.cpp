@@ -96,15 +96,6 @@ TEST(Poll, WritesReachThePlcAndReadBack)
     EXPECT_EQ(done[writes.size() + 1]["values"].toArray(), QJsonArray({1}));
     EXPECT_EQ(done[writes.size() + 2]["values"].toArray(), QJsonArray({1, 0xFFFE, 0x1F}));
 
-    // --verify reads each completed write back.
-    const Finished verified = runPoll(hostOn(*plc, {"--format", "json", "--verify", "--write", "DM400=77,-1"}));
-    EXPECT_EQ(verified.exitCode, 0) << verified.err.toStdString();
-    const QList<QJsonObject> checked = events(verified.out);
-    ASSERT_EQ(checked.size(), 2) << verified.out.toStdString();
-    EXPECT_EQ(checked[1]["event"], "verify");
-    EXPECT_EQ(checked[1]["note"], "read back as written");
-    EXPECT_EQ(checked[1]["values"].toArray(), QJsonArray({77, 0xFFFF}));
-
     plc->stop(); // the scan would move the timer values on
     plc->inspect([](sim::SimEngine &engine) {
         const sim::PlcMemory &m = engine.memory();
@@ -118,6 +109,16 @@ TEST(Poll, WritesReachThePlcAndReadBack)
         EXPECT_EQ(m.dm[301] << 16 | m.dm[300], 0xC1480000); // -12.5, low word first
         EXPECT_EQ(engine.counters().malformed, 0u);
     });
+    // --verify reads each completed write back.
+    auto other = startSimulator();
+    ASSERT_TRUE(other);
+    const Finished verified = runPoll(hostOn(*other, {"--format", "json", "--verify", "--write", "DM400=77,-1"}));
+    EXPECT_EQ(verified.exitCode, 0) << verified.err.toStdString();
+    const QList<QJsonObject> checked = events(verified.out);
+    ASSERT_EQ(checked.size(), 2) << verified.out.toStdString();
+    EXPECT_EQ(checked[1]["event"], "verify");
+    EXPECT_EQ(checked[1]["note"], "read back as written");
+    EXPECT_EQ(checked[1]["values"].toArray(), QJsonArray({77, 0xFFFF}));
 }
 
 // Distinct values in every family, read back through the driver's image:
