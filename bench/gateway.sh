@@ -36,9 +36,11 @@ suffix=${3:-}  # -qt6 for the Qt 6 build's programs
 tools=$build/tools
 
 work=$(mktemp -d)
-pids=()
+# The processes running now, by the variable holding each one's id; stop
+# empties the variable, so an interrupted run ends only what still runs.
+broker= sim= gw= sub=
 cleanup() {
-    for pid in "${pids[@]}"; do
+    for pid in $gw $sub $sim $broker; do
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
@@ -48,7 +50,6 @@ trap cleanup EXIT
 trap 'exit 1' INT TERM
 
 # A broker on a port nobody listens on: it exits at once when it cannot bind.
-broker=
 for _ in $(seq 10); do
     port=$((20000 + $(od -An -N2 -tu2 /dev/urandom) % 20000))
     { echo "listener $port 127.0.0.1"; echo "allow_anonymous true"
@@ -63,7 +64,6 @@ for _ in $(seq 10); do
     broker=
 done
 [ -n "$broker" ] || { cat "$work/broker.log"; echo "no broker could start" >&2; exit 1; }
-pids+=("$broker")
 
 # start_sim OPTIONS...: the simulator on a new pseudo-terminal, its path in $pty.
 start_sim() {
@@ -75,9 +75,11 @@ start_sim() {
     done
     pty=$(head -1 "$work/sim.out")
 }
+# stop SIGNAL VARIABLE: ends the process whose id the variable holds.
 stop() {
-    kill "-$1" "$2"
-    wait "$2" || true
+    kill "-$1" "${!2}"
+    wait "${!2}" || true
+    printf -v "$2" ''
 }
 
 # project TAGS ADDRESS_FAMILY: a project file of TAGS uint16 tags t0.. on
@@ -105,7 +107,7 @@ gateway() {
     sleep "$seconds"
     cpu_gateway=$(cpu "$gw")
     cpu_broker=$(cpu "$broker")
-    stop TERM "$gw"
+    stop TERM gw
 }
 
 # Processor time (user + system) of a process so far, in seconds.
@@ -120,11 +122,11 @@ latency() {
     start_sim --pace --baud 115200 --scan-ms "$tick_ms" --init "$work/init"
     project "$tags" TV_c
     mosquitto_sub -p "$port" -q 1 --nodelay -R -t "bench/latency$tags/tags/+" -F '%U %t %p' >"$work/sub.out" &
-    local sub=$!
+    sub=$!
     sleep 0.3
     gateway "bench/latency$tags"
-    stop INT "$sim"
-    stop TERM "$sub"
+    stop INT sim
+    stop TERM sub
     # The exchanges the line carried per second give the cycle: one
     # exchange per tag.
     local rate cycle share
@@ -166,15 +168,15 @@ throughput() {
     start_sim --init "$work/init" --scan-ms 2
     project "$tags" TV_c
     mosquitto_sub -p "$port" -q 1 --nodelay -R -t 'bench/rate/tags/+' -F '%U %p' >"$work/sub.out" &
-    local sub=$!
+    sub=$!
     sleep 0.3
     local broker_before
     broker_before=$(cpu "$broker")
     gateway bench/rate --qos 1
-    stop INT "$sim"
+    stop INT sim
     # What the broker still holds for the subscriber.
     sleep 1
-    stop TERM "$sub"
+    stop TERM sub
     local published reads
     published=$(sed -n 's/.*"seq":\([0-9]*\).*/\1/p' "$work/sub.out" | sort -n | tail -1)
     reads=$(sed -n 's/.* \([0-9]*\) reads.*/\1/p' "$work/sim.out")
