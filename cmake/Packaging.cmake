@@ -4,7 +4,11 @@
 # one set per Qt major variant:
 #   runtime  the library, named after its SONAME (libordelin1, libordelinqt6-1)
 #   dev      header, CMake package, pkg-config file (libordelin-dev, libordelinqt6-dev)
-#   tools    the programs (ordelin-tools, ordelin-qt6-tools)
+#   tools    the programs a headless panel or gateway box runs, with no GUI
+#            library among their dependencies: poller, simulator, gateway
+#            and the gateway's systemd unit (ordelin-tools, ordelin-qt6-tools)
+#   monitor  the desktop monitor, which alone needs Qt Widgets and Charts
+#            (ordelin-monitor, ordelin-qt6-monitor)
 # Build with -DCMAKE_INSTALL_PREFIX=/usr so the library lands in Debian's
 # multiarch folder; scripts/package.sh does.
 set(ORDELIN_PACKAGE_MAINTAINER "Ordelin maintainers <maintainers@users.noreply.c-seed-7ac8ea9b.example>"
@@ -21,12 +25,20 @@ endif()
 string(TOLOWER "${ordelin_runtime_package}" ordelin_runtime_package)
 string(TOLOWER "lib${PROJECT_NAME}${ordelin_lower_suffix}-dev" ordelin_dev_package)
 string(TOLOWER "${PROJECT_NAME}${ORDELIN_FILE_SUFFIX}-tools" ordelin_tools_package)
+string(TOLOWER "${PROJECT_NAME}${ORDELIN_FILE_SUFFIX}-monitor" ordelin_monitor_package)
 
 # Every package carries its copyright file and changelog, gzipped without a
 # time stamp as Debian wants, so the same build gives the same bytes.
 configure_file(packaging/changelog.in ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog @ONLY)
 execute_process(COMMAND gzip -9nf ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog)
-foreach(component runtime dev tools)
+set(ordelin_components runtime dev)
+if(TARGET ordelin-poll)
+    list(APPEND ordelin_components tools)
+endif()
+if(TARGET ordelin-monitor)
+    list(APPEND ordelin_components monitor)
+endif()
+foreach(component ${ordelin_components})
     install(FILES packaging/copyright ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog.gz
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${ordelin_${component}_package}
             COMPONENT ${component})
@@ -51,9 +63,15 @@ foreach(target ${ordelin_programs})
     if(NOT program)
         set(program ${target})
     endif()
+    # Each program's page and completion go to the package of the program.
+    if(target STREQUAL "ordelin-monitor")
+        set(component monitor)
+    else()
+        set(component tools)
+    endif()
     install(FILES packaging/ordelin.bash-completion
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions
-            RENAME ${program} COMPONENT tools)
+            RENAME ${program} COMPONENT ${component})
     # help2man runs the program, which a cross-build cannot; a sanitizer
     # build's programs are for tests, not for pages.
     if(CMAKE_CROSSCOMPILING OR ORDELIN_SANITIZE OR NOT ORDELIN_HELP2MAN)
@@ -70,12 +88,31 @@ foreach(target ${ordelin_programs})
         DEPENDS ${target}
         COMMENT "Man page ${program}(1)" VERBATIM)
     list(APPEND ordelin_man_pages ${page}.gz)
-    install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
+    install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${component})
 endforeach()
 if(ordelin_man_pages)
     add_custom_target(ordelin_man_pages ALL DEPENDS ${ordelin_man_pages})
 elseif(ordelin_programs AND NOT CMAKE_CROSSCOMPILING)
     message(STATUS "Ordelin: no man pages, help2man not found (Debian: help2man)")
+endif()
+
+# The example project beside the tools' documentation, and the gateway's
+# unit, one instance per line: ordelin-gateway@line1 reads
+# /etc/ordelin/line1.json. The Qt 6 build's unit carries the suffix like its
+# program, so both tools packages install side by side. The unit goes under
+# the prefix, /usr/lib/systemd/system for a package, where systemd looks on
+# a merged-/usr system and an install into a scratch prefix stays inside it.
+if(TARGET ordelin-poll)
+    install(FILES examples/plant.json
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${ordelin_tools_package}/examples
+            COMPONENT tools)
+endif()
+if(TARGET ordelin-gateway)
+    get_target_property(gateway ordelin-gateway OUTPUT_NAME)
+    set(gateway_path ${CMAKE_INSTALL_FULL_BINDIR}/${gateway})
+    set(ordelin_gateway_unit ${CMAKE_CURRENT_BINARY_DIR}/packaging/${gateway}@.service)
+    configure_file(packaging/ordelin-gateway@.service.in ${ordelin_gateway_unit} @ONLY)
+    install(FILES ${ordelin_gateway_unit} DESTINATION lib/systemd/system COMPONENT tools)
 endif()
 
 set(CPACK_GENERATOR DEB)
@@ -140,13 +177,20 @@ ordelin-poll${ORDELIN_FILE_SUFFIX} polls a PLC over a serial port (or a built-in
 simulator) through the driver and shows the values; ordelin-sim${ORDELIN_FILE_SUFFIX}
 is a software PLC on a pseudo-terminal or a serial port, for seeing the driver
 at work without hardware.")
-if(TARGET ordelin-monitor)
+if(TARGET ordelin-gateway)
     string(APPEND CPACK_COMPONENT_TOOLS_DESCRIPTION
-        "\nordelin-monitor shows the values on a desktop, in a table and a chart.")
+        "\nordelin-gateway${ORDELIN_FILE_SUFFIX} publishes a line's tags on an MQTT broker; its
+systemd unit runs one per line. None of them needs a display.")
 endif()
 
-set(CPACK_COMPONENTS_ALL runtime dev)
-if(ordelin_programs)
-    list(APPEND CPACK_COMPONENTS_ALL tools)
-endif()
+set(CPACK_DEBIAN_MONITOR_PACKAGE_NAME ${ordelin_monitor_package})
+set(CPACK_DEBIAN_MONITOR_PACKAGE_SECTION utils)
+set(CPACK_COMPONENT_MONITOR_DEPENDS runtime)
+set(CPACK_COMPONENT_MONITOR_DESCRIPTION
+    "Desktop monitor for PLCs through the Ordelin driver (Qt ${QT_VERSION_MAJOR})
+ordelin-monitor${ORDELIN_FILE_SUFFIX} polls a PLC over a serial port (or a built-in
+simulator) through the driver and shows the values on a desktop, in a table
+and a chart, and writes the cells it is given.")
+
+set(CPACK_COMPONENTS_ALL ${ordelin_components})
 include(CPack)

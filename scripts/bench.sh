@@ -4,11 +4,16 @@
 #   exports, 4 image reads alone and beside a full-speed poller,
 #   5 the whole host (reference host against the simulator) and its CPU
 #     per exchange against a plain C ping-pong's,
-#   6 the host on a paced line at 9600 and 115200 baud.
+#   6 the host on a paced line at 9600 and 115200 baud,
+#   7 the MQTT gateway: latency from a value changing in the simulator to a
+#     subscriber, on a paced 115200 baud line with 10 and 200 tags, and the
+#     tag messages per second it sustains to a local broker at QoS 1, with
+#     its processor time per message.
 # Medians over ORDELIN_BENCH_REPETITIONS runs (default 10); figure 5 runs
 # ORDELIN_BENCH_EXCHANGES exchanges (default 20000) in each of
 # ORDELIN_BENCH_ROUNDS rounds (default 3), figure 6 ORDELIN_BENCH_PACED_SECONDS
-# (default 10) per baud rate in as many rounds.
+# (default 10) per baud rate in as many rounds, figure 7
+# ORDELIN_BENCH_GATEWAY_SECONDS (default 10) per run.
 # ORDELIN_QT_MAJOR=6 measures the Qt 6 variant, in build/bench-qt6.
 # Figures are only as quiet as the machine: check `uptime` first.
 set -eu
@@ -21,6 +26,7 @@ repetitions=${ORDELIN_BENCH_REPETITIONS:-10}
 exchanges=${ORDELIN_BENCH_EXCHANGES:-20000}
 rounds=${ORDELIN_BENCH_ROUNDS:-3}
 paced_seconds=${ORDELIN_BENCH_PACED_SECONDS:-10}
+gateway_seconds=${ORDELIN_BENCH_GATEWAY_SECONDS:-10}
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DORDELIN_QT_MAJOR="$qt" -DORDELIN_BUILD_BENCH=ON \
     -DORDELIN_BUILD_TESTS=OFF -DORDELIN_BUILD_TOOLS=ON >/dev/null
@@ -60,4 +66,11 @@ if [ -x "$build/tools/ordelin-poll$suffix" ] && [ -x "$build/tools/ordelin-sim$s
     ./bench/paced_host.sh "$build" "$paced_seconds" "$rounds" "$suffix"
 else
     echo "skipped: the tools were not built"
+fi
+echo
+echo "== 7. the MQTT gateway: ordelin-gateway against ordelin-sim and a mosquitto broker on 127.0.0.1"
+if [ -x "$build/tools/ordelin-gateway$suffix" ]; then
+    ./bench/gateway.sh "$build" "$gateway_seconds" "$suffix"
+else
+    echo "skipped: the gateway was not built (libmosquitto-dev missing)"
 fi
