@@ -64,6 +64,11 @@ void describeOptions(QCommandLineParser &parser)
          QStringLiteral("Take as long as a real line: each command takes its wire time to "
                         "arrive and each reply its wire time to leave, from the baud rate "
                         "and the framing.")},
+        {QStringLiteral("strict-baud"),
+         QStringLiteral("Answer only while the line is set to --baud, as a real PLC hears "
+                        "only its own rate: on a pseudo-terminal the host's baud rate is seen "
+                        "here (its framing is not), and commands sent at another rate are "
+                        "taken off the line unanswered.")},
         {QStringLiteral("response-ms"),
          QStringLiteral("The PLC's own time from a command to its reply (default 0)."),
          QStringLiteral("ms"), QStringLiteral("0")},
@@ -99,6 +104,7 @@ Result<SimConfig> readConfig(const QCommandLineParser &parser)
     config.scanMs = int(scanMs.value());
     config.seed = quint32(seed.value());
     config.line.pace = parser.isSet(QStringLiteral("pace"));
+    config.strictBaud = parser.isSet(QStringLiteral("strict-baud"));
     config.line.responseMs = int(responseMs.value());
     config.initialValuesPath = parser.value(QStringLiteral("init"));
     return config;
