@@ -48,6 +48,10 @@ struct PollOptions {
     Rotation rotation;
     bool logChanges = false;
 
+    // --scan: try the usual line settings on --port instead of polling.
+    bool scan = false;
+    int scanTimeoutMs = 100;
+
     bool showHelp = false;
     QString helpText;
 };
