@@ -3,6 +3,7 @@
 #include "monitor/main_window.h"
 
 #include "host/project_file.h"
+#include "sim/simulator.h"
 
 #include "../e2e/programs.h"
 
@@ -14,6 +15,7 @@
 #include <QtGui/QImage>
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QComboBox>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QPlainTextEdit>
@@ -195,6 +197,32 @@ TEST_F(Window, APortFailureMakesEveryValueStale)
         << cell("DM0", Quality)->text().toStdString();
     cable = std::make_unique<e2e::PlcOnCable>(plcEnd, hostEnd);
     EXPECT_TRUE(waitFor("DM1", Quality, "fresh"));
+}
+
+// "Find settings" scans the chosen port off the window's thread and fills
+// in the rate a PLC that hears only its own answered at.
+TEST_F(Window, FindSettingsFillsInTheRateThePlcAnswers)
+{
+    sim::SimConfig config;
+    config.strictBaud = true;
+    config.line.settings.baud = 38400;
+    const auto device = sim::openPseudoTerminal();
+    ASSERT_TRUE(device.ok());
+    const auto plc = sim::Simulator::start(config, device.value());
+    ASSERT_TRUE(plc.ok());
+    open({});
+    auto *source = window->findChild<QComboBox *>("source");
+    source->addItem(plc.value()->portName(), plc.value()->portName());
+    source->setCurrentIndex(source->count() - 1);
+    auto *find = window->findChild<QPushButton *>("findButton");
+    ASSERT_TRUE(find->isEnabled());
+    QTest::mouseClick(find, Qt::LeftButton);
+    EXPECT_FALSE(window->findChild<QPushButton *>("connectButton")->isEnabled()) << "no connection while it scans";
+    auto *message = window->findChild<QLabel *>("variableMessage");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return message->text().contains(" answered at 38400 8N1 "); }, waitMs))
+        << message->text().toStdString();
+    EXPECT_EQ(window->findChild<QComboBox *>("baud")->currentText(), "38400");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return find->text() == "Find settings"; }, waitMs));
 }
 
 TEST(Screenshot, TheWholeWindowIsSavedAsPng)

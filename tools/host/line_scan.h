@@ -44,6 +44,10 @@ struct ScanReport {
     const ScanStep *found() const;
 };
 
+// How long each setting waits for its answer beyond the wire time, unless
+// told otherwise: a PLC of this kind answers the start-up within a few ms.
+constexpr int scanTimeoutMs = 100;
+
 // The usual rates of such a line (1200 to 115200 among tools::supportedBauds())
 // with the framings such a PLC is set to, the plainest first, rate by rate.
 QList<tools::LineSettings> scanCandidates();

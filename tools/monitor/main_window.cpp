@@ -81,6 +81,7 @@ MainWindow::MainWindow(const DriverApi &api, const MonitorOptions &options)
 
     connect(panel, &ConnectionPanel::connectPressed, this, &MainWindow::connectLine);
     connect(panel, &ConnectionPanel::disconnectPressed, this, &MainWindow::disconnectLine);
+    connect(panel, &ConnectionPanel::scanMessage, this, &MainWindow::showMessage);
     connect(table, &ValueTable::tickChanged, trend, &TrendView::setTracked);
     connect(table, &ValueTable::writeRequested, this, &MainWindow::onWriteRequested);
     connect(&timer, &QTimer::timeout, this, &MainWindow::update);

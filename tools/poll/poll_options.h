@@ -3,6 +3,7 @@
 #define ORDELIN_POLL_POLL_OPTIONS_H
 
 #include "host/host_settings.h"
+#include "host/line_scan.h"
 #include "host/log_sink.h"
 #include "host/tag.h"
 #include "host/variables.h"
@@ -50,7 +51,7 @@ struct PollOptions {
 
     // --scan: try the usual line settings on --port instead of polling.
     bool scan = false;
-    int scanTimeoutMs = 100;
+    int scanTimeoutMs = pollhost::scanTimeoutMs;
 
     bool showHelp = false;
     QString helpText;
