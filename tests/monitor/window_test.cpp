@@ -96,6 +96,35 @@ TEST_F(Window, ABadVariableShowsTheDriversMessage)
     }
 }
 
+// What the poller's command line takes the monitor's takes too: typed
+// variables become tags, and a name that is no address is a missing tag,
+// not an address the driver finds empty.
+TEST_F(Window, TypedVariablesAndTagNamesAsThePollerTakesThem)
+{
+    const struct {
+        QStringList arguments;
+        QStringList rows;
+        QString message;
+    } cases[] = {
+        {{"--sim", "--trend", "DM30:2@float32"}, {"DM30@float32 (DM30, float32)", "DM32@float32 (DM32, float32)"}, ""},
+        {{"--trend", "nosuch"}, {}, "no tag 'nosuch' is loaded (a project's tags come with --load or Open…)"},
+        {{"DM30@floaty"}, {}, "'DM30@floaty' is not a typed variable: expected ADDRESS[:COUNT]@TYPE, e.g. DM110:2@float32 "
+                              "(types: bool, uint16, int16, bcd16, hex16, uint32, int32, float32)"},
+    };
+    for (const auto &c : cases) {
+        open(c.arguments);
+        QStringList rows;
+        for (int row = 0; row < table->rowCount(); ++row)
+            rows << table->item(row, Element)->text();
+        EXPECT_EQ(rows, c.rows) << c.arguments.join(' ').toStdString();
+        EXPECT_EQ(window->findChild<QLabel *>("variableMessage")->text(), c.message);
+        auto *chart = window->findChild<QChartView *>("trendChart")->chart();
+        EXPECT_EQ(chart->series().size(), c.rows.size()) << "each typed value is trended";
+        if (!c.rows.isEmpty())
+            EXPECT_TRUE(waitFor(c.rows.last(), Quality, "fresh"));
+    }
+}
+
 TEST_F(Window, ATickedElementsTrendGainsSamples)
 {
     open({"--sim", "--trend", "DM0", "DM0:2"});
