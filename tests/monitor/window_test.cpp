@@ -144,10 +144,10 @@ TEST_F(Window, ProjectTagsAndOnceReads)
     ASSERT_TRUE(project.open(QIODevice::WriteOnly));
     project.write(R"({"line": {"baud": 19200, "data_bits": 7, "parity": "even", "timeout_ms": 400},
         "tags": [{"name": "oven", "address": "DM10", "type": "int16", "scale": 0.1, "unit": "C"},
-                 {"name": "total", "address": "DM20", "type": "uint32"}]})");
+                 {"name": "total_of_conveyor_line_a_since_the_last_reset", "address": "DM20", "type": "uint32"}]})");
     project.close();
     open({"--sim", "--load", project.fileName(), "--trend", "oven"});
-    const QString oven = "oven (DM10, int16)", total = "total (DM20, uint32)";
+    const QString oven = "oven (DM10, int16)", total = "total_of_conveyor_line_a_since_the_last_reset (DM20, uint32)";
     ASSERT_TRUE(waitFor(oven, Quality, "fresh"));
     EXPECT_EQ(cell(oven, Value)->text(), "0 C");
     // Two writes in a row, one of two words: each completion goes to its own.
@@ -157,6 +157,20 @@ TEST_F(Window, ProjectTagsAndOnceReads)
     ASSERT_TRUE(waitFor(oven, Outcome, "acknowledged"));
     EXPECT_TRUE(waitFor(oven, Value, "-12.5 C"));
     EXPECT_TRUE(waitFor(total, Value, "70000"));
+    // Degrees and a plain count do not share a scale.
+    cell(total, 0)->setCheckState(Qt::Checked); // its Trend box, as a click ticks it
+    auto *chart = window->findChild<QChartView *>("trendChart")->chart();
+    ASSERT_EQ(chart->series().size(), 2);
+    QStringList axisUnits;
+    for (QAbstractSeries *series : chart->series())
+        for (QAbstractAxis *axis : series->attachedAxes())
+            if (axis->orientation() == Qt::Vertical)
+                axisUnits << axis->titleText();
+    EXPECT_EQ(axisUnits, (QStringList{"C", ""}));
+    // A long tag name does not push the write column out of the default window.
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    EXPECT_LE(table->columnViewportPosition(Outcome) + table->columnWidth(Outcome), table->viewport()->width());
 
     auto *field = window->findChild<QLineEdit *>("variableField");
     auto *message = window->findChild<QLabel *>("variableMessage");

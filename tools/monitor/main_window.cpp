@@ -260,7 +260,7 @@ void MainWindow::place()
     const QStringList still = table->tickedLabels();
     for (const QString &label : ticked)
         if (!still.contains(label))
-            trend->setTracked(label, false);
+            trend->setTracked(label, QString(), false);
     if (session)
         session->requests().postCyclic(cyclic());
 }
