@@ -494,6 +494,8 @@ TEST(Poll, ExitCodesTellWhatWentWrong)
 {
     const QString library = QStringLiteral(ORDELIN_LIBRARY_PATH);
     EXPECT_EQ(runPoll({"--port", "/nonexistent/tty", "--library", library, "DM0"}).exitCode, 4);
+    // A port that takes no setting is missing, not a PLC set otherwise (9).
+    EXPECT_EQ(runPoll({"--scan", "--port", "/nonexistent/tty"}).exitCode, 4);
     EXPECT_EQ(runPoll({"--sim", "--library", "/nonexistent/libOrdelin.so", "DM0"}).exitCode, 3);
     EXPECT_EQ(runPoll({"--sim", "--format", "xml", "DM0"}).exitCode, 1);
     EXPECT_EQ(runPoll({"--sim", "--sim-options", "--init /nonexistent/init.txt", "DM0"}).exitCode, 2);

@@ -4,6 +4,8 @@
 
 #include <QtCore/QFileInfo>
 
+#include <algorithm>
+
 namespace pollhost {
 
 namespace {
@@ -68,10 +70,6 @@ ScanReport scanLine(const QString &portName, const QList<tools::LineSettings> &c
         ScanStep step;
         step.settings = settings;
         const auto opened = link.open(portName, settings);
-        if (!opened.ok() && report.steps.isEmpty()) {
-            report.failure = opened.error();
-            break;
-        }
         if (opened.ok()) {
             const qint64 startNs = tools::nowNs();
             const LinkReply reply = link.exchange(probeCommand, int(sizeof probeCommand) - 1,
@@ -93,6 +91,12 @@ ScanReport scanLine(const QString &portName, const QList<tools::LineSettings> &c
         if (onStep)
             onStep(step);
     }
+    // A port that took no setting at all is missing or out of reach, not
+    // one whose PLC is set otherwise.
+    const bool noneOpened = std::all_of(report.steps.cbegin(), report.steps.cend(),
+                                        [](const ScanStep &s) { return s.outcome == ScanOutcome::Refused; });
+    if (!report.steps.isEmpty() && noneOpened && !report.stopped)
+        report.failure = QString::fromLocal8Bit(report.steps.first().heard);
     return report;
 }
 

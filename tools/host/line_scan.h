@@ -36,7 +36,7 @@ struct ScanStep {
 
 struct ScanReport {
     QList<ScanStep> steps;     // in the order tried
-    QString failure;           // the port could not be opened at all
+    QString failure;           // the port took no setting at all: why the first was refused
     bool stopped = false;      // a stop request ended it early
     bool pseudoTerminal = false;
     int candidates = 0;
