@@ -57,7 +57,7 @@ bool isPseudoTerminal(const QString &portName);
 
 // Tries every candidate, each answer awaited its wire time and timeoutMs;
 // `onStep` hears each result as it comes (on the caller's thread). A raised
-// `stop` ends it after the step under way.
+// `stop` ends it at once, the step under way left out.
 ScanReport scanLine(const QString &portName, const QList<tools::LineSettings> &candidates, int timeoutMs,
                     const tools::WakeUp &stop, const std::function<void(const ScanStep &)> &onStep = {});
 
