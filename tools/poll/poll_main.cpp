@@ -143,11 +143,13 @@ int runScan(const PollOptions &options)
                  .arg(report.stopped ? QStringLiteral(" (stopped before the end)") : QString())
                  .arg(counts[int(ScanOutcome::Answered)]).arg(counts[int(ScanOutcome::Garbled)])
                  .arg(counts[int(ScanOutcome::Silent)]).arg(counts[int(ScanOutcome::Refused)]));
-    if (report.pseudoTerminal)
+    if (report.pseudoTerminal && counts[int(ScanOutcome::Answered)] > 0)
         printOut(QStringLiteral("%1 is a pseudo-terminal: it keeps a host's baud rate but not its framing, "
                                 "so the framings that answered there are not told apart\n")
                      .arg(options.port));
     const ScanStep *found = report.found();
+    if (!found && report.stopped)
+        return fail(QStringLiteral("stopped before any setting answered on %1").arg(options.port), NothingAnswered);
     if (!found)
         return fail(QStringLiteral("no setting answered on %1: check the cable, the PLC's port settings "
                                    "and that it is powered").arg(options.port), NothingAnswered);
