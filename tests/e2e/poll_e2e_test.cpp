@@ -456,10 +456,47 @@ TEST(Refused, VariablesWritesAndOptionsBeforeAnythingIsSent)
     EXPECT_EQ(host.err.trimmed(), pollName() + ": " + cases[4].message);
 }
 
+// A PLC that hears only its own rate is found among the usual rates and
+// framings (a pseudo-terminal refuses or cannot tell the framings apart),
+// well within the time of a first visit; one at a rate outside them is
+// reported as not found.
+TEST(Poll, AScanFindsTheRateThePlcAnswersAt)
+{
+    const struct {
+        qint32 plcBaud;
+        int exitCode;
+        QString found;
+    } cases[] = {
+        {19200, 0, "use: " + pollName() + " --port %1 --baud 19200 --data-bits 8 --parity none --stop-bits 1"},
+        {300, 9, "no setting answered on %1"},
+    };
+    for (const auto &c : cases) {
+        sim::SimConfig config;
+        config.strictBaud = true;
+        config.line.settings.baud = c.plcBaud;
+        const auto plc = startSimulator(config);
+        ASSERT_TRUE(plc);
+        QElapsedTimer took;
+        took.start();
+        const Finished run = runPoll({"--scan", "--port", plc->portName()}, 20000);
+        EXPECT_LT(took.elapsed(), 10000);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
+        EXPECT_TRUE((run.out + run.err).contains(c.found.arg(plc->portName()))) << run.out.toStdString();
+        const int tried = QRegularExpression("^(\\d+) settings tried", QRegularExpression::MultilineOption)
+                              .match(run.out).captured(1).toInt();
+        EXPECT_GE(tried, 12) << run.out.toStdString();
+        // Only the commands at the PLC's rate reached it, and each was an answer listed.
+        const quint64 heard = plc->inspect([](sim::SimEngine &e) { return e.counters().commands; });
+        EXPECT_EQ(heard, quint64(run.out.count("answered in"))) << run.out.toStdString();
+    }
+}
+
 TEST(Poll, ExitCodesTellWhatWentWrong)
 {
     const QString library = QStringLiteral(ORDELIN_LIBRARY_PATH);
     EXPECT_EQ(runPoll({"--port", "/nonexistent/tty", "--library", library, "DM0"}).exitCode, 4);
+    // A port that takes no setting is missing, not a PLC set otherwise (9).
+    EXPECT_EQ(runPoll({"--scan", "--port", "/nonexistent/tty"}).exitCode, 4);
     EXPECT_EQ(runPoll({"--sim", "--library", "/nonexistent/libOrdelin.so", "DM0"}).exitCode, 3);
     EXPECT_EQ(runPoll({"--sim", "--format", "xml", "DM0"}).exitCode, 1);
     EXPECT_EQ(runPoll({"--sim", "--sim-options", "--init /nonexistent/init.txt", "DM0"}).exitCode, 2);

@@ -101,4 +101,36 @@ TEST(SimProgram, APortThatHangsUpEndsTheRunOrIsWaitedFor)
     }
 }
 
+// A port that is not there yet: without --reconnect the run ends (exit 3);
+// with it the simulator says it waits, serves the port once it appears, and
+// a stop signal ends the wait at once.
+TEST(SimProgram, APortNotThereYetIsWaitedForWithReconnect)
+{
+    if (!Cable::available())
+        GTEST_SKIP() << "socat is not installed";
+    QTemporaryDir dir;
+    const QString plcEnd = dir.filePath("plc"), hostEnd = dir.filePath("host");
+    const Finished refused = runProgram(simProgram, {"--port", plcEnd}, 5000);
+    EXPECT_EQ(refused.exitCode, 3);
+    for (bool appears : {false, true}) {
+        Running simulator(simProgram, {"--port", plcEnd, "--reconnect"});
+        QThread::msleep(1200);
+        EXPECT_EQ(simulator.process.state(), QProcess::Running) << "it must wait, not exit";
+        std::unique_ptr<Cable> cable;
+        if (appears) {
+            cable = std::make_unique<Cable>(plcEnd, hostEnd);
+            ASSERT_EQ(simulator.waitForLine([](const QString &) { return true; }, 3000), plcEnd);
+            PtyClient host(hostEnd);
+            ASSERT_TRUE(host.isOpen());
+            EXPECT_EQ(host.ask("CR\r\n", 4), "CC\r\n");
+        }
+        QElapsedTimer took;
+        took.start();
+        const Finished stopped = simulator.stop(SIGTERM, 5000);
+        EXPECT_LT(took.elapsed(), 1000) << "a stop ends the wait at once";
+        EXPECT_EQ(stopped.exitCode, 0);
+        EXPECT_TRUE(stopped.err.contains("waiting for " + plcEnd + " to appear (--reconnect)")) << stopped.err.toStdString();
+    }
+}
+
 } // namespace

@@ -3,6 +3,7 @@
 #include "monitor/main_window.h"
 
 #include "host/project_file.h"
+#include "sim/simulator.h"
 
 #include "../e2e/programs.h"
 
@@ -14,6 +15,7 @@
 #include <QtGui/QImage>
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QComboBox>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QPlainTextEdit>
@@ -94,6 +96,35 @@ TEST_F(Window, ABadVariableShowsTheDriversMessage)
     }
 }
 
+// What the poller's command line takes the monitor's takes too: typed
+// variables become tags, and a name that is no address is a missing tag,
+// not an address the driver finds empty.
+TEST_F(Window, TypedVariablesAndTagNamesAsThePollerTakesThem)
+{
+    const struct {
+        QStringList arguments;
+        QStringList rows;
+        QString message;
+    } cases[] = {
+        {{"--sim", "--trend", "DM30:2@float32"}, {"DM30@float32 (DM30, float32)", "DM32@float32 (DM32, float32)"}, ""},
+        {{"--trend", "nosuch"}, {}, "no tag 'nosuch' is loaded (a project's tags come with --load or Open…)"},
+        {{"DM30@floaty"}, {}, "'DM30@floaty' is not a typed variable: expected ADDRESS[:COUNT]@TYPE, e.g. DM110:2@float32 "
+                              "(types: bool, uint16, int16, bcd16, hex16, uint32, int32, float32)"},
+    };
+    for (const auto &c : cases) {
+        open(c.arguments);
+        QStringList rows;
+        for (int row = 0; row < table->rowCount(); ++row)
+            rows << table->item(row, Element)->text();
+        EXPECT_EQ(rows, c.rows) << c.arguments.join(' ').toStdString();
+        EXPECT_EQ(window->findChild<QLabel *>("variableMessage")->text(), c.message);
+        auto *chart = window->findChild<QChartView *>("trendChart")->chart();
+        EXPECT_EQ(chart->series().size(), c.rows.size()) << "each typed value is trended";
+        if (!c.rows.isEmpty())
+            EXPECT_TRUE(waitFor(c.rows.last(), Quality, "fresh"));
+    }
+}
+
 TEST_F(Window, ATickedElementsTrendGainsSamples)
 {
     open({"--sim", "--trend", "DM0", "DM0:2"});
@@ -113,10 +144,10 @@ TEST_F(Window, ProjectTagsAndOnceReads)
     ASSERT_TRUE(project.open(QIODevice::WriteOnly));
     project.write(R"({"line": {"baud": 19200, "data_bits": 7, "parity": "even", "timeout_ms": 400},
         "tags": [{"name": "oven", "address": "DM10", "type": "int16", "scale": 0.1, "unit": "C"},
-                 {"name": "total", "address": "DM20", "type": "uint32"}]})");
+                 {"name": "total_of_conveyor_line_a_since_the_last_reset", "address": "DM20", "type": "uint32"}]})");
     project.close();
     open({"--sim", "--load", project.fileName(), "--trend", "oven"});
-    const QString oven = "oven (DM10, int16)", total = "total (DM20, uint32)";
+    const QString oven = "oven (DM10, int16)", total = "total_of_conveyor_line_a_since_the_last_reset (DM20, uint32)";
     ASSERT_TRUE(waitFor(oven, Quality, "fresh"));
     EXPECT_EQ(cell(oven, Value)->text(), "0 C");
     // Two writes in a row, one of two words: each completion goes to its own.
@@ -126,6 +157,20 @@ TEST_F(Window, ProjectTagsAndOnceReads)
     ASSERT_TRUE(waitFor(oven, Outcome, "acknowledged"));
     EXPECT_TRUE(waitFor(oven, Value, "-12.5 C"));
     EXPECT_TRUE(waitFor(total, Value, "70000"));
+    // Degrees and a plain count do not share a scale.
+    cell(total, 0)->setCheckState(Qt::Checked); // its Trend box, as a click ticks it
+    auto *chart = window->findChild<QChartView *>("trendChart")->chart();
+    ASSERT_EQ(chart->series().size(), 2);
+    QStringList axisUnits;
+    for (QAbstractSeries *series : chart->series())
+        for (QAbstractAxis *axis : series->attachedAxes())
+            if (axis->orientation() == Qt::Vertical)
+                axisUnits << axis->titleText();
+    EXPECT_EQ(axisUnits, (QStringList{"C", ""}));
+    // A long tag name does not push the write column out of the default window.
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    EXPECT_LE(table->columnViewportPosition(Outcome) + table->columnWidth(Outcome), table->viewport()->width());
 
     auto *field = window->findChild<QLineEdit *>("variableField");
     auto *message = window->findChild<QLabel *>("variableMessage");
@@ -195,6 +240,32 @@ TEST_F(Window, APortFailureMakesEveryValueStale)
         << cell("DM0", Quality)->text().toStdString();
     cable = std::make_unique<e2e::PlcOnCable>(plcEnd, hostEnd);
     EXPECT_TRUE(waitFor("DM1", Quality, "fresh"));
+}
+
+// "Find settings" scans the chosen port off the window's thread and fills
+// in the rate a PLC that hears only its own answered at.
+TEST_F(Window, FindSettingsFillsInTheRateThePlcAnswers)
+{
+    sim::SimConfig config;
+    config.strictBaud = true;
+    config.line.settings.baud = 38400;
+    const auto device = sim::openPseudoTerminal();
+    ASSERT_TRUE(device.ok());
+    const auto plc = sim::Simulator::start(config, device.value());
+    ASSERT_TRUE(plc.ok());
+    open({});
+    auto *source = window->findChild<QComboBox *>("source");
+    source->addItem(plc.value()->portName(), plc.value()->portName());
+    source->setCurrentIndex(source->count() - 1);
+    auto *find = window->findChild<QPushButton *>("findButton");
+    ASSERT_TRUE(find->isEnabled());
+    QTest::mouseClick(find, Qt::LeftButton);
+    EXPECT_FALSE(window->findChild<QPushButton *>("connectButton")->isEnabled()) << "no connection while it scans";
+    auto *message = window->findChild<QLabel *>("variableMessage");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return message->text().contains(" answered at 38400 8N1 "); }, waitMs))
+        << message->text().toStdString();
+    EXPECT_EQ(window->findChild<QComboBox *>("baud")->currentText(), "38400");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return find->text() == "Find settings"; }, waitMs));
 }
 
 TEST(Screenshot, TheWholeWindowIsSavedAsPng)

@@ -24,12 +24,15 @@ const Tag *tagNamed(const QList<Tag> &tags, const QString &name)
     return nullptr;
 }
 
-// A name the user meant as a tag: no letters followed by an address.
+} // namespace
+
 bool namesATag(const QString &name)
 {
     static const QRegularExpression address(QStringLiteral("^[A-Za-z_]+\\d"));
     return !address.match(name).hasMatch();
 }
+
+namespace {
 
 QString noSuchTag(const QString &name, const ProjectTags &project)
 {

@@ -20,6 +20,9 @@ struct ProjectTags {
     QString path; // empty: no project file
 };
 
+// A name the user meant as a tag: no letters followed by an address.
+bool namesATag(const QString &name);
+
 // Fails with the first bad variable's message. A write to a project tag,
 // NAME=VALUE, goes through the tag's type and scaling; a once-read of a tag
 // reads its words. A name that is no address and no tag is said to be so.

@@ -6,6 +6,7 @@
 #include "value_table.h"
 
 #include "host/project_file.h"
+#include "host/request_set.h"
 
 #include <QtCore/QDateTime>
 #include <QtWidgets/QFileDialog>
@@ -81,6 +82,7 @@ MainWindow::MainWindow(const DriverApi &api, const MonitorOptions &options)
 
     connect(panel, &ConnectionPanel::connectPressed, this, &MainWindow::connectLine);
     connect(panel, &ConnectionPanel::disconnectPressed, this, &MainWindow::disconnectLine);
+    connect(panel, &ConnectionPanel::scanMessage, this, &MainWindow::showMessage);
     connect(table, &ValueTable::tickChanged, trend, &TrendView::setTracked);
     connect(table, &ValueTable::writeRequested, this, &MainWindow::onWriteRequested);
     connect(&timer, &QTimer::timeout, this, &MainWindow::update);
@@ -118,7 +120,7 @@ MainWindow::~MainWindow() = default;
 QWidget *MainWindow::variablesRow()
 {
     field->setObjectName(QStringLiteral("variableField"));
-    field->setPlaceholderText(tr("Variable, e.g. DM100:10, RLY00105:4, TV_c5"));
+    field->setPlaceholderText(tr("Variable, e.g. DM100:10, RLY00105:4, TV_c5, DM110:2@float32"));
     message->setObjectName(QStringLiteral("variableMessage"));
     message->setWordWrap(true);
     auto *add = new QPushButton(tr("Add"));
@@ -151,12 +153,46 @@ QWidget *MainWindow::variablesRow()
 
 tools::Result<Variable> MainWindow::check(const QString &text) const
 {
+    // A name that is no address is a tag the window does not have: the
+    // driver's own message ("the register address can not be null") would
+    // not say so.
+    if (!text.contains(QLatin1Char('@')) && namesATag(text.trimmed().section(QLatin1Char(':'), 0, 0)))
+        return tools::Result<Variable>::failure(
+            tr("no tag '%1' is loaded (a project's tags come with --load or Open…)").arg(text.trimmed()));
     const auto parsed = parseVariable(text.trimmed());
     return parsed.ok() ? checkVariable(api, parsed.value(), baseHost.language) : parsed;
 }
 
+// A typed variable, ADDRESS[:N]@TYPE as the poller takes it: its tags,
+// each checked by the driver.
+tools::Result<QList<Tag>> MainWindow::checkTyped(const QString &text) const
+{
+    auto typed = typedTags(text.trimmed());
+    if (!typed.ok())
+        return typed;
+    for (Tag &tag : typed.value()) {
+        const auto variable = checkVariable(api, tag.variable, baseHost.language);
+        if (!variable.ok())
+            return tools::Result<QList<Tag>>::failure(tr("tag '%1': %2").arg(tag.name, variable.error()));
+        tag.variable = variable.value();
+    }
+    return typed;
+}
+
 QString MainWindow::addVariable(const QString &text)
 {
+    if (isTag(text.trimmed()))
+        return {}; // shown already
+    if (text.contains(QLatin1Char('@'))) {
+        const auto typed = checkTyped(text);
+        if (!typed.ok())
+            return typed.error();
+        for (const Tag &tag : typed.value())
+            if (!isTag(tag.name))
+                tags << tag;
+        place();
+        return {};
+    }
     const auto checked = check(text);
     if (!checked.ok())
         return checked.error();
@@ -224,7 +260,7 @@ void MainWindow::place()
     const QStringList still = table->tickedLabels();
     for (const QString &label : ticked)
         if (!still.contains(label))
-            trend->setTracked(label, false);
+            trend->setTracked(label, QString(), false);
     if (session)
         session->requests().postCyclic(cyclic());
 }
@@ -239,6 +275,12 @@ void MainWindow::tick(const QString &variableText)
 {
     if (isTag(variableText)) {
         table->setTicked(variableText, true);
+        return;
+    }
+    if (variableText.contains(QLatin1Char('@'))) {
+        const auto typed = checkTyped(variableText);
+        for (const Tag &tag : typed.ok() ? typed.value() : QList<Tag>{})
+            table->setTicked(tag.name, true);
         return;
     }
     const auto checked = check(variableText);

@@ -42,6 +42,7 @@ private:
     QWidget *variablesRow();
     // The variable as the driver checks it, or its message.
     tools::Result<pollhost::Variable> check(const QString &text) const;
+    tools::Result<QList<pollhost::Tag>> checkTyped(const QString &text) const;
     void addTyped();
     void removeSelected();
     void setVariables(const QList<pollhost::Variable> &variables);

@@ -43,9 +43,19 @@ QDateTimeAxis *timeAxis(QChart *chart)
     return static_cast<QDateTimeAxis *>(chart->axes(Qt::Horizontal).first());
 }
 
-QValueAxis *valueAxis(QChart *chart)
+// Ticks at whole multiples of a round step from 0.
+QValueAxis *newValueAxis(const QString &unit)
 {
-    return static_cast<QValueAxis *>(chart->axes(Qt::Vertical).first());
+    auto *values = new QValueAxis;
+    values->setLabelFormat(QStringLiteral("%.6g"));
+    values->setTickType(QValueAxis::TicksDynamic);
+    values->setTickAnchor(0);
+    // A step from the start: an axis drawn before its first redraw with the
+    // default step of 0 would make ticks without end.
+    values->setRange(-1, 1);
+    values->setTickInterval(1);
+    values->setTitleText(unit);
+    return values;
 }
 
 } // namespace
@@ -62,13 +72,6 @@ TrendView::TrendView(QWidget *parent)
     time->setFormat(QStringLiteral("HH:mm:ss"));
     time->setTickCount(5);
     chart->addAxis(time, Qt::AlignBottom);
-    // Ticks at whole multiples of a round step from 0: the values are whole
-    // numbers.
-    auto *values = new QValueAxis;
-    values->setLabelFormat(QStringLiteral("%.0f"));
-    values->setTickType(QValueAxis::TicksDynamic);
-    values->setTickAnchor(0);
-    chart->addAxis(values, Qt::AlignLeft);
     for (const auto &choice : spans())
         span->addItem(choice.first, choice.second);
 
@@ -88,7 +91,33 @@ TrendView::TrendView(QWidget *parent)
     layout->addWidget(view);
 }
 
-void TrendView::setTracked(const QString &label, bool tracked)
+// The first axis on the left, the others alternately right and left.
+QValueAxis *TrendView::axisFor(const QString &unit)
+{
+    if (QValueAxis *known = axes.value(unit))
+        return known;
+    QValueAxis *axis = newValueAxis(unit);
+    chart->addAxis(axis, axes.size() % 2 == 0 ? Qt::AlignLeft : Qt::AlignRight);
+    axes.insert(unit, axis);
+    return axis;
+}
+
+void TrendView::dropUnusedAxes()
+{
+    for (auto it = axes.begin(); it != axes.end();) {
+        const QString unit = it.key();
+        const bool used = std::any_of(trends.cbegin(), trends.cend(), [&](const Trend &t) { return t.unit == unit; });
+        if (used) {
+            ++it;
+            continue;
+        }
+        chart->removeAxis(it.value());
+        delete it.value();
+        it = axes.erase(it);
+    }
+}
+
+void TrendView::setTracked(const QString &label, const QString &unit, bool tracked)
 {
     if (tracked == trends.contains(label))
         return;
@@ -96,14 +125,15 @@ void TrendView::setTracked(const QString &label, bool tracked)
         chart->removeSeries(trends[label].series);
         delete trends[label].series;
         trends.remove(label);
+        dropUnusedAxes();
         return;
     }
     auto *series = new QLineSeries;
-    series->setName(label);
+    series->setName(unit.isEmpty() ? label : QStringLiteral("%1 [%2]").arg(label, unit));
     chart->addSeries(series);
     series->attachAxis(timeAxis(chart));
-    series->attachAxis(valueAxis(chart));
-    trends.insert(label, {{}, series});
+    series->attachAxis(axisFor(unit));
+    trends.insert(label, {{}, series, unit});
 }
 
 void TrendView::add(const QList<Sample> &samples)
@@ -129,22 +159,29 @@ void TrendView::redraw(qint64 nowMs)
     if (paused->isChecked())
         return;
     const qint64 from = nowMs - span->currentData().toLongLong();
-    double low = 0, high = 1;
-    bool first = true;
+    struct Range {
+        double low = 0, high = 1;
+        bool first = true;
+    };
+    QMap<QString, Range> ranges; // by unit
     for (Trend &trend : trends) {
         const auto start = std::lower_bound(trend.points.begin(), trend.points.end(), double(from),
                                             [](const QPointF &p, double x) { return p.x() < x; });
         const QVector<QPointF> shown(start, trend.points.end());
+        Range &range = ranges[trend.unit];
         for (const QPointF &point : shown) {
-            low = first ? point.y() : std::min(low, point.y());
-            high = first ? point.y() : std::max(high, point.y());
-            first = false;
+            range.low = range.first ? point.y() : std::min(range.low, point.y());
+            range.high = range.first ? point.y() : std::max(range.high, point.y());
+            range.first = false;
         }
         trend.series->replace(shown);
     }
-    const double margin = std::max(1.0, (high - low) * 0.05);
-    valueAxis(chart)->setRange(low - margin, high + margin);
-    valueAxis(chart)->setTickInterval(roundStep((high - low + 2 * margin) / 5));
+    for (auto it = axes.begin(); it != axes.end(); ++it) {
+        const Range range = ranges.value(it.key());
+        const double margin = std::max(1.0, (range.high - range.low) * 0.05);
+        it.value()->setRange(range.low - margin, range.high + margin);
+        it.value()->setTickInterval(roundStep((range.high - range.low + 2 * margin) / 5));
+    }
     timeAxis(chart)->setRange(QDateTime::fromMSecsSinceEpoch(from),
                               QDateTime::fromMSecsSinceEpoch(nowMs));
 }

@@ -1,5 +1,7 @@
 // The chart of the ticked elements over a sliding window, with pause and
-// export of the recorded samples (CSV) and of the chart (PNG).
+// export of the recorded samples (CSV) and of the chart (PNG). Values of
+// different units never share a scale: each unit has a value axis of its
+// own, and the values without a unit share one.
 #ifndef ORDELIN_MONITOR_TREND_VIEW_H
 #define ORDELIN_MONITOR_TREND_VIEW_H
 
@@ -7,6 +9,7 @@
 
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
 #include <QtWidgets/QWidget>
 
 class QCheckBox;
@@ -24,7 +27,8 @@ class TrendView : public QWidget {
 public:
     explicit TrendView(QWidget *parent = nullptr);
 
-    void setTracked(const QString &label, bool tracked);
+    // `unit` is read when tracking starts.
+    void setTracked(const QString &label, const QString &unit, bool tracked);
     void add(const QList<Sample> &samples);
     // Redraws the window up to now, unless paused.
     void redraw(qint64 nowMs);
@@ -39,9 +43,13 @@ private:
     struct Trend {
         QVector<QPointF> points; // x: ms since the epoch
         QLineSeries *series = nullptr;
+        QString unit;
     };
+    QValueAxis *axisFor(const QString &unit);
+    void dropUnusedAxes();
 
     QMap<QString, Trend> trends;
+    QMap<QString, QValueAxis *> axes; // by unit, while a trend has it
     QChart *chart;
     QChartView *view;
     QComboBox *span;

@@ -53,8 +53,11 @@ ValueTable::ValueTable(QWidget *parent) : QTableWidget(0, Columns, parent)
     setItemDelegateForColumn(Value, new ReplacingDelegate(this));
     setHorizontalHeaderLabels({tr("Trend"), tr("Element"), tr("Value"), tr("Format"),
                                tr("Last changed"), tr("Quality"), tr("Write")});
+    // The element's name takes the room the others leave, shortened when a
+    // project's long tag names would push the write column out of sight.
     horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    horizontalHeader()->setStretchLastSection(true);
+    horizontalHeader()->setSectionResizeMode(Element, QHeaderView::Stretch);
+    horizontalHeader()->setStretchLastSection(false);
     verticalHeader()->hide();
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
@@ -178,9 +181,11 @@ void ValueTable::fillRow(int r)
         setItem(r, Tick, tick);
     }
     item(r, Tick)->setCheckState(row.ticked ? Qt::Checked : Qt::Unchecked);
-    setText(r, Element, row.shown.named ? QStringLiteral("%1 (%2, %3)").arg(row.label, row.shown.tag.address,
-                                                                    QLatin1String(row.shown.tag.type->name))
-                                        : row.label);
+    const QString element = row.shown.named ? QStringLiteral("%1 (%2, %3)").arg(row.label, row.shown.tag.address,
+                                                                       QLatin1String(row.shown.tag.type->name))
+                                           : row.label;
+    setText(r, Element, element);
+    item(r, Element)->setToolTip(element); // the whole of it, when the column shortens it
     // An open editor would take the new value and lose what the user typed.
     const bool editing = state() == QAbstractItemView::EditingState && currentRow() == r
                       && currentColumn() == Value;
@@ -217,7 +222,7 @@ void ValueTable::onItemChanged(QTableWidgetItem *changed)
     Row &row = rows[changed->row()];
     if (changed->column() == Tick) {
         row.ticked = changed->checkState() == Qt::Checked;
-        emit tickChanged(row.label, row.ticked);
+        emit tickChanged(row.label, row.shown.tag.unit, row.ticked);
         return;
     }
     if (changed->column() != Value)
@@ -267,7 +272,7 @@ void ValueTable::setTicked(const QString &label, bool ticked)
         if (rows[r].label == label && rows[r].ticked != ticked) {
             rows[r].ticked = ticked;
             fillRow(r);
-            emit tickChanged(label, ticked);
+            emit tickChanged(label, rows[r].shown.tag.unit, ticked);
         }
     }
 }

@@ -55,7 +55,9 @@ signals:
     // `target`: the first element and the count; one value per element.
     void writeRequested(const pollhost::Variable &target, const QList<int> &values,
                         const QString &label);
-    void tickChanged(const QString &label, bool ticked);
+    // `unit`: the tag's, empty for a plain element; the chart gives each
+    // unit an axis of its own.
+    void tickChanged(const QString &label, const QString &unit, bool ticked);
 
 private:
     struct Row {

@@ -6,6 +6,7 @@
 #include "host/driver_api.h"
 #include "host/driver_host.h"
 #include "host/embedded_sim.h"
+#include "host/line_scan.h"
 #include "host/poll_loop.h"
 #include "host/project_file.h"
 #include "host/request_set.h"
@@ -36,6 +37,7 @@ enum ExitCode {
     ErrorsSeen = 6,
     OtherQtMajor = 7,
     OutputFailed = 8,
+    NothingAnswered = 9,
 };
 
 int fail(const QString &message, ExitCode code)
@@ -118,6 +120,44 @@ QString badInitialValues(const sim::SimConfig &config)
     return probe.prepareMemory().join(QStringLiteral("; "));
 }
 
+// --scan: each setting that answered as it comes, then the options to use.
+int runScan(const PollOptions &options)
+{
+    tools::WakeUp stop;
+    tools::raiseOnStopSignals(stop);
+    const QList<tools::LineSettings> candidates = scanCandidates();
+    printOut(QStringLiteral("scanning %1: %2 settings, up to %3 ms each\n")
+                 .arg(options.port).arg(candidates.size()).arg(options.scanTimeoutMs));
+    // Only what was heard is listed; the silent and refused are counted.
+    const ScanReport report = scanLine(options.port, candidates, options.scanTimeoutMs, stop, [](const ScanStep &step) {
+        if (step.outcome == ScanOutcome::Answered || step.outcome == ScanOutcome::Garbled)
+            printOut(QStringLiteral("  %1  %2\n").arg(tools::describe(step.settings), -11).arg(describe(step)));
+    });
+    if (!report.failure.isEmpty())
+        return fail(report.failure, PortFailed);
+    int counts[4] = {};
+    for (const ScanStep &step : report.steps)
+        ++counts[int(step.outcome)];
+    printOut(QStringLiteral("%1 settings tried%2: %3 answered, %4 heard otherwise, %5 silent, %6 refused by the port\n")
+                 .arg(report.steps.size())
+                 .arg(report.stopped ? QStringLiteral(" (stopped before the end)") : QString())
+                 .arg(counts[int(ScanOutcome::Answered)]).arg(counts[int(ScanOutcome::Garbled)])
+                 .arg(counts[int(ScanOutcome::Silent)]).arg(counts[int(ScanOutcome::Refused)]));
+    if (report.pseudoTerminal && counts[int(ScanOutcome::Answered)] > 0)
+        printOut(QStringLiteral("%1 is a pseudo-terminal: it keeps a host's baud rate but not its framing, "
+                                "so the framings that answered there are not told apart\n")
+                     .arg(options.port));
+    const ScanStep *found = report.found();
+    if (!found && report.stopped)
+        return fail(QStringLiteral("stopped before any setting answered on %1").arg(options.port), NothingAnswered);
+    if (!found)
+        return fail(QStringLiteral("no setting answered on %1: check the cable, the PLC's port settings "
+                                   "and that it is powered").arg(options.port), NothingAnswered);
+    printOut(QStringLiteral("use: %1 --port %2 %3 VARIABLE...\n")
+                 .arg(tools::programName(), options.port, lineArguments(found->settings).join(QLatin1Char(' '))));
+    return Success;
+}
+
 int runHost(const PollOptions &options)
 {
     bool otherQtMajor = false;
@@ -198,5 +238,5 @@ int main(int argc, char *argv[])
         printOut(options.value().helpText);
         return Success;
     }
-    return runHost(options.value());
+    return options.value().scan ? runScan(options.value()) : runHost(options.value());
 }

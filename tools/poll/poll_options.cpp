@@ -35,7 +35,8 @@ void describeOptions(QCommandLineParser &parser)
         "     not queued, not sent, dropped, or not completed when the run ended; or the\n"
         "     port failed and was reopened (--reconnect)\n"
         "  7  the driver library was built against another Qt major version\n"
-        "  8  the --output or --save-config file could not be written"));
+        "  8  the --output or --save-config file could not be written\n"
+        "  9  --scan: no setting answered"));
     parser.addPositionalArgument(QStringLiteral("variables"),
                                  QStringLiteral("Variables to poll cyclically."),
                                  QStringLiteral("[VARIABLE...]"));
@@ -88,6 +89,10 @@ void describeOptions(QCommandLineParser &parser)
         option("keep", "Keep only the last N --output files, the one being written included.",
                "n", "0"),
         option("log-changes", "Write a CSV or JSON line only when a value or the link changed."),
+        option("scan", "Find the line settings: send the start-up command at each usual baud "
+                       "rate and framing in turn on --port, print which answered and how fast, "
+                       "and the options to use; each waits --timeout (default here 100 ms). "
+                       "Nothing else is sent."),
         option("reconnect", "When the port fails, show the link down and reopen it every second "
                             "until it comes back."),
     });
@@ -213,6 +218,8 @@ QStringList readRequests(const QCommandLineParser &parser, PollOptions &o)
     }
     o.writes = parser.values(QStringLiteral("write"));
     o.onceReads = parser.values(QStringLiteral("once"));
+    if (o.scan)
+        return {};
     if (o.variables.isEmpty() && o.projectTags.isEmpty() && o.writes.isEmpty() && o.onceReads.isEmpty())
         return {QStringLiteral("nothing to do: give variables, --write or --once")};
     return {};
@@ -222,12 +229,17 @@ Result<PollOptions> readOptions(const QCommandLineParser &parser, PollOptions &o
 {
     o.library = parser.value(QStringLiteral("library"));
     o.host.trace = parser.isSet(QStringLiteral("trace"));
+    o.scan = parser.isSet(QStringLiteral("scan"));
+    if (o.scan && !parser.isSet(QStringLiteral("port")))
+        return Failure::failure(QStringLiteral("--scan needs --port"));
     for (const QStringList &errors : {readNumbers(parser, o), readChoices(parser, o),
                                       readLine(parser, o), readRequests(parser, o),
                                       readLogging(parser, o)}) {
         if (!errors.isEmpty())
             return Failure::failure(errors.first());
     }
+    if (o.scan && parser.isSet(QStringLiteral("timeout")))
+        o.scanTimeoutMs = o.host.timeoutMs;
     return o;
 }
 

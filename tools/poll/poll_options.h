@@ -3,6 +3,7 @@
 #define ORDELIN_POLL_POLL_OPTIONS_H
 
 #include "host/host_settings.h"
+#include "host/line_scan.h"
 #include "host/log_sink.h"
 #include "host/tag.h"
 #include "host/variables.h"
@@ -47,6 +48,10 @@ struct PollOptions {
     QString outputPath;
     Rotation rotation;
     bool logChanges = false;
+
+    // --scan: try the usual line settings on --port instead of polling.
+    bool scan = false;
+    int scanTimeoutMs = pollhost::scanTimeoutMs;
 
     bool showHelp = false;
     QString helpText;

@@ -29,6 +29,20 @@ bool makeRaw(int fd)
     return tcsetattr(fd, TCSANOW, &mode) == 0;
 }
 
+// The termios speeds of the standard rates; any other reads as 0.
+struct Speed {
+    speed_t code;
+    qint32 baud;
+};
+const Speed speeds[] = {{B50, 50},         {B75, 75},         {B110, 110},       {B134, 134},
+                        {B150, 150},       {B200, 200},       {B300, 300},       {B600, 600},
+                        {B1200, 1200},     {B1800, 1800},     {B2400, 2400},     {B4800, 4800},
+                        {B9600, 9600},     {B19200, 19200},   {B38400, 38400},   {B57600, 57600},
+                        {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B500000, 500000},
+                        {B576000, 576000}, {B921600, 921600}, {B1000000, 1000000}, {B1152000, 1152000},
+                        {B1500000, 1500000}, {B2000000, 2000000}, {B2500000, 2500000},
+                        {B3000000, 3000000}, {B3500000, 3500000}, {B4000000, 4000000}};
+
 } // namespace
 
 LineDevice::LineDevice(int fd, int keeper, QString portName, std::unique_ptr<QSerialPort> port)
@@ -42,6 +56,20 @@ LineDevice::~LineDevice()
         ::close(keeperFd);
     if (!serialPort)
         ::close(lineFd);
+}
+
+qint32 LineDevice::baud() const
+{
+    // The slave's own settings, where the host set them.
+    termios mode{};
+    if (tcgetattr(keeperFd >= 0 ? keeperFd : lineFd, &mode) != 0)
+        return 0;
+    const speed_t code = cfgetispeed(&mode);
+    for (const Speed &speed : speeds) {
+        if (speed.code == code)
+            return speed.baud;
+    }
+    return 0;
 }
 
 // The simulator keeps a descriptor of the slave open for its whole life:

@@ -23,6 +23,11 @@ public:
     int fd() const { return lineFd; }
     // What a host opens: the pseudo-terminal's slave path, or the port.
     const QString &portName() const { return name; }
+    // The baud rate the line is set to now, 0 when it is none of the
+    // standard ones. On a pseudo-terminal that is what its host set: the
+    // only setting of a host a pseudo-terminal keeps (it carries 8 bits
+    // without parity whatever the framing).
+    qint32 baud() const;
 
 private:
     int lineFd;

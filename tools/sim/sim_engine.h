@@ -22,6 +22,9 @@ struct SimConfig {
     int scanMs = 100; // one scan tick; timers count in ticks
     QString initialValuesPath;
     PaceConfig line; // the line's settings, pacing and the PLC's response time
+    // Answer only while the line is set to line.settings.baud, as a real
+    // PLC hears only its own rate (--strict-baud).
+    bool strictBaud = false;
 };
 
 struct SimCounters {

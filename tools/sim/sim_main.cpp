@@ -1,6 +1,6 @@
 // ordelin-sim: a software PLC on a pseudo-terminal or a serial port.
 // Exit codes: 0 stopped by a signal, 1 bad option, 2 bad initial values
-// file, 3 the line cannot be opened or hung up.
+// file, 3 the line cannot be opened or hung up, and --reconnect was not given.
 #include "simulator.h"
 #include "sim_options.h"
 
@@ -35,6 +35,22 @@ bool reopen(sim::Simulator &simulator, const sim::SimOptions &o)
     return false;
 }
 
+// With --reconnect a port that is not there yet (an adapter to be plugged
+// in) is waited for like one that went away: one try a second until it
+// opens or a stop signal comes.
+sim::DeviceResult awaitPort(const sim::SimOptions &o, tools::WakeUp &stop, const QString &why)
+{
+    std::fprintf(stderr, "ordelin-sim: %s; waiting for %s to appear (--reconnect)\n", qPrintable(why),
+                 qPrintable(o.port));
+    tools::raiseOnStopSignals(stop);
+    while (stop.sleepUntil(tools::nowNs() + 1000 * tools::msNs)) {
+        auto device = sim::openSerialPort(o.port, o.config.line.settings);
+        if (device.ok())
+            return device;
+    }
+    return sim::DeviceResult::failure(QString());
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -51,6 +67,11 @@ int main(int argc, char *argv[])
     const sim::SimOptions &o = options.value();
     auto device = o.port.isEmpty() ? sim::openPseudoTerminal()
                                    : sim::openSerialPort(o.port, o.config.line.settings);
+    tools::WakeUp waiting; // only until the simulator has its own stop request
+    if (!device.ok() && o.reconnect)
+        device = awaitPort(o, waiting, device.error());
+    if (!device.ok() && waiting.raised())
+        return 0;
     if (!device.ok())
         return fail(device.error(), 3);
     const QString portName = device.value()->portName();
@@ -62,6 +83,8 @@ int main(int argc, char *argv[])
     }
     sim::Simulator &simulator = *created.value();
     tools::raiseOnStopSignals(simulator.stopRequest());
+    if (waiting.raised()) // a signal that came while the port had just opened
+        simulator.stopRequest().raise();
     std::printf("%s\n", qPrintable(portName));
     std::fflush(stdout);
 

@@ -32,15 +32,15 @@ void describeOptions(QCommandLineParser &parser)
         "SIGTERM and then prints counters of what it did. Fault rates are\n"
         "probabilities from 0 to 1, drawn for every reply.\n\n"
         "Exit codes: 0 stopped by a signal, 1 bad option, 2 bad initial values file,\n"
-        "3 the line cannot be opened, or the port hung up (without --reconnect)."));
+        "3 the line cannot be opened or hung up, and --reconnect was not given."));
     parser.addOptions({
         {QStringLiteral("port"),
          QStringLiteral("Serve this serial port instead of a new pseudo-terminal."),
          QStringLiteral("device")},
         {QStringLiteral("reconnect"),
-         QStringLiteral("When the port hangs up (an adapter unplugged, the other end of a "
-                        "cable gone), try to open it again every second instead of exiting; "
-                        "the PLC's memory is kept.")},
+         QStringLiteral("When the port is not there yet or hangs up (an adapter unplugged, "
+                        "the other end of a cable gone), try to open it every second instead "
+                        "of exiting; the PLC's memory is kept.")},
         {QStringLiteral("init"),
          QStringLiteral("Initial values, one 'FAMILY ADDRESS=VALUE' per line "
                         "(e.g. 'DM 100=1234', 'RLY 00105=1', 'TV_p 5=30')."),
@@ -64,6 +64,11 @@ void describeOptions(QCommandLineParser &parser)
          QStringLiteral("Take as long as a real line: each command takes its wire time to "
                         "arrive and each reply its wire time to leave, from the baud rate "
                         "and the framing.")},
+        {QStringLiteral("strict-baud"),
+         QStringLiteral("Answer only while the line is set to --baud, as a real PLC hears "
+                        "only its own rate: on a pseudo-terminal the host's baud rate is seen "
+                        "here (its framing is not), and commands sent at another rate are "
+                        "taken off the line unanswered.")},
         {QStringLiteral("response-ms"),
          QStringLiteral("The PLC's own time from a command to its reply (default 0)."),
          QStringLiteral("ms"), QStringLiteral("0")},
@@ -99,6 +104,7 @@ Result<SimConfig> readConfig(const QCommandLineParser &parser)
     config.scanMs = int(scanMs.value());
     config.seed = quint32(seed.value());
     config.line.pace = parser.isSet(QStringLiteral("pace"));
+    config.strictBaud = parser.isSet(QStringLiteral("strict-baud"));
     config.line.responseMs = int(responseMs.value());
     config.initialValuesPath = parser.value(QStringLiteral("init"));
     return config;

@@ -32,7 +32,8 @@ Simulator::StartResult Simulator::start(const SimConfig &config, std::shared_ptr
 }
 
 Simulator::Simulator(const SimConfig &config, std::shared_ptr<LineDevice> device)
-    : device(std::move(device)), engine(config, nowNs()), chatterMs(config.faults.chatterMs)
+    : device(std::move(device)), engine(config, nowNs()), chatterMs(config.faults.chatterMs),
+      onlyBaud(config.strictBaud ? config.line.settings.baud : 0)
 {
 }
 
@@ -124,6 +125,9 @@ bool Simulator::receive(qint64 wokeNs)
         return true;
     if (got <= 0)
         return false;
+    // Bytes sent at another rate are noise to a real PLC: nothing it answers.
+    if (onlyBaud != 0 && device->baud() != onlyBaud)
+        return true;
     std::vector<Scheduled> scheduled =
         inspect([&](SimEngine &e) { return e.receive(QByteArray(buffer, int(got)), wokeNs); });
     for (Scheduled &piece : scheduled)

@@ -66,6 +66,7 @@ private:
     std::deque<Scheduled> outgoing; // line thread only
     tools::WakeUp wake;
     int chatterMs;
+    qint32 onlyBaud; // with --strict-baud the one rate answered, otherwise 0
     bool replied = false;     // line thread only, as the two below
     qint64 nextChatterNs = 0;
     std::thread thread;
