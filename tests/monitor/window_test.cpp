@@ -120,8 +120,9 @@ TEST_F(Window, TypedVariablesAndTagNamesAsThePollerTakesThem)
         EXPECT_EQ(window->findChild<QLabel *>("variableMessage")->text(), c.message);
         auto *chart = window->findChild<QChartView *>("trendChart")->chart();
         EXPECT_EQ(chart->series().size(), c.rows.size()) << "each typed value is trended";
-        if (!c.rows.isEmpty())
+        if (!c.rows.isEmpty()) {
             EXPECT_TRUE(waitFor(c.rows.last(), Quality, "fresh"));
+        }
     }
 }
 
