@@ -109,7 +109,10 @@ if(TARGET ordelin-poll)
 endif()
 if(TARGET ordelin-gateway)
     get_target_property(gateway ordelin-gateway OUTPUT_NAME)
-    set(gateway_path ${CMAKE_INSTALL_FULL_BINDIR}/${gateway})
+    # Where the tools package puts the program: packages install under /usr
+    # whatever prefix this build was configured with, and systemd reads
+    # units only there.
+    set(gateway_path /usr/${CMAKE_INSTALL_BINDIR}/${gateway})
     set(ordelin_gateway_unit ${CMAKE_CURRENT_BINARY_DIR}/packaging/${gateway}@.service)
     configure_file(packaging/ordelin-gateway@.service.in ${ordelin_gateway_unit} @ONLY)
     install(FILES ${ordelin_gateway_unit} DESTINATION lib/systemd/system COMPONENT tools)
