@@ -207,20 +207,22 @@ TEST(Poll, ReconnectResumesWhenThePortComesBack)
             last = record.contains("values") ? record : last;
         EXPECT_EQ(last["link"], "down") << ended.out.toStdString();
         EXPECT_EQ(last["quality"].toObject()["DM0"], "stale") << ended.out.toStdString();
-        cable = std::make_unique<PlcOnCable>(plcEnd, hostEnd);
     }
+    // With --reconnect a port that is not there yet is waited for.
     Running host(QStringLiteral(ORDELIN_POLL_PROGRAM),
                  {"--port", hostEnd, "--library", ORDELIN_LIBRARY_PATH, "--reconnect", "--format", "json",
                   "--timeout", "100", "--retries", "1", "DM0"});
     const auto linkIs = [](const char *state) {
         return [state](const QString &l) { return !json(l).contains("values") && json(l)["link"] == state; };
     };
+    ASSERT_FALSE(host.waitForLine(linkIs("down"), 5000).isEmpty()) << host.seen.join('\n').toStdString();
+    cable = std::make_unique<PlcOnCable>(plcEnd, hostEnd);
     ASSERT_FALSE(host.waitForLine([](const QString &l) { return dm0(l) >= 1; }, 5000).isEmpty())
         << host.seen.join('\n').toStdString();
     cable.reset();
     const QString down = host.waitForLine(linkIs("down"), 5000);
     ASSERT_FALSE(down.isEmpty()) << host.seen.join('\n').toStdString();
-    EXPECT_EQ(json(down)["outages"].toInt(), 1);
+    EXPECT_EQ(json(down)["outages"].toInt(), 2);
     // At once, not when each value is read again.
     const QString stale = host.waitForLine([](const QString &l) { return json(l).contains("values"); }, 2000);
     EXPECT_EQ(json(stale)["link"], "down") << stale.toStdString();
@@ -230,7 +232,13 @@ TEST(Poll, ReconnectResumesWhenThePortComesBack)
     EXPECT_FALSE(host.waitForLine([](const QString &l) { return dm0(l) >= 1; }, 5000).isEmpty());
     const Finished stopped = host.stop(SIGINT);
     EXPECT_EQ(stopped.exitCode, 6) << "an outage is an error seen";
-    EXPECT_EQ(summary(stopped.out)["outages"].toInt(), 1);
+    EXPECT_EQ(summary(stopped.out)["outages"].toInt(), 2);
+    // The port's own words ("the port hung up", "Input/output error"), in the
+    // summary and in the records while it was down.
+    const QString cause = summary(stopped.out)["last_outage"].toString();
+    EXPECT_FALSE(cause.isEmpty());
+    EXPECT_TRUE(stopped.out.contains("\"port_failure\":\"" + cause + "\"")) << stopped.out.toStdString();
+    EXPECT_TRUE(stopped.err.contains("waiting for it (--reconnect)")) << stopped.err.toStdString();
 }
 
 // Every DM word holds a value that names its address, so a reply taken for
@@ -325,7 +333,8 @@ TEST(Poll, SignalsAndOpenTimeoutEndTheRunAtOnce)
     auto plc = startSimulator();
     ASSERT_TRUE(plc);
     plc->setSilent(true);
-    for (int interrupts : {1, 2}) {
+    // Ctrl-C once, twice, and a hang-up (a closed terminal), which stops a run the same way.
+    for (const auto &[interrupts, signal] : {std::pair{1, SIGINT}, std::pair{2, SIGINT}, std::pair{1, SIGHUP}}) {
         const auto commands = [&] { return plc->inspect([](sim::SimEngine &e) { return e.counters().commands; }); };
         const quint64 before = commands();
         Running host(QStringLiteral(ORDELIN_POLL_PROGRAM), hostOn(*plc, {"--timeout", "600000", "DM0"}));
@@ -335,8 +344,8 @@ TEST(Poll, SignalsAndOpenTimeoutEndTheRunAtOnce)
         clock.start();
         if (interrupts == 2)
             ::kill(pid_t(host.process.processId()), SIGINT);
-        const Finished stopped = host.stop(SIGINT);
-        std::printf("ended %lld ms after %d Ctrl-C\n", (long long)clock.elapsed(), interrupts);
+        const Finished stopped = host.stop(signal);
+        std::printf("ended %lld ms after %d signal %d\n", (long long)clock.elapsed(), interrupts, signal);
         EXPECT_LT(clock.elapsed(), 2000);
         EXPECT_EQ(stopped.exitCode, 5) << "the link never opened";
         EXPECT_TRUE(stopped.out.contains(QRegularExpression("DM0 +never read +-"))) << stopped.out.toStdString();
@@ -497,7 +506,10 @@ TEST(Poll, ExitCodesTellWhatWentWrong)
     EXPECT_EQ(runPoll({"--port", "/nonexistent/tty", "--library", library, "DM0"}).exitCode, 4);
     // A port that takes no setting is missing, not a PLC set otherwise (9).
     EXPECT_EQ(runPoll({"--scan", "--port", "/nonexistent/tty"}).exitCode, 4);
-    EXPECT_EQ(runPoll({"--sim", "--library", "/nonexistent/libOrdelin.so", "DM0"}).exitCode, 3);
+    const Finished noLibrary = runPoll({"--sim", "--library", "/nonexistent/libOrdelin.so", "DM0"});
+    EXPECT_EQ(noLibrary.exitCode, 3);
+    EXPECT_TRUE(noLibrary.err.contains("cannot load the driver library /nonexistent/libOrdelin.so: no such file"))
+        << noLibrary.err.toStdString();
     EXPECT_EQ(runPoll({"--sim", "--format", "xml", "DM0"}).exitCode, 1);
     EXPECT_EQ(runPoll({"--sim", "--sim-options", "--init /nonexistent/init.txt", "DM0"}).exitCode, 2);
     // A once-read the driver's full list did not take is not done: exit 6.
