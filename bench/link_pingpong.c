@@ -4,12 +4,16 @@
  * 11 bytes and answers 7, in two processes over the same line the driver's
  * host is measured on. Nothing but the system calls of the exchange.
  *
- *   link_pingpong [--plc-cpu N] HOST_SIDE PLC_SIDE EXCHANGES
- *   link_pingpong --pty EXCHANGES
+ *   link_pingpong [--plc-cpu N] [--poll] HOST_SIDE PLC_SIDE EXCHANGES
+ *   link_pingpong [--poll] --pty EXCHANGES
  *
  * --plc-cpu keeps the PLC process on processor N, as the whole-host
  * benchmark keeps ordelin-sim, while the host process stays where it was
  * started.
+ *
+ * With --poll the host waits as ordelin-poll does, with ppoll() on the line
+ * and a stop pipe and a deadline, before each read: the cost of a bounded,
+ * stoppable wait itself, apart from everything else a host does.
  *
  * With --pty the PLC process serves the master of a new pseudo-terminal
  * and the host its slave, the line ordelin-poll --sim polls.
@@ -22,6 +26,7 @@
 #define _GNU_SOURCE
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sched.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -51,11 +56,22 @@ static int openRaw(const char *path)
     return fd;
 }
 
+/* With --poll, the stop pipe the host's waits watch; -1 without. */
+static int stopFd = -1;
+
 /* A line may hand a message over in pieces; read until all of it came. */
 static void readAll(int fd, char *buffer, size_t length)
 {
     size_t got = 0;
     while (got < length) {
+        if (stopFd >= 0) {
+            struct pollfd fds[2] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
+            const struct timespec timeout = {1, 0};
+            if (ppoll(fds, 2, &timeout, NULL) <= 0 || fds[1].revents) {
+                fprintf(stderr, "link_pingpong: no reply within a second\n");
+                exit(1);
+            }
+        }
         ssize_t n = read(fd, buffer + got, length - got);
         if (n <= 0) {
             if (n < 0 && errno == EINTR)
@@ -96,10 +112,19 @@ int main(int argc, char **argv)
         argc -= 2;
         argv += 2;
     }
+    int stop[2] = {-1, -1};
+    if (argc > 1 && strcmp(argv[1], "--poll") == 0) {
+        if (pipe(stop) != 0) {
+            fprintf(stderr, "link_pingpong: pipe: %s\n", strerror(errno));
+            return 1;
+        }
+        --argc;
+        ++argv;
+    }
     const int ownLine = argc == 3 && strcmp(argv[1], "--pty") == 0;
     if (argc != 4 && !ownLine) {
-        fprintf(stderr, "usage: link_pingpong [--plc-cpu N] HOST_SIDE PLC_SIDE EXCHANGES\n"
-                        "       link_pingpong --pty EXCHANGES\n");
+        fprintf(stderr, "usage: link_pingpong [--plc-cpu N] [--poll] HOST_SIDE PLC_SIDE EXCHANGES\n"
+                        "       link_pingpong [--poll] --pty EXCHANGES\n");
         return 2;
     }
     long exchanges = atol(argv[argc - 1]);
@@ -139,6 +164,7 @@ int main(int argc, char **argv)
     }
     close(plc);
     close(done[0]);
+    stopFd = stop[0]; /* the host's waits only: the PLC blocks as before */
 
     struct rusage before, after;
     struct timespec start, end;
