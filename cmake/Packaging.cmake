@@ -174,6 +174,10 @@ set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME ${ordelin_tools_package})
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
 # The programs load the driver at run time, so shlibdeps cannot see it.
 set(CPACK_COMPONENT_TOOLS_DEPENDS runtime)
+# Nor the SQLite driver plugin QtSql loads for the gateway's journal.
+if(TARGET ordelin-gateway)
+    set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS libqt${QT_VERSION_MAJOR}sql${QT_VERSION_MAJOR}-sqlite)
+endif()
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION
     "PLC simulator and reference host for the Ordelin driver (Qt ${QT_VERSION_MAJOR})
 ordelin-poll${ORDELIN_FILE_SUFFIX} polls a PLC over a serial port (or a built-in

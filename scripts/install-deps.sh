@@ -6,7 +6,7 @@ packages="g++ make cmake pkg-config qtbase5-dev libqt5serialport5-dev libqt5char
 qt6-base-dev qt6-serialport-dev libqt6core6 libqt6serialport6 qt6-charts-dev libqt6opengl6-dev
 libgtest-dev libgmock-dev
 libbenchmark-dev socat clang libclang-rt-14-dev binutils dpkg-dev help2man lintian
-libmosquitto-dev mosquitto mosquitto-clients openssl"
+libmosquitto-dev mosquitto mosquitto-clients openssl libqt5sql5-sqlite libqt6sql6-sqlite"
 [ "${ORDELIN_WITH_VALGRIND:-0}" = 1 ] && packages="$packages valgrind"
 missing=""
 for package in $packages; do

@@ -29,29 +29,41 @@ Gateway::Gateway(const QString &prefix, int heartbeatS, QList<ShownTag> shown, D
     loopStartMs = sinceMs = QDateTime::currentMSecsSinceEpoch();
 }
 
+void Gateway::attach(MqttSession *session, Forwarder *journaled)
+{
+    mqtt = session;
+    forwarder = journaled;
+    seq = forwarder->lastSeq();
+}
+
 // After every read cycle, and at least once a second: a tag goes out when
 // its value or quality changed, when its heartbeat is due, and the first time.
 void Gateway::show(const PollView &view)
 {
     const qint64 nowNs = tools::nowNs();
+    QVector<Outgoing> due;
     std::lock_guard<std::mutex> hold(mutex);
     for (int i = 0; i < tags.size(); ++i) {
         const TagState now = tagState(tags[i], view, loopStartMs);
         Published &last = published[i];
-        const bool due = !last.made || changed(last.state, now, tags[i].tag.deadband)
-                      || (heartbeatNs > 0 && nowNs - last.atNs >= heartbeatNs);
-        if (!due)
+        if (last.made && !changed(last.state, now, tags[i].tag.deadband)
+            && !(heartbeatNs > 0 && nowNs - last.atNs >= heartbeatNs))
             continue;
         last = {true, now, nowNs};
-        publishTag(i);
+        due.append(tagMessage(i));
     }
+    if (!due.isEmpty())
+        forwarder->send(due); // under the mutex: the journal gets them in seq order
 }
 
-void Gateway::publishTag(int index)
+// Every message has the next number, published or not: the journal keeps
+// it until the broker has it, and a subscriber can tell that none is missing.
+Outgoing Gateway::tagMessage(int index)
 {
-    const QByteArray payload = tagPayload(published[index].state, seq + 1);
-    if (mqtt && mqtt->publish(topic(QStringLiteral("tags/") + tags[index].tag.name), payload, true))
-        ++seq;
+    const TagState &state = published[index].state;
+    ++seq;
+    return {seq, topic(QStringLiteral("tags/") + tags[index].tag.name), tagPayload(state, seq),
+            state.readAtMs >= 0 ? state.readAtMs : QDateTime::currentMSecsSinceEpoch()};
 }
 
 void Gateway::publishStatus()
@@ -95,16 +107,21 @@ void Gateway::trace(const QString &line)
 
 // A new connection starts with nothing of ours at the broker but what it
 // retained, which may be old: the status and every tag's last message go
-// out again, each tag with a new sequence number.
+// out again, each tag with a new sequence number, beside the replay of
+// what the journal kept.
 void Gateway::connected()
 {
     mqtt->subscribe(topic(QStringLiteral("tags/+/set")));
     std::lock_guard<std::mutex> hold(mutex);
     publishStatus();
+    forwarder->brokerUp();
+    QVector<Outgoing> again;
     for (int i = 0; i < tags.size(); ++i) {
         if (published[i].made)
-            publishTag(i);
+            again.append(tagMessage(i));
     }
+    if (!again.isEmpty())
+        forwarder->send(again);
 }
 
 // On the network thread. A request is refused here, before anything

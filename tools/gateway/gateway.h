@@ -1,13 +1,15 @@
 // What the gateway does between the poll loop and the broker. The loop's
 // thread reports values, link changes and ended writes (LoopEvents); the
-// broker's network thread reports connections and write requests
-// (MqttEvents). One mutex guards what both touch: the last message of each
-// tag, the message counter, the status and the table of open writes, so a
-// republication after a reconnect and a change seen by the loop never
-// interleave out of order.
+// broker's network thread reports connections, acknowledgements and write
+// requests (MqttEvents). One mutex guards what both touch: the last message
+// of each tag, the message counter, the status and the table of open
+// writes, so a republication after a reconnect and a change seen by the
+// loop never interleave out of order. Tag messages go to the broker through
+// the forwarder and its journal; the status and write results go directly.
 #ifndef ORDELIN_GATEWAY_GATEWAY_H
 #define ORDELIN_GATEWAY_GATEWAY_H
 
+#include "forwarder.h"
 #include "messages.h"
 #include "mqtt_session.h"
 
@@ -25,10 +27,13 @@ public:
     // `heartbeatS` 0: a tag is published only when it changed.
     Gateway(const QString &prefix, int heartbeatS, QList<pollhost::ShownTag> tags, pollhost::DriverHost &host);
 
-    void attach(MqttSession *session) { mqtt = session; }
+    // Both before the loop and the session start; `seq` goes on after the
+    // forwarder's journal's last.
+    void attach(MqttSession *session, Forwarder *forwarder);
     // The epoch time of the loop clock's zero: PollLoop::run() is next.
     void loopStarts(qint64 epochMs) { loopStartMs = sinceMs = epochMs; }
     QByteArray statusTopic() const { return topic(QStringLiteral("status")); }
+    QByteArray gapsTopic() const { return topic(QStringLiteral("gaps")); }
 
     void show(const pollhost::PollView &view) override;
     void event(qint64 elapsedMs, const pollhost::HostEvent &event) override;
@@ -38,6 +43,8 @@ public:
     void connected() override;
     void message(const QByteArray &topic, const QByteArray &payload, bool retained,
                  const QString &clientId) override;
+    void acknowledged(quint64 token) override { forwarder->acknowledged(token); }
+    void disconnected() override { forwarder->brokerDown(); }
 
 private:
     struct Published {
@@ -53,7 +60,7 @@ private:
         QString clientId;
     };
     QByteArray topic(const QString &tail) const { return (prefix + QLatin1Char('/') + tail).toUtf8(); }
-    void publishTag(int index); // with the mutex held
+    Outgoing tagMessage(int index); // with the mutex held
     void publishStatus();       // with the mutex held
     void answer(const OpenWrite &write, const QString &status, const QString &reason);
 
@@ -63,6 +70,7 @@ private:
     QHash<QString, int> byName;
     pollhost::DriverHost &host;
     MqttSession *mqtt = nullptr;
+    Forwarder *forwarder = nullptr;
     std::atomic<pollhost::LinkState> link{pollhost::LinkState::Opening};
     qint64 loopStartMs = 0;
 

@@ -35,6 +35,7 @@ enum ExitCode {
     CredentialsRefused = 9,
     TlsRefused = 10,
     BrokerInClear = 11,
+    JournalFailed = 12,
 };
 
 int fail(const QString &message, ExitCode code)
@@ -98,7 +99,15 @@ int runGateway(const GatewayOptions &options)
     broker.willTopic = gateway.statusTopic();
     broker.willPayload = offlinePayload(-1);
     MqttSession mqtt(broker, gateway, stop);
-    gateway.attach(&mqtt);
+    Forwarder forwarder(mqtt, gateway.gapsTopic());
+    QString notice;
+    const auto journaled = forwarder.start(journalPath(options, qEnvironmentVariable("STATE_DIRECTORY")),
+                                           options.journalLimits, &notice);
+    if (!notice.isEmpty())
+        tell(notice);
+    if (!journaled.ok())
+        return fail(journaled.error(), JournalFailed);
+    gateway.attach(&mqtt, &forwarder);
     tools::raiseOnStopSignals(stop);
     host.start();
     const auto started = mqtt.start();
@@ -109,10 +118,14 @@ int runGateway(const GatewayOptions &options)
     gateway.loopStarts(QDateTime::currentMSecsSinceEpoch());
     const LoopEnd end = loop.run();
     mqtt.finish(gateway.statusTopic(), offlinePayload(QDateTime::currentMSecsSinceEpoch()));
+    forwarder.stop();
     if (simulator)
         simulator->stop();
-    tell(QStringLiteral("stopped: %1 exchanges, %2 dropped, %3 port outages, %4 broker outages")
-             .arg(loop.stats().exchanges).arg(loop.stats().dropped).arg(loop.stats().outages).arg(mqtt.outages()));
+    const Forwarder::Figures journal = forwarder.figures();
+    tell(QStringLiteral("stopped: %1 exchanges, %2 dropped, %3 port outages, %4 broker outages; journal: %5 "
+                        "messages replayed, %6 kept for the next run, %7 lost to its limits in all")
+             .arg(loop.stats().exchanges).arg(loop.stats().dropped).arg(loop.stats().outages).arg(mqtt.outages())
+             .arg(journal.replayed).arg(journal.kept).arg(journal.lost));
     if (mqtt.fatal() != MqttFatal::None)
         return fail(mqtt.fatalMessage(), mqtt.fatal() == MqttFatal::Credentials ? CredentialsRefused : TlsRefused);
     if (end == LoopEnd::PortFailed)

@@ -4,6 +4,7 @@
 
 #include "common/option_values.h"
 
+#include <QtCore/QDir>
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
 #include <QtCore/QSysInfo>
@@ -31,7 +32,8 @@ const char exitCodes[] =
     "  7  the driver library was built against another Qt major version\n"
     "  9  the broker refused the user name or password\n"
     " 10  the TLS handshake with the broker failed (certificate not trusted, wrong key)\n"
-    " 11  the broker is not on this machine and neither TLS nor --insecure was given";
+    " 11  the broker is not on this machine and neither TLS nor --insecure was given\n"
+    " 12  the journal cannot be opened (in use by another gateway, a folder it may not write)";
 
 void describeOptions(QCommandLineParser &parser)
 {
@@ -83,6 +85,12 @@ void describeOptions(QCommandLineParser &parser)
                                 "environment variable ORDELIN_MQTT_PASSWORD); never on the command "
                                 "line.", "file"),
         option("insecure", "Allow plain MQTT, without TLS, to a broker that is not on this machine."),
+        option("journal", "Keep every tag message in this SQLite file until the broker acknowledged "
+                          "it (default: under $STATE_DIRECTORY, else beside the project file, else "
+                          "here; named after the project or the prefix).", "file"),
+        option("journal-max", "Most messages the journal keeps; beyond, the oldest go and the gap "
+                              "is published (default 1000000).", "messages", "1000000"),
+        option("journal-max-mb", "Most megabytes of messages the journal keeps (default 1024).", "mb", "1024"),
     });
     pollhost::addSharedHostOptions(parser);
     tools::addLineOptions(parser);
@@ -101,6 +109,8 @@ const MqttField mqttFields[] = {
     {"cafile", "cafile", QJsonValue::String},         {"cert", "cert", QJsonValue::String},
     {"key", "key", QJsonValue::String},               {"username", "username", QJsonValue::String},
     {"password_file", "password-file", QJsonValue::String}, {"insecure", "insecure", QJsonValue::Bool},
+    {"journal", "journal", QJsonValue::String},       {"journal_max", "journal-max", QJsonValue::Double},
+    {"journal_max_mb", "journal-max-mb", QJsonValue::Double},
 };
 
 Result<QStringList> mqttArguments(const QJsonObject &mqtt)
@@ -238,6 +248,11 @@ QStringList readNumbers(const QCommandLineParser &parser, GatewayOptions &o)
                                                          {"open-timeout", 0, 86400000, &openTimeout}});
     // A gateway is a service: by default it waits for its PLC as long as it runs.
     h.openTimeoutMs = openTimeout > 0 ? openTimeout : most;
+    int journalMax = 0, journalMaxMb = 0;
+    errors += pollhost::readIntegers(parser, {{"journal-max", 1, 1000000000, &journalMax},
+                                              {"journal-max-mb", 1, 1024 * 1024, &journalMaxMb}});
+    o.journalLimits = {journalMax, qint64(journalMaxMb) * 1024 * 1024};
+    o.journal = parser.value(QStringLiteral("journal"));
     h.guardMs = h.timeoutMs;
     if (parser.isSet(QStringLiteral("guard")))
         errors += pollhost::readIntegers(parser, {{"guard", 0, 600000, &h.guardMs}});
@@ -275,6 +290,18 @@ bool onLoopback(const QString &host)
         return std::memcmp(address, &in6addr_loopback, 16) == 0
             || (std::memcmp(address, mapped, 12) == 0 && address[12] == 127);
     return host == QLatin1String("localhost");
+}
+
+QString journalPath(const GatewayOptions &options, const QString &stateDirectory)
+{
+    if (options.journal.isEmpty())
+        return defaultJournalPath(options.projectPath, QString(options.prefix).replace(QLatin1Char('/'), QLatin1Char('-')),
+                                  options.lineName, stateDirectory);
+    if (options.lineName.isEmpty())
+        return options.journal;
+    const QFileInfo file(options.journal);
+    const QString suffix = file.suffix().isEmpty() ? QString() : QLatin1Char('.') + file.suffix();
+    return QDir(file.path()).filePath(file.completeBaseName() + QLatin1Char('.') + options.lineName + suffix);
 }
 
 Result<GatewayOptions> parseGatewayOptions(const QStringList &arguments, const QString &password)

@@ -3,6 +3,7 @@
 #ifndef ORDELIN_GATEWAY_GATEWAY_OPTIONS_H
 #define ORDELIN_GATEWAY_GATEWAY_OPTIONS_H
 
+#include "journal.h"
 #include "mqtt_session.h"
 
 #include "host/host_options.h"
@@ -24,6 +25,9 @@ struct GatewayOptions {
     QString prefix;
     int heartbeatS = 0;
     bool insecure = false; // plain MQTT to a broker off this machine
+    QString journal;       // as given; empty for the default
+    JournalLimits journalLimits;
+    QString lineName; // of a line of a plant, run by itself
 
     bool showHelp = false;
     QString helpText;
@@ -37,6 +41,10 @@ tools::Result<GatewayOptions> parseGatewayOptions(const QStringList &arguments, 
 // talks to in clear without --insecure. Names are not resolved, so a name
 // that happens to point here still counts as elsewhere.
 bool onLoopback(const QString &host);
+
+// The journal's file: --journal, with the line's name put before the
+// suffix for a line of a plant, or the default (see journal.h).
+QString journalPath(const GatewayOptions &options, const QString &stateDirectory);
 
 } // namespace gateway
 

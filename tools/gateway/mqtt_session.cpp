@@ -147,11 +147,16 @@ tools::Result<bool> MqttSession::configure()
     return true;
 }
 
-bool MqttSession::publish(const QByteArray &topic, const QByteArray &payload, bool retain)
+bool MqttSession::publish(const QByteArray &topic, const QByteArray &payload, bool retain, quint64 token)
 {
     std::lock_guard<std::mutex> hold(clientMutex);
-    return isConnected && mosquitto_publish(client, nullptr, topic.constData(), int(payload.size()),
-                                            payload.constData(), settings.qos, retain) == MOSQ_ERR_SUCCESS;
+    std::lock_guard<std::mutex> holdTokens(tokensMutex);
+    int mid = 0;
+    const bool sent = isConnected && mosquitto_publish(client, &mid, topic.constData(), int(payload.size()),
+                                                       payload.constData(), settings.qos, retain) == MOSQ_ERR_SUCCESS;
+    if (sent && token)
+        tokens.insert(mid, token);
+    return sent;
 }
 
 bool MqttSession::subscribe(const QByteArray &pattern)
@@ -189,9 +194,16 @@ void MqttSession::finish(const QByteArray &topic, const QByteArray &payload)
 
 void MqttSession::onPublished(int mid)
 {
-    std::lock_guard<std::mutex> hold(lastWordsMutex);
-    if (mid == lastWordsMid)
-        acknowledged.raise();
+    {
+        std::lock_guard<std::mutex> hold(lastWordsMutex);
+        if (mid == lastWordsMid)
+            acknowledged.raise();
+    }
+    std::unique_lock<std::mutex> hold(tokensMutex);
+    const quint64 token = tokens.take(mid);
+    hold.unlock();
+    if (token)
+        events.acknowledged(token);
 }
 
 // The network thread: one connection attempt after another, each served by
@@ -223,7 +235,7 @@ void MqttSession::run()
             rc = mosquitto_loop(client, 500, 1);
             error = errno;
         }
-        isConnected = false;
+        connectionEnded();
         if (finishing || giveUp(rc, error))
             return;
         const QString why = rc == MOSQ_ERR_ERRNO         ? QString::fromUtf8(std::strerror(error))
@@ -277,7 +289,17 @@ void MqttSession::onConnect(int reason)
 
 void MqttSession::onDisconnect(int)
 {
+    connectionEnded();
+}
+
+void MqttSession::connectionEnded()
+{
     isConnected = false;
+    {
+        std::lock_guard<std::mutex> hold(tokensMutex);
+        tokens.clear();
+    }
+    events.disconnected();
 }
 
 void MqttSession::onMessage(const QByteArray &topic, const QByteArray &payload, bool retained, const QString &clientId)

@@ -18,6 +18,7 @@
 #include "common/wake_up.h"
 
 #include <QtCore/QByteArray>
+#include <QtCore/QHash>
 #include <QtCore/QString>
 
 #include <atomic>
@@ -54,6 +55,10 @@ public:
     // `clientId`: the publisher's user property "client-id" (MQTT 5), if it sent one.
     virtual void message(const QByteArray &topic, const QByteArray &payload, bool retained,
                          const QString &clientId) = 0;
+    // The broker acknowledged the publication given this token.
+    virtual void acknowledged(quint64 token) { Q_UNUSED(token) }
+    // The connection is gone, and with it every publication not yet acknowledged.
+    virtual void disconnected() {}
 };
 
 // Why the session gave up: causes that no retry can mend.
@@ -70,9 +75,10 @@ public:
     // Sets the client up (TLS files, credentials, last will) and starts the
     // network thread, which connects when the broker can be reached.
     tools::Result<bool> start();
-    // False when not connected: the message is not kept, since the gateway
-    // republishes what matters when the broker is back.
-    bool publish(const QByteArray &topic, const QByteArray &payload, bool retain);
+    // False when not connected: the message is not kept here. A `token`
+    // other than 0 comes back through MqttEvents::acknowledged() when the
+    // broker acknowledged the message (at QoS 0: when it was written out).
+    bool publish(const QByteArray &topic, const QByteArray &payload, bool retain, quint64 token = 0);
     bool subscribe(const QByteArray &pattern);
     // Publishes the last words (a clean stop is no death, so the broker
     // sends no will), disconnects and ends the thread, within a second.
@@ -93,6 +99,7 @@ public:
 private:
     tools::Result<bool> configure();
     void run();
+    void connectionEnded();
     bool giveUp(int rc, int error);
 
     BrokerSettings settings;
@@ -101,6 +108,11 @@ private:
     tools::WakeUp quit; // ends the thread's back-off wait
     std::mutex lastWordsMutex; // guards lastWordsMid
     int lastWordsMid = -1;     // of the offline status a clean stop publishes
+    // Held across mosquitto_publish() so that an acknowledgement, which may
+    // come before it returns, finds its token. Message ids start again with
+    // each connection, so the table is emptied when one ends.
+    std::mutex tokensMutex;
+    QHash<int, quint64> tokens; // by message id
     tools::WakeUp acknowledged; // raised when the broker acknowledged it
     std::mutex clientMutex; // the network thread makes the client new while no one else uses it
     mosquitto *client = nullptr;
