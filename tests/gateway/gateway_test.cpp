@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QtCore/QDir>
 #include <QtCore/QRegularExpression>
 #include <QtCore/QSet>
 #include <QtCore/QTemporaryDir>
@@ -108,7 +109,35 @@ struct Rig {
                         "--broker", QStringLiteral("127.0.0.1:%1").arg(port), "--prefix", "t", "--timeout", "100",
                         "--retries", "1", "--stale-after", "1000"} + more);
     }
-    void watch() { watcher = std::make_unique<Process>("mosquitto_sub", QStringList{"-p", QString::number(port), "-t", "t/#", "-F", "%t %r %p"}); }
+    void watch(const QStringList &more = {})
+    {
+        watcher = std::make_unique<Process>("mosquitto_sub", QStringList{"-p", QString::number(port), "-t", "t/#", "-F", "%t %r %p"} + more);
+    }
+    // The network between the gateway and the broker, which the case can
+    // take away while the broker and its subscribers stay: one connection.
+    int proxyPort = freePort();
+    std::unique_ptr<Process> proxy;
+    void startProxy()
+    {
+        proxy = std::make_unique<Process>("socat", QStringList{"-d", "-d", QStringLiteral("TCP-LISTEN:%1,bind=127.0.0.1,reuseaddr").arg(proxyPort),
+                                                               QStringLiteral("TCP:127.0.0.1:%1").arg(port)});
+        ASSERT_FALSE(proxy->waitFor("listening on").isEmpty()) << proxy->seen.join('\n').toStdString();
+    }
+    // A broker, a subscriber at QoS 1 that sees every message from the first,
+    // and the gateway, through the network that can go away.
+    void startThroughProxy(const QStringList &more = {})
+    {
+        startBroker();
+        watch({"-q", "1"});
+        startProxy();
+        startGateway(QStringList{"--broker", QStringLiteral("127.0.0.1:%1").arg(proxyPort)} + more);
+        next("t/tags/ticks", "good");
+    }
+    void networkGoes()
+    {
+        proxy->stop(SIGTERM);
+        ASSERT_FALSE(gateway->waitFor("lost the broker").isEmpty()) << gateway->seen.join('\n').toStdString();
+    }
     // The payload of the next message on `topic` whose payload matches.
     QJsonObject next(const QString &topic, const QString &payload = ".", int timeoutMs = 8000)
     {
@@ -125,6 +154,73 @@ struct Rig {
         return plc->inspect([address](sim::SimEngine &engine) { return int(engine.memory().dm[address]); });
     }
 };
+
+// What a subscriber saw of the tags, in the order it arrived.
+struct TagMessage {
+    qint64 seq;
+    bool replayed;
+    QString ts;
+    QString line;
+};
+
+QList<TagMessage> tagMessages(const QStringList &lines)
+{
+    QList<TagMessage> seen;
+    for (const QString &line : lines) {
+        if (!line.startsWith(QLatin1String("t/tags/")) || line.section(' ', 0, 0).endsWith(QLatin1String("/result")))
+            continue;
+        const QJsonObject message = json(line.section(' ', 2));
+        seen.append({qint64(message["seq"].toDouble()), message["replayed"].toBool(), message["ts"].toString(), line});
+    }
+    return seen;
+}
+
+// Every number from the first seen to the last, in `seqs` or in `[gapFirst, gapLast]`.
+QString missing(const QList<TagMessage> &seen, qint64 gapFirst = 0, qint64 gapLast = -1)
+{
+    QSet<qint64> seqs;
+    qint64 lowest = seen.value(0).seq, highest = 0;
+    for (const TagMessage &one : seen)
+        seqs << one.seq, lowest = std::min(lowest, one.seq), highest = std::max(highest, one.seq);
+    QStringList holes;
+    for (qint64 seq = lowest; seq <= highest; ++seq) {
+        if (!seqs.contains(seq) && (seq < gapFirst || seq > gapLast))
+            holes << QString::number(seq);
+    }
+    return holes.join(' ');
+}
+
+// The replayed messages came oldest first, in the order of reading. A
+// broker may deliver a message twice at QoS 1; a historian keeps the first.
+QList<TagMessage> expectReadOrder(const QList<TagMessage> &seen, int atLeast)
+{
+    QList<TagMessage> replayed;
+    QSet<qint64> known;
+    for (const TagMessage &one : seen) {
+        if (one.replayed && !known.contains(one.seq))
+            replayed << one;
+        known << one.seq;
+    }
+    EXPECT_GE(replayed.size(), atLeast);
+    for (int i = 1; i < replayed.size(); ++i) {
+        if (replayed[i - 1].ts.isEmpty() || replayed[i].ts.isEmpty())
+            continue; // never read
+        EXPECT_GT(replayed[i].seq, replayed[i - 1].seq);
+        EXPECT_GE(replayed[i].ts.toStdString(), replayed[i - 1].ts.toStdString()) << replayed[i].seq << " " << replayed[i].line.toStdString() << " after " << replayed[i-1].line.toStdString(); // ISO times of one offset sort as text
+    }
+    return replayed;
+}
+
+// The network back: the gateway replays, and live values follow.
+void outageEnds(Rig &rig)
+{
+    rig.startProxy();
+    const QString done = rig.gateway->waitFor("journal: replay done, \\d+ messages up to seq", 20000);
+    ASSERT_FALSE(done.isEmpty()) << rig.gateway->seen.join('\n').toStdString();
+    ASSERT_FALSE(rig.watcher->waitFor(QStringLiteral("\"seq\":%1,.*replayed").arg(done.section(' ', 9, 9))).isEmpty());
+    rig.next("t/tags/ticks", "good");
+    rig.next("t/tags/ticks", "good");
+}
 
 const QRegularExpression isoMs(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d)$)");
 
@@ -161,7 +257,8 @@ const Case cases[] = {
          double seq = 0;
          int ticks = -1;
          for (int i = 0; i < 4; ++i) {
-             const QJsonObject message = rig.next("t/tags/ticks", "good");
+             // Live ones: the values made before the broker answered come again as replays.
+             const QJsonObject message = rig.next("t/tags/ticks", "good.*\"value\":\\d+}$");
              EXPECT_GT(message["seq"].toDouble(), seq);
              EXPECT_GT(message["value"].toInt(), ticks) << "published only when it moved";
              EXPECT_TRUE(isoMs.match(message["ts"].toString()).hasMatch()) << message["ts"].toString().toStdString();
@@ -236,6 +333,82 @@ const Case cases[] = {
              republished << line.section(' ', 0, 0);
          EXPECT_EQ(republished, QSet<QString>({"t/status", "t/tags/ticks", "t/tags/setpoint", "t/tags/locked", "t/tags/blink"}))
              << rig.watcher->seen.mid(0, 12).join('\n').toStdString();
+     }},
+    {"OutageIsReplayedInReadOrderThenLiveValues", [](Rig &rig) {
+         rig.startThroughProxy();
+         rig.networkGoes();
+         QThread::msleep(2000); // ticks change ten times a second meanwhile
+         outageEnds(rig);
+         const QList<TagMessage> seen = tagMessages(rig.watcher->seen);
+         EXPECT_EQ(missing(seen).toStdString(), "");
+         expectReadOrder(seen, 10);
+         // The broker's retained value of a tag is its latest, never a replay.
+         const e2e::Finished newcomer = runProgram("mosquitto_sub", {"-p", QString::number(rig.port), "-t", "t/tags/ticks", "-C", "1", "-W", "5"}, 8000);
+         EXPECT_FALSE(json(newcomer.out).contains("replayed")) << newcomer.out.toStdString();
+     }},
+    {"KilledDuringTheOutageResumesFromTheJournal", [](Rig &rig) {
+         rig.startThroughProxy();
+         rig.networkGoes();
+         QThread::msleep(1000);
+         rig.gateway->stop(SIGKILL);
+         rig.startGateway({"--broker", QStringLiteral("127.0.0.1:%1").arg(rig.proxyPort)}); // the same project, so the same journal
+         ASSERT_FALSE(rig.gateway->waitFor("polling").isEmpty());
+         QThread::msleep(1000);
+         outageEnds(rig);
+         const QList<TagMessage> seen = tagMessages(rig.watcher->seen);
+         EXPECT_EQ(missing(seen).toStdString(), "") << "seq goes on across the kill, and nothing journaled is lost";
+         expectReadOrder(seen, 15);
+     }},
+    {"FullJournalPublishesTheGap", [](Rig &rig) {
+         rig.startThroughProxy({"--journal-max", "100", "--interval", "0"});
+         rig.networkGoes();
+         for (int i = 1; i <= 1000; ++i) {
+             rig.plc->inspect([i](sim::SimEngine &engine) { return engine.memory().dm[101] = quint16(i); });
+             QThread::msleep(2);
+         }
+         outageEnds(rig);
+         if (rig.watcher->seen.filter(QRegularExpression("^t/gaps ")).isEmpty())
+             rig.watcher->waitFor("^t/gaps ");
+         QSet<QString> gaps; // the broker may deliver it twice
+         for (const QString &line : rig.watcher->seen.filter(QRegularExpression("^t/gaps ")))
+             gaps << line.section(' ', 2);
+         ASSERT_EQ(gaps.size(), 1) << "published once, before the replay";
+         const QJsonObject gap = json(*gaps.begin());
+         const qint64 first = qint64(gap["first_seq"].toDouble()), last = qint64(gap["last_seq"].toDouble());
+         EXPECT_EQ(gap["lost"].toDouble(), last - first + 1);
+         EXPECT_GT(gap["lost"].toDouble(), 300);
+         EXPECT_TRUE(isoMs.match(gap["first_ts"].toString()).hasMatch());
+         EXPECT_LE(gap["first_ts"].toString().toStdString(), gap["last_ts"].toString().toStdString());
+         const QList<TagMessage> seen = tagMessages(rig.watcher->seen);
+         EXPECT_EQ(missing(seen, first, last).toStdString(), "") << "nothing lost without a trace";
+         const QList<TagMessage> replayed = expectReadOrder(seen, 100);
+         EXPECT_EQ(std::count_if(replayed.begin(), replayed.end(), [last](const TagMessage &one) { return one.seq > last; }), 100)
+             << "the journal's 100, after the gap";
+     }},
+    {"UnusableJournalIsMovedAside", [](Rig &rig) {
+         rig.startBroker();
+         rig.startGateway();
+         ASSERT_FALSE(rig.gateway->waitFor("connected to the broker").isEmpty());
+         rig.gateway->stop(SIGTERM);
+         QFile made(rig.at("line.journal"));
+         ASSERT_TRUE(made.open(QIODevice::ReadWrite));
+         const QByteArray journal = made.readAll();
+         made.close();
+         QByteArray otherVersion = journal;
+         otherVersion[63] = 7; // the file header's user version
+         const struct {
+             QByteArray file;
+             const char *says;
+         } unusable[] = {{QByteArray(4096, 'x'), "not a database"}, {otherVersion, "a journal of version 7"}};
+         for (const auto &one : unusable) {
+             write(rig.at("line.journal"), one.file);
+             rig.startGateway();
+             EXPECT_FALSE(rig.gateway->waitFor(QStringLiteral("journal .*line.journal is unusable \\(.*%1.*\\): moved it to .*line.journal.bad-").arg(one.says)).isEmpty())
+                 << rig.gateway->seen.join('\n').toStdString();
+             EXPECT_FALSE(rig.gateway->waitFor("connected to the broker").isEmpty());
+             EXPECT_EQ(rig.gateway->stop(SIGTERM), 0);
+         }
+         EXPECT_GE(QDir(rig.dir.path()).entryList({"line.journal.bad-*"}).size(), 1);
      }},
     {"TlsWithCertificatesAndPasswords", [](Rig &rig) {
          makeCertificates(rig);

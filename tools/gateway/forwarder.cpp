@@ -3,6 +3,7 @@
 #include "messages.h"
 #include "mqtt_session.h"
 
+#include <QtCore/QDateTime>
 #include <QtCore/QJsonDocument>
 #include <QtCore/QJsonObject>
 
@@ -90,6 +91,7 @@ void Forwarder::brokerDown()
     // What was in flight stays in the journal, to be replayed next time.
     post([this] {
         connected = false;
+        replayStart = -1;
         replaying.clear();
         gapsInFlight.clear();
         cursor = replayEnd = 0;
@@ -131,6 +133,8 @@ void Forwarder::up()
     connected = true;
     cursor = 0;
     replayEnd = journal.lastSeq();
+    replayStart = journal.kept() > 0 ? QDateTime::currentMSecsSinceEpoch() : -1;
+    replayedNow = 0;
     if (journal.kept() > 0)
         tell(QStringLiteral("journal: replaying %1 messages kept while the broker was away").arg(journal.kept()));
     publishGaps();
@@ -155,11 +159,17 @@ void Forwarder::flushAcknowledged()
         }
         seqs.append(token);
         if (replaying.remove(token))
-            ++done.replayed;
+            ++done.replayed, ++replayedNow;
     }
     if (!seqs.isEmpty() && !journal.remove(seqs))
         diskFailed();
     replayMore();
+    if (replayStart >= 0 && cursor >= replayEnd && replaying.isEmpty()) {
+        tell(QStringLiteral("journal: replay done, %1 messages up to seq %2 in %3 s")
+                 .arg(replayedNow).arg(lastReplayed)
+                 .arg(double(QDateTime::currentMSecsSinceEpoch() - replayStart) / 1000, 0, 'f', 1));
+        replayStart = -1;
+    }
 }
 
 void Forwarder::replayMore()
@@ -174,7 +184,7 @@ void Forwarder::replayMore()
             if (!mqtt.publish(message.topic, replayed(message.payload), false, message.seq))
                 return; // the broker went; its brokerDown() is on its way
             replaying.insert(message.seq);
-            cursor = message.seq;
+            cursor = lastReplayed = message.seq;
         }
     }
 }

@@ -87,6 +87,9 @@ private:
     quint64 replayEnd = 0; // the newest message of the backlog this connection replays
     quint64 cursor = 0;    // the newest replayed so far
     QSet<quint64> replaying;
+    qint64 replayStart = -1; // epoch ms while a replay runs
+    quint64 replayedNow = 0; // by this connection's replay
+    quint64 lastReplayed = 0;
     QHash<quint64, Gap> gapsInFlight; // by token
     quint64 nextGapToken = 0;
     Figures done;

@@ -6,6 +6,8 @@
 #include <QtCore/QJsonArray>
 #include <QtCore/QJsonDocument>
 
+#include <algorithm>
+
 namespace gateway {
 
 using namespace pollhost;
@@ -41,7 +43,7 @@ void Gateway::attach(MqttSession *session, Forwarder *journaled)
 void Gateway::show(const PollView &view)
 {
     const qint64 nowNs = tools::nowNs();
-    QVector<Outgoing> due;
+    QVector<int> due;
     std::lock_guard<std::mutex> hold(mutex);
     for (int i = 0; i < tags.size(); ++i) {
         const TagState now = tagState(tags[i], view, loopStartMs);
@@ -50,10 +52,18 @@ void Gateway::show(const PollView &view)
             && !(heartbeatNs > 0 && nowNs - last.atNs >= heartbeatNs))
             continue;
         last = {true, now, nowNs};
-        due.append(tagMessage(i));
+        due.append(i);
     }
-    if (!due.isEmpty())
-        forwarder->send(due); // under the mutex: the journal gets them in seq order
+    // Numbered in the order the values were read, which the read list,
+    // grouped by family, does not keep in the order of the tags.
+    std::stable_sort(due.begin(), due.end(), [this](int a, int b) {
+        return published[a].state.readAtMs < published[b].state.readAtMs;
+    });
+    QVector<Outgoing> messages;
+    for (const int index : due)
+        messages.append(tagMessage(index));
+    if (!messages.isEmpty())
+        forwarder->send(messages); // under the mutex: the journal gets them in seq order
 }
 
 // Every message has the next number, published or not: the journal keeps

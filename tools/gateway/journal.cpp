@@ -91,7 +91,7 @@ tools::Result<bool> Journal::open(const QString &path, const JournalLimits &want
         return Failure::failure(QStringLiteral("journal %1: %2").arg(path, bad));
     // Damaged, not ours, or of another version: keep it for whoever wants to
     // look, out of the way, and start again.
-    const QString aside = path + QStringLiteral(".bad-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString aside = path + QStringLiteral(".bad-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss.zzz"));
     for (const char *tail : {"", "-wal", "-shm"}) {
         if (QFile::exists(path + QLatin1String(tail)) && !QFile::rename(path + QLatin1String(tail), aside + QLatin1String(tail)))
             return Failure::failure(QStringLiteral("journal %1 is unusable (%2) and cannot be moved aside").arg(path, bad));
