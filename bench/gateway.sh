@@ -28,6 +28,21 @@
 # second, what the gateway published (its last seq), and the gateway's and
 # the broker's processor time per message.
 #
+# (c) The journal while the broker is away: the set-up of (b) with the
+# gateway pointed at a port nobody listens on, so every message goes to the
+# journal only. Prints the messages kept, the gateway's processor time per
+# message and the file's size per million messages.
+#
+# (d) Replay: a journal of REPLAY messages (ORDELIN_BENCH_REPLAY, 1000000),
+# made as in (c) with --journal-max REPLAY, replayed at QoS 1 by a gateway
+# that meanwhile polls 10 changing tags on a paced 115200 baud line. Prints
+# the replay's rate and the live messages' latency during it, from the read
+# time in each message to its arrival at the subscriber, and the gateway's
+# largest resident memory (VmRSS) meanwhile.
+#
+# (e) Memory: the resident size (VmRSS) of a gateway with 1,000 tags after
+# SECONDS of polling an unpaced simulator.
+#
 #   bench/gateway.sh BUILD_DIR [SECONDS] [SUFFIX]
 set -euo pipefail
 build=$1
@@ -85,6 +100,7 @@ stop() {
 # project TAGS ADDRESS_FAMILY: a project file of TAGS uint16 tags t0.. on
 # successive addresses of the family, for the line at $pty.
 project() {
+    rm -f "$work/project.journal"*
     {
         echo "{\"line\": {\"port\": \"$pty\", \"baud\": 115200, \"data_bits\": 8, \"parity\": \"none\", \"stop_bits\": 1},"
         echo " \"tags\": ["
@@ -192,15 +208,127 @@ throughput() {
         }' "$work/sub.out"
 }
 
+# The journal's figures in the gateway's last line: replayed, kept, lost.
+kept() { sed -n 's/.*journal: [0-9]* messages replayed, \([0-9]*\) kept.*/\1/p' "$work/gateway.err"; }
+# The resident memory of a process now, in MB.
+rss() { awk '/^VmRSS/ { printf "%.1f", $2 / 1024 }' "/proc/$1/status"; }
+# A port nobody listens on: the broker seems away.
+away=$(( port == 65535 ? port - 1 : port + 1 ))
+
+journal_write() {
+    presets 200
+    start_sim --init "$work/init" --scan-ms 2
+    project 200 TV_c
+    TZ=UTC "$tools/ordelin-gateway$suffix" --config "$work/project.json" --broker "127.0.0.1:$away" \
+        --prefix bench/journal --interval 0 --journal-max 100000000 2>"$work/gateway.err" &
+    gw=$!
+    sleep "$seconds"
+    cpu_gateway=$(cpu "$gw")
+    stop TERM gw
+    stop INT sim
+    local messages bytes
+    messages=$(kept)
+    bytes=$(stat -c %s "$work/project.journal")
+    journal_rate=$(awk -v m="$messages" -v s="$seconds" 'BEGIN { print m / s }')
+    awk -v m="$messages" -v b="$bytes" -v c="$cpu_gateway" -v s="$seconds" 'BEGIN {
+        printf "  200 tags changing every 2 ms, broker away: %d messages journaled in %d s, %.0f/s\n", m, s, m / s
+        printf "  processor time per message: gateway %.1f us (%.2f s in all); journal %.1f MB, %.0f bytes a message, %.0f MB per million\n",
+            1e6 * c / m, c, b / 1e6, b / m, b / m
+    }'
+}
+
+replay() {
+    local wanted=${ORDELIN_BENCH_REPLAY:-1000000} fill
+    presets 200
+    start_sim --init "$work/init" --scan-ms 2
+    project 200 TV_c
+    rm -f "$work/replay.journal"*
+    # The rate of (c), and a fifth more, fills the journal past its limit.
+    fill=$(awk -v w="$wanted" -v r="$journal_rate" 'BEGIN { printf "%d", 1.2 * w / r + 2 }')
+    "$tools/ordelin-gateway$suffix" --config "$work/project.json" --broker "127.0.0.1:$away" --prefix bench/backlog \
+        --interval 0 --journal "$work/replay.journal" --journal-max "$wanted" 2>"$work/gateway.err" &
+    gw=$!
+    sleep "$fill"
+    stop TERM gw
+    stop INT sim
+    echo "  journal of $(kept) messages made in $fill s, $(stat -c %s "$work/replay.journal" | awk '{ printf "%.0f MB", $1 / 1e6 }')"
+    presets 10
+    start_sim --pace --baud 115200 --scan-ms 97 --init "$work/init"
+    project 10 TV_c
+    mosquitto_sub -p "$port" -q 1 --nodelay -R -t 'bench/#' -F '%U %p' >"$work/sub.out" &
+    sub=$!
+    sleep 0.3
+    TZ=UTC "$tools/ordelin-gateway$suffix" --config "$work/project.json" --broker "127.0.0.1:$port" --prefix bench/live \
+        --interval 0 --journal "$work/replay.journal" --journal-max "$wanted" 2>"$work/gateway.err" &
+    gw=$!
+    local most=0 now
+    for _ in $(seq 1200); do
+        grep -q "replay done" "$work/gateway.err" && break
+        now=$(rss "$gw")
+        most=$(awk -v a="$most" -v b="$now" 'BEGIN { print (b > a ? b : a) }')
+        sleep 0.5
+    done
+    sleep 1
+    stop TERM gw
+    stop INT sim
+    sleep 1
+    stop TERM sub
+    grep "replay done" "$work/gateway.err" | sed 's/^ordelin-gateway: /  /'
+    # Live messages during the replay: from their read time to their arrival.
+    awk '/"replayed":true/ { if (!first) first = $1; last = $1; n++ }
+        END { printf "  replay: %d messages received in %.1f s, %.0f/s\n", n, last - first, n / (last - first) }' "$work/sub.out"
+    awk '/"replayed":true/ { if (!first) first = $1; last = $1 } { line[NR] = $0 }
+        END {
+            for (i = 1; i <= NR; i++) {
+                split(line[i], f, " ")
+                if (line[i] ~ /replayed/ || f[1] < first || f[1] > last || line[i] !~ /"quality":"good"/) continue
+                match(line[i], /T[0-9:.]*Z/)
+                split(substr(line[i], RSTART + 1, RLENGTH - 2), hms, ":")
+                day = f[1] - (f[1] % 86400)
+                ts = day + hms[1] * 3600 + hms[2] * 60 + hms[3]
+                print (f[1] - ts) * 1000
+            }
+        }' "$work/sub.out" | sort -n | awk -v most="$most" '
+        { lat[NR] = $1 }
+        END {
+            printf "  live messages during the replay: %d, from read to arrival median %.1f ms, p99 %.1f ms, max %.1f ms; gateway VmRSS at most %s MB\n",
+                NR, lat[int((NR + 1) / 2)], lat[int(NR * 0.99 + 0.5)], lat[NR], most
+        }'
+}
+
+memory() {
+    start_sim
+    project 1000 DM
+    "$tools/ordelin-gateway$suffix" --config "$work/project.json" --broker "127.0.0.1:$port" --prefix bench/memory \
+        --interval 0 2>"$work/gateway.err" &
+    gw=$!
+    sleep "$seconds"
+    echo "  1,000 tags, $seconds s polling an unpaced simulator: gateway VmRSS $(rss "$gw") MB"
+    stop TERM gw
+    stop INT sim
+}
+
 load() { echo " load average $(cut -d' ' -f1-3 /proc/loadavg)"; }
 
 echo "gateway latency, from a tag's change in the simulator's memory to mosquitto_sub; paced 115200 8N1, --interval 0, $seconds s a run"
 load
-latency 10
+[ -z "${SKIP_LATENCY:-}" ] && latency 10
 latency 200
 load
 echo
 echo "gateway throughput at QoS 1 to a local broker, $seconds s"
 load
 throughput
+load
+echo
+echo "the journal with the broker away, $seconds s"
+journal_write
+load
+echo
+echo "replay of a journal at QoS 1 to a local broker, beside live values"
+replay
+load
+echo
+echo "memory"
+memory
 load
