@@ -136,7 +136,7 @@ void Forwarder::up()
     replayStart = journal.kept() > 0 ? QDateTime::currentMSecsSinceEpoch() : -1;
     replayedNow = 0;
     if (journal.kept() > 0)
-        tell(QStringLiteral("journal: replaying %1 messages kept while the broker was away").arg(journal.kept()));
+        tell(QStringLiteral("journal: replaying %1 messages made while the broker was not there").arg(journal.kept()));
     publishGaps();
     replayMore();
 }
