@@ -21,6 +21,7 @@ const Meaning meanings[] = {
     {CredentialsRefused, "credentials refused", false},
     {TlsRefused, "TLS handshake refused", false},
     {BrokerInClear, "broker in clear", false},
+    {JournalFailed, "journal", true}, // another gateway may let go of it
 };
 
 const Meaning *meaning(int code)

@@ -18,6 +18,7 @@ enum ExitCode {
     CredentialsRefused = 9,
     TlsRefused = 10,
     BrokerInClear = 11,
+    JournalFailed = 12,
 };
 
 // "exit code 4 (port)", for the supervisor's report of a line's end.
