@@ -4,9 +4,17 @@
 # runs the gateway on the built-in simulator with examples/plant.json, shows
 # the status and a few tag messages, makes one allowed write (oven_temp is
 # marked writable) and one refused (flow is not), and stops everything.
+# With --lines it runs a plant of three lines instead, each on a built-in
+# simulator of its own, with examples/plant-lines.json: the lines' states,
+# a tag of each line, one line's process killed and started again alone,
+# and the stop of the whole plant.
 #   ORDELIN_QT_MAJOR  5 (default): build/release; 6: build/release-qt6
 set -eu
 cd "$(dirname "$0")/.."
+case "${1:-}" in
+    "" | --lines) mode=${1:-} ;;
+    *) echo "usage: $0 [--lines]" >&2; exit 1 ;;
+esac
 ./scripts/install-deps.sh
 qt=${ORDELIN_QT_MAJOR:-5}
 suffix=$([ "$qt" = 5 ] || echo "-qt$qt")
@@ -38,11 +46,42 @@ done
 [ -n "$broker" ] || { cat "$work/broker.log"; echo "no broker could start" >&2; exit 1; }
 echo "broker on 127.0.0.1:$port"
 
+sub() { mosquitto_sub -p "$port" -v -W 5 "$@" || true; }
+
+plant() {
+    "$build/tools/ordelin-gateway$suffix" --sim --config examples/plant-lines.json \
+        --broker "127.0.0.1:$port" 2>"$work/gateway.log" &
+    gateway=$!
+    sleep 2
+    root=ordelin/plant-lines
+    echo; echo "--- the lines' states (retained) ---"
+    sub -t $root/lines -C 1
+    echo; echo "--- one tag of each line ---"
+    sub -t "$root/+/tags/cycles" -C 3
+
+    echo; echo "--- the oven line's process is killed: it starts again alone ---"
+    oven=$(sub -t $root/lines -C 1 | sed -n 's/.*"name":"oven","pid":\([0-9]*\).*/\1/p')
+    kill -KILL "$oven"
+    sleep 2
+    sub -t $root/lines -C 1
+
+    echo; echo "--- the plant stops, and every line with it ---"
+    kill -TERM "$gateway"
+    wait "$gateway" || true
+    gateway=""
+    sub -t $root/lines -C 1
+    echo; echo "--- the gateway's standard error, each line's named ---"
+    cat "$work/gateway.log"
+}
+if [ "$mode" = --lines ]; then
+    plant
+    exit 0
+fi
+
 "$build/tools/ordelin-gateway$suffix" --sim --config examples/plant.json --broker "127.0.0.1:$port" \
     2>"$work/gateway.log" &
 gateway=$!
 sleep 2
-sub() { mosquitto_sub -p "$port" -v -W 5 "$@" || true; }
 
 echo; echo "--- status and tags (retained, as a newcomer gets them) ---"
 sub -t ordelin/plant/status -t 'ordelin/plant/tags/+' -C 7
