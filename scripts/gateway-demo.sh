@@ -50,7 +50,7 @@ sub() { mosquitto_sub -p "$port" -v -W 5 "$@" || true; }
 
 plant() {
     "$build/tools/ordelin-gateway$suffix" --sim --config examples/plant-lines.json \
-        --broker "127.0.0.1:$port" 2>"$work/gateway.log" &
+        --broker "127.0.0.1:$port" --journal "$work/plant.journal" 2>"$work/gateway.log" &
     gateway=$!
     sleep 2
     root=ordelin/plant-lines
