@@ -96,14 +96,14 @@ elseif(ordelin_programs AND NOT CMAKE_CROSSCOMPILING)
     message(STATUS "Ordelin: no man pages, help2man not found (Debian: help2man)")
 endif()
 
-# The example project beside the tools' documentation, and the gateway's
-# unit, one instance per line: ordelin-gateway@line1 reads
-# /etc/ordelin/line1.json. The Qt 6 build's unit carries the suffix like its
+# The example projects (one line, and a plant of three) beside the tools'
+# documentation, and the gateway's unit, one instance per project file:
+# ordelin-gateway@line1 reads /etc/ordelin/line1.json. The Qt 6 build's unit carries the suffix like its
 # program, so both tools packages install side by side. The unit goes under
 # the prefix, /usr/lib/systemd/system for a package, where systemd looks on
 # a merged-/usr system and an install into a scratch prefix stays inside it.
 if(TARGET ordelin-poll)
-    install(FILES examples/plant.json
+    install(FILES examples/plant.json examples/plant-lines.json
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${ordelin_tools_package}/examples
             COMPONENT tools)
 endif()

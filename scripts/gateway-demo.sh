@@ -6,10 +6,18 @@
 # marked writable) and one refused (flow is not), stops the broker for a
 # while and starts it again, shows that a subscriber got every change in
 # order, and stops everything.
+# With --lines it runs a plant of three lines instead, each on a built-in
+# simulator of its own, with examples/plant-lines.json: the lines' states,
+# a tag of each line, one line's process killed and started again alone,
+# and the stop of the whole plant.
 #   ORDELIN_QT_MAJOR          5 (default): build/release; 6: build/release-qt6
 #   ORDELIN_DEMO_OUTAGE_S     how long the broker stays away (default 10)
 set -eu
 cd "$(dirname "$0")/.."
+case "${1:-}" in
+    "" | --lines) mode=${1:-} ;;
+    *) echo "usage: $0 [--lines]" >&2; exit 1 ;;
+esac
 ./scripts/install-deps.sh
 qt=${ORDELIN_QT_MAJOR:-5}
 suffix=$([ "$qt" = 5 ] || echo "-qt$qt")
@@ -44,6 +52,38 @@ done
 [ -n "$broker" ] || { cat "$work/broker.log"; echo "no broker could start" >&2; exit 1; }
 echo "broker on 127.0.0.1:$port"
 
+sub() { mosquitto_sub -p "$port" -v -W 5 "$@" || true; }
+
+plant() {
+    "$build/tools/ordelin-gateway$suffix" --sim --config examples/plant-lines.json \
+        --broker "127.0.0.1:$port" --journal "$work/plant.journal" 2>"$work/gateway.log" &
+    gateway=$!
+    sleep 2
+    root=ordelin/plant-lines
+    echo; echo "--- the lines' states (retained) ---"
+    sub -t $root/lines -C 1
+    echo; echo "--- one tag of each line ---"
+    sub -t "$root/+/tags/cycles" -C 3
+
+    echo; echo "--- the oven line's process is killed: it starts again alone ---"
+    oven=$(sub -t $root/lines -C 1 | sed -n 's/.*"name":"oven","pid":\([0-9]*\).*/\1/p')
+    kill -KILL "$oven"
+    sleep 2
+    sub -t $root/lines -C 1
+
+    echo; echo "--- the plant stops, and every line with it ---"
+    kill -TERM "$gateway"
+    wait "$gateway" || true
+    gateway=""
+    sub -t $root/lines -C 1
+    echo; echo "--- the gateway's standard error, each line's named ---"
+    cat "$work/gateway.log"
+}
+if [ "$mode" = --lines ]; then
+    plant
+    exit 0
+fi
+
 # A historian: a session the broker keeps, at QoS 1, from the start.
 mosquitto_sub -p "$port" -q 1 -c -i demo-historian -t 'ordelin/plant/tags/+' -v >"$work/historian" &
 historian=$!
@@ -52,7 +92,6 @@ sleep 0.3
     --journal "$work/plant.journal" 2>"$work/gateway.log" &
 gateway=$!
 sleep 2
-sub() { mosquitto_sub -p "$port" -v -W 5 "$@" || true; }
 
 echo; echo "--- status and tags (retained, as a newcomer gets them) ---"
 sub -t ordelin/plant/status -t 'ordelin/plant/tags/+' -C 7

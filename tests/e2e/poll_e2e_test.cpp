@@ -412,6 +412,9 @@ TEST(Refused, VariablesWritesAndOptionsBeforeAnythingIsSent)
     { QFile f(broken); f.open(QIODevice::WriteOnly); f.write(R"({"line": {"speed": 9600}})"); }
     const QString even = dir.filePath("even.json");
     { QFile f(even); f.open(QIODevice::WriteOnly); f.write(R"({"line": {"parity": "Even"}})"); }
+    const QString lines = dir.filePath("lines.json"), slash = dir.filePath("slash.json");
+    { QFile f(lines); f.open(QIODevice::WriteOnly); f.write(R"({"lines": [{"name": "press"}, {"name": "oven"}]})"); }
+    { QFile f(slash); f.open(QIODevice::WriteOnly); f.write(R"({"lines": [{"name": "press/1"}]})"); }
     const QString quoted = dir.filePath("quoted.json");
     { QFile f(quoted); f.open(QIODevice::WriteOnly); f.write(R"({"tags": [{"name": "t", "address": "DM0", "scale": "0.1"}]})"); }
     const struct {
@@ -443,6 +446,11 @@ TEST(Refused, VariablesWritesAndOptionsBeforeAnythingIsSent)
         {{"--config", broken}, 2, broken + ": unknown line field 'speed'"},
         {{"--config", even, "--sim"}, 2, even + ": line field 'parity': 'Even' is not one of none, even, odd"},
         {{"--config", quoted}, 2, quoted + ": tag 't': 'scale' must be a number"},
+        {{"--config", lines}, 2, lines + ": the file holds several lines (press, oven): choose one with --line NAME"},
+        {{"--config", lines, "--line", "pack"}, 2, lines + ": --line pack: no such line; the file's lines are press, oven"},
+        {{"--config", plant, "--line", "press"}, 2, plant + ": --line press: the file holds one line, without a name"},
+        {{"--config", slash}, 2, slash + ": line 'press/1': a line's name becomes a topic level, so it may not be empty or hold /, + or #"},
+        {{"--line", "press", "DM0"}, 1, "--line needs --config"},
         {{"--config", dir.filePath("none.json")}, 2, dir.filePath("none.json") + ": No such file or directory"},
         {{"--rotate", "10M", "DM0"}, 1, "--rotate and --keep need --output"},
         {{"--stale-after", "2s", "DM0"}, 1, "--stale-after: '2s' is not an integer from 0 to 86400000"},

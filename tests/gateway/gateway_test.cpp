@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QtCore/QDir>
+#include <QtCore/QJsonArray>
 #include <QtCore/QRegularExpression>
 #include <QtCore/QSet>
 #include <QtCore/QTemporaryDir>
@@ -427,6 +428,52 @@ const Case cases[] = {
              EXPECT_FALSE(rig.gateway->waitFor(one.says).isEmpty()) << rig.gateway->seen.join('\n').toStdString();
              EXPECT_EQ(one.code ? rig.gateway->stop(0) : rig.gateway->stop(SIGTERM), one.code) << one.says;
          }
+     }},
+    {"PlantRestartsAKilledLineAloneAndStopsAsOne", [](Rig &rig) {
+         rig.startBroker();
+         write(rig.at("plant.json"), R"({"lines": [{"name": "press", "tags": [{"name": "ticks", "address": "DM0"}]},
+             {"name": "oven", "tags": [{"name": "ticks", "address": "DM0"}]},
+             {"name": "pack", "tags": [{"name": "ticks", "address": "DM0"}]}]})");
+         rig.watch();
+         rig.gateway = std::make_unique<Process>(ORDELIN_GATEWAY_PROGRAM, QStringList{"--config", rig.at("plant.json"),
+             "--sim", "--library", ORDELIN_LIBRARY_PATH, "--broker", QStringLiteral("127.0.0.1:%1").arg(rig.port), "--prefix", "t"});
+         QJsonObject lines = rig.next("t/lines", R"(("state":"running".*){3})");
+         for (const char *line : {"press", "oven", "pack"})
+             EXPECT_FALSE(rig.next(QStringLiteral("t/%1/tags/ticks").arg(line), "good").isEmpty()) << line;
+         const int killedAt = rig.watcher->seen.size();
+         ::kill(lines["lines"].toArray().at(1)["pid"].toInt(), SIGKILL);
+         lines = rig.next("t/lines", R"("last_exit":"killed by signal 9","name":"oven","pid":\d+,"restarts":1,"state":"running")");
+         ASSERT_FALSE(lines.isEmpty()) << rig.gateway->seen.join('\n').toStdString();
+         EXPECT_FALSE(rig.next("t/oven/tags/ticks", "good").isEmpty()) << "oven publishes again";
+         // The others' sequence numbers never start over, and their ticks kept coming while oven was away.
+         QHash<QString, double> seq, whileAway;
+         for (int i = 0; i < rig.watcher->seen.size(); ++i) {
+             const QString line = rig.watcher->seen[i], name = line.section('/', 1, 1);
+             if (name == "oven" || !line.contains("/tags/ticks "))
+                 continue;
+             const double now = json(line.section(' ', 2))["seq"].toDouble();
+             EXPECT_GT(now, seq[name]) << line.toStdString();
+             seq[name] = now;
+             whileAway[name] += i > killedAt;
+         }
+         EXPECT_GT(whileAway["press"], 0);
+         EXPECT_GT(whileAway["pack"], 0);
+         QElapsedTimer clock;
+         clock.start();
+         EXPECT_EQ(rig.gateway->stop(SIGTERM), 0);
+         EXPECT_LT(clock.elapsed(), 2000);
+         for (const QJsonValue &line : lines["lines"].toArray())
+             EXPECT_NE(::kill(line["pid"].toInt(), 0), 0) << "no line left behind";
+         EXPECT_FALSE(rig.next("t/lines", R"(("state":"stopped".*){3}"state":"offline")").isEmpty());
+         EXPECT_TRUE(rig.gateway->seen.join('\n').contains("ordelin-gateway[oven]: connected to the broker"));
+     }},
+    {"PlantLinesThatCannotRunAreNotRestarted", [](Rig &rig) {
+         write(rig.at("plant.json"), R"({"lines": [{"name": "press", "tags": [{"name": "ticks", "address": "DM0"}]},
+             {"name": "oven", "tags": [{"name": "ticks", "address": "DM0"}]}]})");
+         const e2e::Finished run = runProgram(ORDELIN_GATEWAY_PROGRAM, {"--config", rig.at("plant.json"), "--sim",
+             "--library", rig.at("none.so"), "--broker", QStringLiteral("127.0.0.1:%1").arg(rig.port)}, 8000);
+         EXPECT_EQ(run.exitCode, 3) << "the first line's";
+         EXPECT_TRUE(run.err.contains("line oven: exit code 3 (driver library); starting it again cannot help")) << run.err.toStdString();
      }},
     {"PlainBrokerOffThisMachineIsRefused", [](Rig &rig) {
          if (runProgram("unshare", {"-n", "true"}, 5000).exitCode != 0)

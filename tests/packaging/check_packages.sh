@@ -41,6 +41,7 @@ expect() {
 tools=${tools:-/dev/null}
 expect "$tools" "/usr/bin/$poll"
 expect "$tools" "/usr/share/doc/ordelin$suffix-tools/examples/plant.json"
+expect "$tools" "/usr/share/doc/ordelin$suffix-tools/examples/plant-lines.json"
 ! grep -q 'ordelin-monitor' "$tools" || { echo "the tools package holds the monitor"; exit 1; }
 [ -z "$monitor_program" ] || expect "${monitor:-}" "/usr/bin/$monitor_program"
 gateway="ordelin-gateway$suffix"

@@ -29,6 +29,8 @@ public:
     // store and a write().
     void raise();
     bool raised() const { return isRaised; }
+    // Readable while raised: for a Qt event loop's QSocketNotifier.
+    int fd() const { return pipeFds[0]; }
     void clear();
 
     enum class Woke { Ready, TimedOut, Stopped, Failed };

@@ -1,8 +1,13 @@
 // ordelin-gateway: one PLC line's tags on an MQTT broker. The host library
 // polls the line exactly as ordelin-poll does; what it shows goes to the
-// broker instead of a terminal, and write requests come back from it.
+// broker instead of a terminal, and write requests come back from it. A
+// project of several lines makes it the supervisor of one such process per
+// line (plant.h).
+#include "exit_codes.h"
 #include "gateway.h"
 #include "gateway_options.h"
+#include "line_child.h"
+#include "plant.h"
 
 #include "host/embedded_sim.h"
 #include "host/poll_loop.h"
@@ -23,21 +28,6 @@ namespace {
 using namespace pollhost;
 using namespace gateway;
 
-// The table of docs/gateway.md and of --help.
-enum ExitCode {
-    Stopped = 0,
-    BadOption = 1,
-    BadTag = 2,
-    LibraryFailed = 3,
-    PortFailed = 4,
-    LinkNeverOpened = 5,
-    OtherQtMajor = 7,
-    CredentialsRefused = 9,
-    TlsRefused = 10,
-    BrokerInClear = 11,
-    JournalFailed = 12,
-};
-
 int fail(const QString &message, ExitCode code)
 {
     tell(message);
@@ -57,11 +47,8 @@ QString badTopicName(const QList<ShownTag> &tags)
 
 int runGateway(const GatewayOptions &options)
 {
-    if (!options.broker.tls() && !options.insecure && !onLoopback(options.broker.host))
-        return fail(QStringLiteral("the broker %1 is not on this machine: values, write requests and the "
-                                   "password would cross the network in clear; give --cafile for TLS, or "
-                                   "--insecure to allow it").arg(options.broker.host),
-                    BrokerInClear);
+    if (!inClearRefusal(options).isEmpty())
+        return fail(inClearRefusal(options), BrokerInClear);
     bool otherQtMajor = false;
     const auto api = loadDriver(options.library.isEmpty() ? defaultLibraryPath() : options.library, &otherQtMajor);
     if (!api.ok())
@@ -140,6 +127,8 @@ int runGateway(const GatewayOptions &options)
 
 int main(int argc, char *argv[])
 {
+    if (!followSupervisor())
+        return Stopped; // the plant it belonged to has stopped
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(ORDELIN_VERSION));
     const auto options = parseGatewayOptions(QCoreApplication::arguments(),
@@ -152,8 +141,11 @@ int main(int argc, char *argv[])
         std::fputs(options.value().helpText.toUtf8().constData(), stdout);
         return Stopped;
     }
+    tellForLine(options.value().lineName);
     mosquitto_lib_init();
-    const int code = runGateway(options.value());
+    const int code = options.value().plantLines.isEmpty()
+                         ? runGateway(options.value())
+                         : runPlant(options.value(), QCoreApplication::arguments());
     mosquitto_lib_cleanup();
     return code;
 }

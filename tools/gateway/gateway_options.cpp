@@ -41,7 +41,10 @@ void describeOptions(QCommandLineParser &parser)
         "MQTT gateway for the Ordelin driver: polls the tags of one PLC line, as ordelin-poll\n"
         "does, publishes each tag's value with its quality on <prefix>/tags/<name>, the\n"
         "gateway's state on <prefix>/status, and writes the tags marked \"writable\" when asked\n"
-        "on <prefix>/tags/<name>/set. One process serves one line; give each line its prefix.\n\n")
+        "on <prefix>/tags/<name>/set. One process serves one line. With a project of several\n"
+        "lines (\"lines\"), it runs each line in a process of its own, as this program run\n"
+        "with the same options and --line NAME, with the prefix <prefix>/NAME, and publishes\n"
+        "their states on <prefix>/lines.\n\n")
         + QLatin1String(exitCodes));
     parser.addPositionalArgument(QStringLiteral("variables"),
                                  QStringLiteral("More variables to publish, read-only, named by their addresses."),
@@ -218,6 +221,9 @@ QString baseName(const QString &path)
     return QFileInfo(path).completeBaseName();
 }
 
+// One line of a plant publishes under the plant's prefix and its own name,
+// and the broker must tell its client apart from the supervisor's and the
+// other lines', which share the user's options.
 QStringList readNames(const QCommandLineParser &parser, GatewayOptions &o)
 {
     const QString config = parser.value(QStringLiteral("config"));
@@ -227,8 +233,11 @@ QStringList readNames(const QCommandLineParser &parser, GatewayOptions &o)
     const QString bad = badTopicPart(o.prefix);
     if (!bad.isEmpty())
         return {bad};
+    const QString ownName = o.lineName.isEmpty() ? QString() : QLatin1Char('-') + o.lineName;
+    if (!o.lineName.isEmpty())
+        o.prefix += QLatin1Char('/') + o.lineName;
     o.broker.clientId = parser.isSet(QStringLiteral("client-id"))
-                            ? parser.value(QStringLiteral("client-id"))
+                            ? parser.value(QStringLiteral("client-id")) + ownName
                             : QStringLiteral("ordelin-gateway-%1-%2").arg(QSysInfo::machineHostName(), o.prefix)
                                   .replace(QLatin1Char('/'), QLatin1Char('-'));
     return {};
@@ -277,7 +286,47 @@ Result<GatewayOptions> readOptions(const QCommandLineParser &parser, GatewayOpti
     return o;
 }
 
+// A project of several lines and no --line: this process supervises a
+// process per line, and needs of the options only the broker and the names.
+// Each line's options are read here as its process will read them, so a
+// mistake stops the plant before any line starts.
+Result<GatewayOptions> readPlant(const QCommandLineParser &first, const QStringList &arguments,
+                                 const QList<pollhost::ProjectLine> &lines, GatewayOptions &o, const QString &password)
+{
+    if (first.isSet(QStringLiteral("port")))
+        return Failure::failure(QStringLiteral("--port names the port of one line: each line of %1 names its "
+                                               "own in its \"line\" (or run one with --line NAME)").arg(o.projectPath));
+    for (const pollhost::ProjectLine &line : lines) {
+        const auto one = parseGatewayOptions(arguments + QStringList{QStringLiteral("--line"), line.name}, password);
+        if (!one.ok())
+            return Failure::failure(QStringLiteral("line %1: %2").arg(line.name, one.error()));
+        if (!one.value().projectError.isEmpty()) {
+            o.projectError = one.value().projectError;
+            return o;
+        }
+        o.plantLines << line.name;
+    }
+    const auto mqtt = mqttArguments(lines.first().project.mqtt); // read already, for the first line
+    QCommandLineParser parser;
+    describeOptions(parser);
+    tools::parseArguments(parser, arguments.mid(0, 1) + mqtt.value() + arguments.mid(1), true);
+    for (const QStringList &errors : {readBroker(parser, o, password), readNames(parser, o)}) {
+        if (!errors.isEmpty())
+            return Failure::failure(errors.first());
+    }
+    return o;
+}
+
 } // namespace
+
+QString inClearRefusal(const GatewayOptions &o)
+{
+    if (o.broker.tls() || o.insecure || onLoopback(o.broker.host))
+        return {};
+    return QStringLiteral("the broker %1 is not on this machine: values, write requests and the password "
+                          "would cross the network in clear; give --cafile for TLS, or --insecure to allow it")
+        .arg(o.broker.host);
+}
 
 bool onLoopback(const QString &host)
 {
@@ -317,17 +366,23 @@ Result<GatewayOptions> parseGatewayOptions(const QStringList &arguments, const Q
         o.helpText = first.helpText();
         return o;
     }
+    if (!first.isSet(QStringLiteral("config")) && first.isSet(QStringLiteral("line")))
+        return Failure::failure(QStringLiteral("--line needs --config"));
     if (!first.isSet(QStringLiteral("config")))
         return readOptions(first, o, password);
     const QString path = first.value(QStringLiteral("config"));
-    const auto project = pollhost::readProject(path);
+    o.projectPath = path;
+    o.lineName = first.value(QStringLiteral("line"));
+    const auto lines = pollhost::readProjectLines(path);
+    if (lines.ok() && o.lineName.isEmpty() && !lines.value().first().name.isEmpty())
+        return readPlant(first, arguments, lines.value(), o, password);
+    const auto project = pollhost::readProject(path, o.lineName);
     const auto mqtt = project.ok() ? mqttArguments(project.value().mqtt) : Result<QStringList>(QStringList());
     if (!project.ok() || !mqtt.ok()) {
         o.projectError = project.ok() ? path + QStringLiteral(": ") + mqtt.error() : project.error();
         return o;
     }
     o.projectTags = project.value().tags;
-    o.projectPath = path;
     const bool sim = first.isSet(QStringLiteral("sim"));
     const QStringList withLine = pollhost::withProjectLine(arguments, project.value().line,
                                                            sim || first.isSet(QStringLiteral("port")), sim);

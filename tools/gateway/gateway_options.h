@@ -20,6 +20,11 @@ struct GatewayOptions {
     QList<pollhost::Tag> projectTags;
     QString projectPath;
     QString projectError; // the project file could not be read, or holds a bad tag
+    // The names of a project's lines when it holds several and no --line was
+    // given: this process then supervises them (plant.h), and of the rest
+    // only the broker, the prefix (the root of the lines' prefixes) and the
+    // client id are set.
+    QStringList plantLines;
 
     BrokerSettings broker;
     QString prefix;
@@ -27,7 +32,10 @@ struct GatewayOptions {
     bool insecure = false; // plain MQTT to a broker off this machine
     QString journal;       // as given; empty for the default
     JournalLimits journalLimits;
-    QString lineName; // of a line of a plant, run by itself
+    // --line: the one line of a project file of several this process
+    // serves, run by the plant's supervisor or by hand; empty for a one-line
+    // project or none. The prefix then ends with /NAME.
+    QString lineName;
 
     bool showHelp = false;
     QString helpText;
@@ -41,6 +49,8 @@ tools::Result<GatewayOptions> parseGatewayOptions(const QStringList &arguments, 
 // talks to in clear without --insecure. Names are not resolved, so a name
 // that happens to point here still counts as elsewhere.
 bool onLoopback(const QString &host);
+// Why the gateway refuses to talk to its broker in clear (exit code 11), or nothing.
+QString inClearRefusal(const GatewayOptions &options);
 
 // The journal's file: --journal, with the line's name put before the
 // suffix for a line of a plant, or the default (see journal.h).

@@ -13,13 +13,10 @@ namespace gateway {
 using tools::msNs;
 using tools::nowNs;
 
-void tell(const QString &line)
-{
-    std::fputs(("ordelin-gateway: " + line + '\n').toUtf8().constData(), stderr);
-    std::fflush(stderr);
-}
-
 namespace {
+
+QString teller = QStringLiteral("ordelin-gateway: ");
+
 
 MqttSession *session(void *userdata)
 {
@@ -77,6 +74,18 @@ bool credentialsReason(int reason)
 }
 
 } // namespace
+
+void tellForLine(const QString &lineName)
+{
+    if (!lineName.isEmpty())
+        teller = QStringLiteral("ordelin-gateway[%1]: ").arg(lineName);
+}
+
+void tell(const QString &line)
+{
+    std::fputs((teller + line + '\n').toUtf8().constData(), stderr);
+    std::fflush(stderr);
+}
 
 MqttSession::MqttSession(const BrokerSettings &settings, MqttEvents &events, tools::WakeUp &programStop)
     : settings(settings), events(events), programStop(programStop)

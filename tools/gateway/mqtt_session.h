@@ -30,8 +30,12 @@ struct mosquitto;
 namespace gateway {
 
 // One line on standard error, "ordelin-gateway: " first, written whole
-// whichever thread says it.
+// whichever thread says it. The process of one line of a plant names its
+// line there ("ordelin-gateway[press]: "), so that the lines' messages,
+// which share the supervisor's standard error, can be told apart.
 void tell(const QString &line);
+// The line this process serves, or none; said once, before any thread starts.
+void tellForLine(const QString &lineName);
 
 struct BrokerSettings {
     QString host = QStringLiteral("127.0.0.1");

@@ -46,6 +46,8 @@ void addSharedHostOptions(QCommandLineParser &parser)
         option("lang", "Language of the driver's messages: en or zh (default en).", "lang", "en"),
         option("stale-after", "A value is fresh only while younger than this; 0 chooses three "
                               "times the longest read cycle seen, at least 2 s (default 0).", "ms", "0"),
+        option("line", "The line to use, by its name, of a project file that holds several "
+                       "(\"lines\").", "name"),
     });
 }
 

@@ -1,7 +1,7 @@
-// What both front ends take on their command line beside their own
+// What the front ends take on their command line beside their own
 // options: the way an option is described, the integer settings, the host
-// settings they share (--lang, --stale-after), and a project file's line
-// settings joined to the user's own arguments.
+// settings they share (--lang, --stale-after, --line), and a project file's
+// line settings joined to the user's own arguments.
 #ifndef ORDELIN_HOST_HOST_OPTIONS_H
 #define ORDELIN_HOST_HOST_OPTIONS_H
 
@@ -30,7 +30,8 @@ QStringList readIntegers(const QCommandLineParser &parser, const QList<IntegerOp
 // A line setting's option, with the range a project file's field has too.
 IntegerOption lineOption(const char *name, int *setting);
 
-// --lang and --stale-after.
+// --lang, --stale-after and --line, which picks one line of a project file
+// of several; the front end hands its value to readProject().
 void addSharedHostOptions(QCommandLineParser &parser);
 QStringList readSharedHostOptions(const QCommandLineParser &parser, HostSettings &settings);
 

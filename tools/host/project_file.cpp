@@ -128,11 +128,69 @@ Result<QList<Tag>> readTags(const QJsonArray &array)
     return tags;
 }
 
+bool onlyKeys(const QJsonObject &object, const QStringList &keys)
+{
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (!keys.contains(it.key()))
+            return false;
+    }
+    return true;
+}
+
+// "line" and "tags" of a one-line file, or of one entry of "lines".
+Result<Project> readLine(const QJsonObject &object)
+{
+    const QJsonValue line = object.value(QLatin1String("line"));
+    const QJsonValue tags = object.value(QLatin1String("tags"));
+    if (!(line.isUndefined() || line.isObject()) || !(tags.isUndefined() || tags.isArray()))
+        return Result<Project>::failure(QStringLiteral("\"line\" is an object and \"tags\" a list"));
+    Project project;
+    project.line = line.toObject();
+    const QString badLine = badLineField(project.line);
+    if (!badLine.isEmpty())
+        return Result<Project>::failure(badLine);
+    const auto read = readTags(tags.toArray());
+    if (!read.ok())
+        return Result<Project>::failure(read.error());
+    project.tags = read.value();
+    return project;
+}
+
+// The gateway publishes a line under its name, so a name must make one
+// topic level: / would split it, + and # are wildcards.
+Result<QList<ProjectLine>> readNamedLines(const QJsonArray &lines)
+{
+    using Failure = Result<QList<ProjectLine>>;
+    const QStringList keys{QStringLiteral("name"), QStringLiteral("line"), QStringLiteral("tags")};
+    QList<ProjectLine> read;
+    QStringList names;
+    for (const QJsonValue &value : lines) {
+        const QJsonObject object = value.toObject();
+        if (!value.isObject() || !object.value(QLatin1String("name")).isString() || !onlyKeys(object, keys))
+            return Failure::failure(QStringLiteral("each of \"lines\" is an object with \"name\" (text), "
+                                                   "\"line\" and \"tags\""));
+        const QString name = object.value(QLatin1String("name")).toString();
+        if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('+'))
+            || name.contains(QLatin1Char('#')))
+            return Failure::failure(QStringLiteral("line '%1': a line's name becomes a topic level, so it "
+                                                   "may not be empty or hold /, + or #").arg(name));
+        if (names.contains(name))
+            return Failure::failure(QStringLiteral("line '%1': the name is given twice").arg(name));
+        const auto project = readLine(object);
+        if (!project.ok())
+            return Failure::failure(QStringLiteral("line '%1': %2").arg(name, project.error()));
+        names << name;
+        read << ProjectLine{name, project.value()};
+    }
+    return read;
+}
+
 } // namespace
 
-Result<Project> readProject(const QString &path)
+Result<QList<ProjectLine>> readProjectLines(const QString &path)
 {
-    const auto fail = [&](const QString &why) { return Result<Project>::failure(path + QStringLiteral(": ") + why); };
+    using Failure = Result<QList<ProjectLine>>;
+    const auto fail = [&](const QString &why) { return Failure::failure(path + QStringLiteral(": ") + why); };
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(file.errorString());
@@ -141,26 +199,50 @@ Result<Project> readProject(const QString &path)
     if (error.error != QJsonParseError::NoError)
         return fail(QStringLiteral("%1 at byte %2").arg(error.errorString()).arg(error.offset));
     const QJsonObject root = document.object();
-    const QJsonValue line = root.value(QLatin1String("line"));
-    const QJsonValue tags = root.value(QLatin1String("tags"));
+    const QJsonValue lines = root.value(QLatin1String("lines"));
     const QJsonValue mqtt = root.value(QLatin1String("mqtt"));
-    if (!document.isObject()
-        || root.size() != int(!line.isUndefined()) + int(!tags.isUndefined()) + int(!mqtt.isUndefined())
-        || !(line.isUndefined() || line.isObject()) || !(tags.isUndefined() || tags.isArray())
-        || !(mqtt.isUndefined() || mqtt.isObject()))
+    const QStringList oneLine{QStringLiteral("line"), QStringLiteral("tags"), QStringLiteral("mqtt")};
+    const QStringList plant{QStringLiteral("lines"), QStringLiteral("mqtt")};
+    if (!document.isObject() || !(mqtt.isUndefined() || mqtt.isObject())
+        || !(lines.isUndefined() ? onlyKeys(root, oneLine) : onlyKeys(root, plant) && lines.isArray()
+                                                                   && !lines.toArray().isEmpty()))
         return fail(QStringLiteral("a project is an object with \"line\" (an object), \"tags\" (a list) "
-                                   "and \"mqtt\" (an object)"));
-    Project project;
-    project.line = line.toObject();
-    project.mqtt = mqtt.toObject();
-    const QString badLine = badLineField(project.line);
-    if (!badLine.isEmpty())
-        return fail(badLine);
-    const auto read = readTags(tags.toArray());
-    if (!read.ok())
-        return fail(read.error());
-    project.tags = read.value();
-    return project;
+                                   "and \"mqtt\" (an object), or with \"lines\" (a list of lines, each "
+                                   "with its \"name\", \"line\" and \"tags\") and \"mqtt\""));
+    QList<ProjectLine> read;
+    if (lines.isUndefined()) {
+        const auto project = readLine(root);
+        if (!project.ok())
+            return fail(project.error());
+        read << ProjectLine{QString(), project.value()};
+    } else {
+        const auto named = readNamedLines(lines.toArray());
+        if (!named.ok())
+            return fail(named.error());
+        read = named.value();
+    }
+    for (ProjectLine &line : read)
+        line.project.mqtt = mqtt.toObject();
+    return read;
+}
+
+Result<Project> readProject(const QString &path, const QString &lineName)
+{
+    const auto lines = readProjectLines(path);
+    if (!lines.ok())
+        return Result<Project>::failure(lines.error());
+    QStringList names;
+    for (const ProjectLine &line : lines.value()) {
+        if (line.name == lineName)
+            return line.project;
+        names << line.name;
+    }
+    const QString why = names.first().isEmpty()
+        ? QStringLiteral("--line %1: the file holds one line, without a name").arg(lineName)
+        : lineName.isEmpty()
+        ? QStringLiteral("the file holds several lines (%1): choose one with --line NAME").arg(names.join(QStringLiteral(", ")))
+        : QStringLiteral("--line %1: no such line; the file's lines are %2").arg(lineName, names.join(QStringLiteral(", ")));
+    return Result<Project>::failure(path + QStringLiteral(": ") + why);
 }
 
 Result<bool> writeProject(const QString &path, const Project &project)

@@ -9,6 +9,13 @@
 // Every field of "line" is optional; the front end's defaults fill the gaps.
 // An optional "mqtt" object holds the gateway's broker settings; the other
 // front ends read past it.
+//
+// A plant of several lines puts each line's settings and tags under its name:
+//
+//   {"mqtt": {...}, "lines": [{"name": "press", "line": {...}, "tags": [...]}, ...]}
+//
+// A line's name becomes a topic level of the gateway's, and picks the line
+// with --line NAME in every front end.
 #ifndef ORDELIN_HOST_PROJECT_FILE_H
 #define ORDELIN_HOST_PROJECT_FILE_H
 
@@ -27,9 +34,21 @@ struct Project {
     QJsonObject mqtt; // checked by the gateway, like its options
 };
 
-// Reads and checks a project: JSON errors with their offset, unknown line
-// fields, bad tags and repeated tag names are refused with the file's name.
-tools::Result<Project> readProject(const QString &path);
+// One line of a project file: its name (empty in the one-line form) and its
+// settings and tags, with the file's "mqtt".
+struct ProjectLine {
+    QString name;
+    Project project;
+};
+
+// Reads and checks every line of a project file: JSON errors with their
+// offset, unknown fields, bad or repeated line names, bad tags and repeated
+// tag names are refused with the file's name.
+tools::Result<QList<ProjectLine>> readProjectLines(const QString &path);
+// The one line a front end polls: a one-line file's, or the line of
+// "lines" named `lineName`; a file of several lines without a name given
+// is refused with the names it holds.
+tools::Result<Project> readProject(const QString &path, const QString &lineName = {});
 tools::Result<bool> writeProject(const QString &path, const Project &project);
 
 // The fields of "line", the option each one stands for, and the values it

@@ -92,7 +92,7 @@ MainWindow::MainWindow(const DriverApi &api, const MonitorOptions &options)
     QStringList refused;
     // The file first: loading it starts afresh, and the command line adds to it.
     if (!options.variableSet.isEmpty()) {
-        const auto loaded = loadVariableSet(options.variableSet);
+        const auto loaded = loadVariableSet(options.variableSet, options.lineName);
         if (loaded.ok())
             apply(loaded.value(), false); // its line is in the options already
         else

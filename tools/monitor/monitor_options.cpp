@@ -91,6 +91,9 @@ QStringList readRest(const QCommandLineParser &parser, MonitorOptions &o)
 {
     o.library = parser.value(QStringLiteral("library"));
     o.variableSet = parser.value(QStringLiteral("load"));
+    o.lineName = parser.value(QStringLiteral("line"));
+    if (!o.lineName.isEmpty() && o.variableSet.isEmpty())
+        return {QStringLiteral("--line needs --load")};
     o.variables = parser.positionalArguments();
     o.trends = parser.values(QStringLiteral("trend"));
     o.screenshot = parser.value(QStringLiteral("screenshot"));
@@ -102,7 +105,7 @@ QStringList readRest(const QCommandLineParser &parser, MonitorOptions &o)
 // The arguments again, with a project's line settings before the user's.
 Result<QStringList> withProject(const QCommandLineParser &parser, const QStringList &arguments)
 {
-    const auto project = pollhost::readProject(parser.value(QStringLiteral("load")));
+    const auto project = pollhost::readProject(parser.value(QStringLiteral("load")), parser.value(QStringLiteral("line")));
     if (!project.ok())
         return Result<QStringList>::failure(project.error());
     const bool sim = parser.isSet(QStringLiteral("sim")), port = parser.isSet(QStringLiteral("port"));
@@ -111,11 +114,11 @@ Result<QStringList> withProject(const QCommandLineParser &parser, const QStringL
     return withProjectLine(arguments, line, sim || port, simulator);
 }
 
-bool isProject(const QString &path)
+bool isProject(const QString &path, const QString &lineName)
 {
     if (path.isEmpty())
         return false;
-    const auto set = loadVariableSet(path);
+    const auto set = loadVariableSet(path, lineName);
     return set.ok() && !set.value().line.isEmpty();
 }
 
@@ -133,7 +136,7 @@ Result<MonitorOptions> parseMonitorOptions(const QStringList &given)
     describeOptions(first);
     QStringList arguments = given;
     const auto looked = tools::parseArguments(first, given, true);
-    if (looked.ok() && !looked.value() && isProject(first.value(QStringLiteral("load")))) {
+    if (looked.ok() && !looked.value() && isProject(first.value(QStringLiteral("load")), first.value(QStringLiteral("line")))) {
         const auto merged = withProject(first, given);
         if (!merged.ok())
             return Failure::failure(merged.error());

@@ -15,6 +15,7 @@ struct MonitorOptions {
     QStringList variables;
     QStringList trends;
     QString variableSet; // --load
+    QString lineName;    // --line: the line of a project file of several
     qint64 durationMs = 0; // 0: until the window is closed
     QString screenshot;
 

@@ -12,7 +12,7 @@ namespace monitor {
 
 using Loaded = tools::Result<VariableSet>;
 
-Loaded loadVariableSet(const QString &path)
+Loaded loadVariableSet(const QString &path, const QString &lineName)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -28,8 +28,9 @@ Loaded loadVariableSet(const QString &path)
     VariableSet set;
     for (const QJsonValue &value : root.value(QLatin1String("variables")).toArray())
         set.variables << value.toString();
-    if (root.contains(QLatin1String("tags")) || root.contains(QLatin1String("line"))) {
-        const auto project = pollhost::readProject(path);
+    if (root.contains(QLatin1String("tags")) || root.contains(QLatin1String("line"))
+        || root.contains(QLatin1String("lines"))) {
+        const auto project = pollhost::readProject(path, lineName);
         if (!project.ok())
             return Loaded::failure(project.error());
         set.tags = project.value().tags;

@@ -22,7 +22,8 @@ struct VariableSet {
     QJsonObject line;               // a project file's line settings
 };
 
-tools::Result<VariableSet> loadVariableSet(const QString &path);
+// `lineName` picks one line of a project file of several (see pollhost::readProject).
+tools::Result<VariableSet> loadVariableSet(const QString &path, const QString &lineName = {});
 // Empty when saved; otherwise why not.
 QString saveVariableSet(const QString &path, const VariableSet &set);
 

@@ -182,7 +182,7 @@ QStringList readLogging(const QCommandLineParser &parser, PollOptions &o)
 tools::Result<QStringList> withProject(const QCommandLineParser &parser, const QStringList &arguments,
                                        PollOptions &o)
 {
-    const auto project = readProject(parser.value(QStringLiteral("config")));
+    const auto project = readProject(parser.value(QStringLiteral("config")), parser.value(QStringLiteral("line")));
     if (!project.ok())
         return tools::Result<QStringList>::failure(project.error());
     o.projectTags = project.value().tags;
@@ -258,6 +258,8 @@ Result<PollOptions> parsePollOptions(const QStringList &arguments)
         o.helpText = first.helpText();
         return o;
     }
+    if (!first.isSet(QStringLiteral("config")) && first.isSet(QStringLiteral("line")))
+        return Failure::failure(QStringLiteral("--line needs --config"));
     if (!first.isSet(QStringLiteral("config")))
         return readOptions(first, o);
     const auto effective = withProject(first, arguments, o);
