@@ -8,11 +8,14 @@
 #   7 the MQTT gateway: latency from a value changing in the simulator to a
 #     subscriber, on a paced 115200 baud line with 10 and 200 tags, and the
 #     tag messages per second it sustains to a local broker at QoS 1, with
-#     its processor time per message.
+#     its processor time per message,
+#   8 the gateway's journal: its cost per message and size with the broker
+#     away, the replay of ORDELIN_BENCH_REPLAY messages (default 1000000)
+#     beside live values, and the gateway's memory with 1,000 tags.
 # Medians over ORDELIN_BENCH_REPETITIONS runs (default 10); figure 5 runs
 # ORDELIN_BENCH_EXCHANGES exchanges (default 20000) in each of
 # ORDELIN_BENCH_ROUNDS rounds (default 3), figure 6 ORDELIN_BENCH_PACED_SECONDS
-# (default 10) per baud rate in as many rounds, figure 7
+# (default 10) per baud rate in as many rounds, figures 7 and 8
 # ORDELIN_BENCH_GATEWAY_SECONDS (default 10) per run.
 # ORDELIN_QT_MAJOR=6 measures the Qt 6 variant, in build/bench-qt6.
 # Figures are only as quiet as the machine: check `uptime` first.
@@ -68,7 +71,7 @@ else
     echo "skipped: the tools were not built"
 fi
 echo
-echo "== 7. the MQTT gateway: ordelin-gateway against ordelin-sim and a mosquitto broker on 127.0.0.1"
+echo "== 7 and 8. the MQTT gateway and its journal: ordelin-gateway against ordelin-sim and a mosquitto broker on 127.0.0.1"
 if [ -x "$build/tools/ordelin-gateway$suffix" ]; then
     ./bench/gateway.sh "$build" "$gateway_seconds" "$suffix"
 else

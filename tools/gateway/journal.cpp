@@ -76,7 +76,8 @@ tools::Result<bool> Journal::open(const QString &path, const JournalLimits &want
         // A second gateway on the same file fails at once rather than waiting.
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=200"));
         if (!db.open())
-            return Failure::failure(QStringLiteral("journal %1: %2").arg(path, db.lastError().text()));
+            return Failure::failure(QStringLiteral("journal %1 cannot be opened (%2): does its folder exist, and may "
+                                                   "the gateway write there?").arg(path, db.lastError().databaseText()));
     }
     if (prepare())
         return true;
