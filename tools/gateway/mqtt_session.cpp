@@ -230,9 +230,14 @@ void MqttSession::run()
         // behind the fresh ones that connected() publishes, and turn the
         // broker's retained values back. A client made new forgets them.
         if (!first) {
-            std::lock_guard<std::mutex> hold(clientMutex);
-            const QByteArray id = settings.clientId.toUtf8();
-            mosquitto_reinitialise(client, id.isEmpty() ? nullptr : id.constData(), true, this);
+            {
+                std::lock_guard<std::mutex> hold(clientMutex);
+                const QByteArray id = settings.clientId.toUtf8();
+                mosquitto_reinitialise(client, id.isEmpty() ? nullptr : id.constData(), true, this);
+            }
+            // Outside the lock: the setters take libmosquitto's callback
+            // lock, under which it calls us, and we take clientMutex there.
+            // Nobody else calls into the client until it is connected again.
             configure(); // it worked once with the same settings
         }
         const QByteArray host = settings.host.toUtf8();
