@@ -189,17 +189,11 @@ void Forwarder::replayMore()
     }
 }
 
-// Each gap goes out once, retained, and leaves the journal when acknowledged.
+// At each connection: each gap goes out once, retained, and leaves the
+// journal when acknowledged (one that was not goes out at the next).
 void Forwarder::publishGaps()
 {
-    if (!connected)
-        return;
     for (const Gap &gap : journal.unpublishedGaps()) {
-        bool sent = false;
-        for (const Gap &inFlight : gapsInFlight)
-            sent = sent || (inFlight.firstSeq == gap.firstSeq && inFlight.lastSeq == gap.lastSeq);
-        if (sent)
-            continue;
         const quint64 token = gapBit | ++nextGapToken;
         if (mqtt.publish(gapsTopic, gapPayload(gap, journal.lostInAll()), true, token))
             gapsInFlight.insert(token, gap);
